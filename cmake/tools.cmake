@@ -1,0 +1,15 @@
+# The data-set generator writes data/ (pictures, mesh, music) into the build directory,
+# which is the working directory the demo runs from. Deterministic: same bytes everywhere.
+file(GLOB TARVOLA_DATAGEN_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tools/datagen/*.cpp)
+if(TARVOLA_DATAGEN_SOURCES)
+  pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+  pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
+  add_executable(tarvola-datagen ${TARVOLA_DATAGEN_SOURCES})
+  target_link_libraries(tarvola-datagen PRIVATE tarvola_core PkgConfig::FREETYPE PkgConfig::LIBPNG)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/data/.stamp
+                     COMMAND tarvola-datagen ${CMAKE_BINARY_DIR}/data
+                     COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_BINARY_DIR}/data/.stamp
+                     DEPENDS tarvola-datagen
+                     COMMENT "Generating the data set in ${CMAKE_BINARY_DIR}/data")
+  add_custom_target(data ALL DEPENDS ${CMAKE_BINARY_DIR}/data/.stamp)
+endif()

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian/Ubuntu packages tarvola needs to build, run and test.
+# Idempotent: installs only what is missing; uses sudo when not run as root.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake g++ make pkg-config
+  # tests and benchmarks
+  libgtest-dev libbenchmark-dev
+  imagemagick            # independent TGA/PNG reader and writer for the round-trip tests
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
