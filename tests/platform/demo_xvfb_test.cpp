@@ -1,0 +1,254 @@
+// The real program under Xvfb, started by the test: the loading picture fills the screen
+// scaled by whole pixels with no blending; Escape and a close request end it with exit 0;
+// with no display at all it says why on stderr and exits 0 at once.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../test_tga.h"
+
+namespace tarvola {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr int kScreenWidth = 1280;  // 4 x 320 by 4 x 240: the picture fills it exactly
+constexpr int kScreenHeight = 960;
+
+// Environment changes for a child: {"NAME", "value"} sets, {"NAME", nullopt} removes.
+using EnvChanges = std::vector<std::pair<std::string, std::optional<std::string>>>;
+
+// fork + exec with its own working directory, environment changes and output file.
+pid_t spawn(const std::vector<std::string>& argv, const EnvChanges& env, const fs::path& cwd = {},
+            const fs::path& output = "/dev/null", int extraFd = -1) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(127);
+  for (const auto& [name, value] : env) {
+    if (value) setenv(name.c_str(), value->c_str(), 1);
+    else unsetenv(name.c_str());
+  }
+  const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (out >= 0) {
+    dup2(out, 1);
+    dup2(out, 2);
+  }
+  for (int fd = 3; fd < 256; ++fd) {
+    if (fd != extraFd) close(fd);
+  }
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execvp(args[0], args.data());
+  _exit(127);
+}
+
+// The exit status if the child ended within `timeout`, else nothing (it keeps running).
+std::optional<int> waitExit(pid_t pid, milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  for (;;) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (Clock::now() > deadline) return std::nullopt;
+    std::this_thread::sleep_for(milliseconds(10));
+  }
+}
+
+void stop(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  if (!waitExit(pid, milliseconds(2000))) {
+    kill(pid, SIGKILL);
+    waitExit(pid, milliseconds(2000));
+  }
+}
+
+// Runs a short helper command to completion; its exit status.
+int run(const std::vector<std::string>& argv, const EnvChanges& env, const fs::path& output = "/dev/null") {
+  const pid_t pid = spawn(argv, env, {}, output);
+  const std::optional<int> status = waitExit(pid, milliseconds(10000));
+  if (!status) stop(pid);
+  return status.value_or(-1);
+}
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The test's loading picture: every pixel distinct in at least one channel from its
+// neighbours, red and blue never equal (a swap would show), an asymmetric marker top left.
+uint32_t loadingPixel(int x, int y) {
+  uint32_t red = uint32_t(x * 3 + y) & 255, green = uint32_t(y), blue = uint32_t(x * 5 + 2 * y + 1) & 255;
+  if (x < 40 && y < 20) red = 255, green = 255, blue = 0;
+  return 0xFF000000u | red << 16 | green << 8 | blue;
+}
+
+class DemoProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    scratch_ = fs::path(TARVOLA_BINARY_DIR) / "test_scratch" /
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(scratch_);
+    fs::create_directories(scratch_ / "data");
+    // The generated data set where it exists (the scenes load their pictures from it),
+    // with the test's own loading picture in place of the generated one.
+    const fs::path generated = fs::path(TARVOLA_BINARY_DIR) / "data";
+    if (fs::is_directory(generated)) {
+      for (const fs::directory_entry& entry : fs::directory_iterator(generated)) {
+        if (entry.path().filename() != "loading.tga") {
+          fs::create_symlink(entry.path(), scratch_ / "data" / entry.path().filename());
+        }
+      }
+    }
+    std::vector<uint32_t> picture(320 * 240);
+    for (int y = 0; y < 240; ++y)
+      for (int x = 0; x < 320; ++x) picture[size_t(y) * 320 + size_t(x)] = loadingPixel(x, y);
+    ASSERT_TRUE(test::writeTga((scratch_ / "data/loading.tga").string(), 320, 240, picture));
+    if (!fs::exists(scratch_ / "data/wscr.tga")) {
+      ASSERT_TRUE(test::writeTga((scratch_ / "data/wscr.tga").string(), 320, 240, std::vector<uint32_t>(320 * 240, ~0u)));
+    }
+  }
+
+  void TearDown() override {
+    stop(demo_);
+    stop(windowManager_);
+    stop(xvfb_);
+  }
+
+  // Xvfb on a free display number (it writes the number it took), then a window manager.
+  void startX() {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const std::string screen = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24";
+    xvfb_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"}, {},
+                  {}, scratch_ / "xvfb.log", fds[1]);
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start: " << readFile(scratch_ / "xvfb.log");
+    display_ = ":" + number;
+    windowManager_ = spawn({"matchbox-window-manager", "-use_titlebar", "no"}, xEnv(), {}, scratch_ / "wm.log");
+    ASSERT_TRUE(waitFor({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, milliseconds(5000)))
+        << "no window manager: " << readFile(scratch_ / "wm.log");
+  }
+
+  EnvChanges xEnv() const { return {{"DISPLAY", display_}, {"WAYLAND_DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt}}; }
+
+  // Repeats a command until it succeeds.
+  bool waitFor(const std::vector<std::string>& argv, milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (Clock::now() < deadline) {
+      if (run(argv, xEnv()) == 0) return true;
+      std::this_thread::sleep_for(milliseconds(50));
+    }
+    return false;
+  }
+
+  void startDemo(const EnvChanges& env) {
+    demo_ = spawn({TARVOLA_DEMO}, env, scratch_, scratch_ / "demo.log");
+  }
+  // Starts the demo under X and waits for its window to appear.
+  void startDemoWindow() {
+    startDemo(xEnv());
+    ASSERT_TRUE(waitFor({"xdotool", "search", "--name", "^tarvola$"}, milliseconds(5000)))
+        << "no window on " << display_ << ": " << readFile(scratch_ / "demo.log");
+  }
+  std::optional<int> demoExit(milliseconds timeout) {
+    const std::optional<int> status = waitExit(demo_, timeout);
+    if (status) demo_ = -1;
+    return status;
+  }
+
+  fs::path scratch_;
+  std::string display_;
+  pid_t xvfb_ = -1;
+  pid_t windowManager_ = -1;
+  pid_t demo_ = -1;
+};
+
+TEST_F(DemoProgram, LoadingPictureFillsTheScreenByWholePixelsThenEscapeEnds) {
+  startX();
+  startDemoWindow();
+  // The picture is presented right after the window opens and stays for 2000 ms.
+  std::this_thread::sleep_for(milliseconds(700));
+  const fs::path raw = scratch_ / "screen.rgb";
+  ASSERT_EQ(run({"import", "-window", "root", "-depth", "8", "rgb:" + raw.string()}, xEnv()), 0);
+  run({"convert", "-size", "1280x960", "-depth", "8", "rgb:" + raw.string(), (scratch_ / "screen.png").string()}, {});
+  const std::string screen = readFile(raw);
+  ASSERT_EQ(screen.size(), size_t(kScreenWidth) * kScreenHeight * 3);
+
+  // Every screen pixel is the picture's pixel under it at a scale of exactly 4: no blend.
+  int mismatches = 0;
+  for (int y = 0; y < kScreenHeight; ++y) {
+    for (int x = 0; x < kScreenWidth; ++x) {
+      const uint32_t expected = loadingPixel(x / 4, y / 4);
+      const size_t at = (size_t(y) * kScreenWidth + size_t(x)) * 3;
+      const uint32_t seen = 0xFF000000u | uint32_t(uint8_t(screen[at])) << 16 | uint32_t(uint8_t(screen[at + 1])) << 8 |
+                            uint32_t(uint8_t(screen[at + 2]));
+      if (seen != expected && mismatches++ < 5) {
+        ADD_FAILURE() << "screen (" << x << ", " << y << ") is " << std::hex << seen << ", picture " << expected;
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0) << "see " << (scratch_ / "screen.png");
+
+  ASSERT_EQ(run({"xdotool", "key", "Escape"}, xEnv()), 0);
+  // The key is handled once the start-up's pauses are over (3 s in all).
+  EXPECT_EQ(demoExit(milliseconds(15000)), std::optional<int>(0)) << readFile(scratch_ / "demo.log");
+}
+
+TEST_F(DemoProgram, CloseRequestEnds) {
+  startX();
+  startDemoWindow();
+  // SDL may replace its first window when it sets up the renderer: close the one that shows
+  // the loading picture (still within the 2000 ms pause).
+  std::this_thread::sleep_for(milliseconds(1000));
+  // Through the window manager: WM_DELETE_WINDOW, as a click on a close button sends.
+  ASSERT_EQ(run({"wmctrl", "-c", "tarvola"}, xEnv()), 0);
+  EXPECT_EQ(demoExit(milliseconds(15000)), std::optional<int>(0)) << readFile(scratch_ / "demo.log");
+}
+
+TEST_F(DemoProgram, WithoutAnyDisplaySaysWhyAndExitsAtOnce) {
+  const auto started = Clock::now();
+  startDemo({{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt}});
+  const std::optional<int> status = demoExit(milliseconds(5000));
+  const auto elapsed = std::chrono::duration_cast<milliseconds>(Clock::now() - started);
+  EXPECT_EQ(status, std::optional<int>(0));
+  EXPECT_LT(elapsed.count(), 1000);
+  const std::string log = readFile(scratch_ / "demo.log");
+  EXPECT_NE(log.find("tarvola: cannot open a display"), std::string::npos) << log;
+  // Exactly one line of ours (libraries may add their own complaints).
+  size_t lines = 0;
+  for (size_t at = log.find("tarvola:"); at != std::string::npos; at = log.find("tarvola:", at + 1)) ++lines;
+  EXPECT_EQ(lines, 1u) << log;
+}
+
+TEST_F(DemoProgram, InvisibleDriverRunsWhenAskedForAndInterruptEndsIt) {
+  startDemo({{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", "dummy"}});
+  EXPECT_FALSE(demoExit(milliseconds(500))) << readFile(scratch_ / "demo.log");
+  // SDL turns SIGINT into its quit event; the loop takes it once the start-up is over.
+  kill(demo_, SIGINT);
+  EXPECT_EQ(demoExit(milliseconds(10000)), std::optional<int>(0)) << readFile(scratch_ / "demo.log");
+}
+
+}  // namespace
+}  // namespace tarvola
