@@ -9,6 +9,12 @@ packages=(
   # tests and benchmarks
   libgtest-dev libbenchmark-dev
   imagemagick            # independent TGA/PNG reader and writer for the round-trip tests
+  libsdl2-dev            # the demo's window, message box and input
+  xvfb                   # whole-program tests: a virtual X server started by the test
+  matchbox-window-manager  # ... a window manager, so full screen means what it does on a desktop
+  xdotool                # ... finds the window and presses Escape
+  wmctrl                 # ... asks the window manager to close the window
+  x11-utils              # ... xprop, to see the window manager is up
 )
 
 missing=()
