@@ -141,7 +141,29 @@ uint32_t sampleBilinear320(const uint32_t* pixels, int32_t u, int32_t v) {
   return plain::sampleBilinear320(pixels, u, v);
 }
 
-void crossBlur(Surface& surface) { plain::crossBlur(surface); }
+void crossBlur(Surface& surface) {
+  if (surface.width <= 2 || surface.height <= 2 || surface.pixels.size() < surface.pixelCount()) return;
+  // The same arithmetic as the reference, with the rewritten left neighbour kept in registers
+  // rather than read back from memory: the only serial dependency is left -> sum -> / 5.
+  const size_t w = size_t(surface.width);
+  uint32_t* p = surface.pixels.data();
+  for (size_t y = 1; y + 1 < size_t(surface.height); ++y) {
+    uint32_t* line = p + y * w;
+    uint32_t leftB = line[0] & 0xFF, leftG = (line[0] >> 8) & 0xFF, leftR = (line[0] >> 16) & 0xFF;
+    for (size_t x = 1; x + 1 < w; ++x) {
+      const uint32_t up = line[x - w], down = line[x + w], centre = line[x], right = line[x + 1];
+      const uint32_t sumB = leftB + (up & 0xFF) + (down & 0xFF) + (centre & 0xFF) + (right & 0xFF);
+      const uint32_t sumG = leftG + ((up >> 8) & 0xFF) + ((down >> 8) & 0xFF) + ((centre >> 8) & 0xFF) +
+                            ((right >> 8) & 0xFF);
+      const uint32_t sumR = leftR + ((up >> 16) & 0xFF) + ((down >> 16) & 0xFF) + ((centre >> 16) & 0xFF) +
+                            ((right >> 16) & 0xFF);
+      leftB = sumB / 5;
+      leftG = sumG / 5;
+      leftR = sumR / 5;
+      line[x] = (centre & 0xFF000000u) | leftR << 16 | leftG << 8 | leftB;
+    }
+  }
+}
 
 #if defined(__SSE2__)
 
