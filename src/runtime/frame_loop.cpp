@@ -31,7 +31,7 @@ int runDemo(Platform& platform, const DemoProgramme& programme) {
   loading.loadTga("data/loading.tga");
   framebuffer.create(kFramebufferWidth, kFramebufferHeight);
   framebuffer.fill(packColour(0, 0, 0, 0));
-  copySurface(framebuffer, loading);
+  copySurface(loading, framebuffer);
   // createDepthBuffer(kFramebufferWidth, kFramebufferHeight) goes here (3D engine).
   if (!platform.openDisplay("tarvola", framebuffer.width, framebuffer.height, false)) return 0;
   platform.present(framebuffer);

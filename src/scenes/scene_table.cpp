@@ -2,6 +2,8 @@
 // is not built yet keeps the empty pair below, which loads nothing and draws nothing.
 #include "scenes/scene_table.h"
 
+#include "scenes/scenes.h"
+
 namespace tarvola {
 
 namespace {
@@ -10,10 +12,10 @@ void renderNothing(Surface&, float) {}
 }  // namespace
 
 const Scene kScenes[kSceneCount] = {
-    {&initNothing, &renderNothing},  // Scene 1: logo opening
+    {&logoOpeningInit, &logoOpeningRender},  // Scene 1: logo opening
     {&initNothing, &renderNothing},  // Scene 2: polar interference
     {&initNothing, &renderNothing},  // Scene 3: metaballs in the box
-    {&initNothing, &renderNothing},  // Scene 4: credits
+    {&creditsInit, &creditsRender},  // Scene 4: credits
     {&initNothing, &renderNothing},  // Scene 5: ray-grid tunnel
     {&initNothing, &renderNothing},  // Scene 6: finale cycle
 };
