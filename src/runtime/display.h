@@ -24,8 +24,13 @@ class Display {
   int32_t present(const uint32_t* pixels);
   void close();
   // Takes at most one pending event without waiting. Escape (key down) and a close request
-  // post a quit request, taken by a later poll; other events do nothing.
+  // post a quit request, taken by a later poll; a window exposed or resized is redrawn from
+  // the last presented buffer; other events do nothing.
   PlatformMessage pollMessage();
+  // Waits `milliseconds` without taking input, but keeps the window painted: the window
+  // system may map, resize or expose it after open, and the picture shown before a pause
+  // must stay visible through it. A close request met here still posts the quit request.
+  void pause(uint32_t milliseconds);
 
   SDL_Window* window() const { return window_; }
 
@@ -36,6 +41,9 @@ class Display {
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
+  const uint32_t* shownPixels_ = nullptr;  // the buffer given to the last present
+
+  void handleWindowEvent(uint8_t event);
 };
 
 }  // namespace tarvola

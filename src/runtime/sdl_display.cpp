@@ -57,10 +57,18 @@ bool Display::open(const char* title, int32_t width, int32_t height, bool window
     return false;
   }
 
-  const Uint32 windowFlags =
-      windowed ? SDL_WINDOW_SHOWN : SDL_WINDOW_SHOWN | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
-  window_ = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
-                             windowFlags);
+  if (windowed) {
+    window_ = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+                               SDL_WINDOW_SHOWN);
+  } else {
+    // Created at the desktop's size already, so the window covers the screen even where no
+    // window manager applies the full-screen state (or applies it late).
+    SDL_DisplayMode desktop{};
+    int w = width, h = height;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) w = desktop.w, h = desktop.h;
+    window_ = SDL_CreateWindow(title, 0, 0, w, h,
+                               SDL_WINDOW_SHOWN | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+  }
   if (window_ != nullptr) {
     renderer_ = SDL_CreateRenderer(window_, -1, 0);  // no SDL_RENDERER_PRESENTVSYNC
     if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
@@ -86,6 +94,7 @@ bool Display::open(const char* title, int32_t width, int32_t height, bool window
 
 int32_t Display::present(const uint32_t* pixels) {
   if (texture_ == nullptr) return -1;
+  shownPixels_ = pixels;
   void* locked = nullptr;
   int pitch = 0;
   if (SDL_LockTexture(texture_, nullptr, &locked, &pitch) != 0) return -1;
@@ -109,6 +118,7 @@ void Display::close() {
   texture_ = nullptr;
   renderer_ = nullptr;
   window_ = nullptr;
+  shownPixels_ = nullptr;
   if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
@@ -122,12 +132,44 @@ PlatformMessage Display::pollMessage() {
       if (event.key.keysym.sym == SDLK_ESCAPE) postQuit();
       break;
     case SDL_WINDOWEVENT:
-      if (event.window.event == SDL_WINDOWEVENT_CLOSE) postQuit();
+      handleWindowEvent(event.window.event);
       break;
     default:
       break;
   }
   return PlatformMessage::kHandled;
+}
+
+void Display::handleWindowEvent(uint8_t event) {
+  switch (event) {
+    case SDL_WINDOWEVENT_CLOSE:
+      postQuit();
+      break;
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+      if (shownPixels_ != nullptr) present(shownPixels_);
+      break;
+    default:
+      break;
+  }
+}
+
+void Display::pause(uint32_t milliseconds) {
+  const Uint64 end = SDL_GetTicks64() + milliseconds;
+  for (;;) {
+    if (window_ != nullptr) {
+      // Only window events are taken here; keys wait in the queue for the frame loop.
+      SDL_PumpEvents();
+      SDL_Event events[16];
+      int count;
+      while ((count = SDL_PeepEvents(events, 16, SDL_GETEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT)) > 0) {
+        for (int i = 0; i < count; ++i) handleWindowEvent(events[i].window.event);
+      }
+    }
+    const Uint64 now = SDL_GetTicks64();
+    if (now >= end) return;
+    SDL_Delay(Uint32(end - now < 5 ? end - now : 5));
+  }
 }
 
 }  // namespace tarvola

@@ -28,7 +28,7 @@ void SdlPlatform::closeDisplay() {
   display_.close();
 }
 
-void SdlPlatform::pause(uint32_t milliseconds) { SDL_Delay(milliseconds); }
+void SdlPlatform::pause(uint32_t milliseconds) { display_.pause(milliseconds); }
 
 // The music player plugs in here: load the module and register its sync callback.
 void SdlPlatform::loadMusic(const char*) {}

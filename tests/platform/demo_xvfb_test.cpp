@@ -2,98 +2,30 @@
 // scaled by whole pixels with no blending; Escape and a close request end it with exit 0;
 // with no display at all it says why on stderr and exits 0 at once.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "../test_tga.h"
+#include "child_process.h"
 
 namespace tarvola {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
+using namespace test;
 
 constexpr int kScreenWidth = 1280;  // 4 x 320 by 4 x 240: the picture fills it exactly
 constexpr int kScreenHeight = 960;
 
-// Environment changes for a child: {"NAME", "value"} sets, {"NAME", nullopt} removes.
-using EnvChanges = std::vector<std::pair<std::string, std::optional<std::string>>>;
-
-// fork + exec with its own working directory, environment changes and output file.
-pid_t spawn(const std::vector<std::string>& argv, const EnvChanges& env, const fs::path& cwd = {},
-            const fs::path& output = "/dev/null", int extraFd = -1) {
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(127);
-  for (const auto& [name, value] : env) {
-    if (value) setenv(name.c_str(), value->c_str(), 1);
-    else unsetenv(name.c_str());
-  }
-  const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (out >= 0) {
-    dup2(out, 1);
-    dup2(out, 2);
-  }
-  for (int fd = 3; fd < 256; ++fd) {
-    if (fd != extraFd) close(fd);
-  }
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  execvp(args[0], args.data());
-  _exit(127);
-}
-
-// The exit status if the child ended within `timeout`, else nothing (it keeps running).
-std::optional<int> waitExit(pid_t pid, milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  for (;;) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    if (Clock::now() > deadline) return std::nullopt;
-    std::this_thread::sleep_for(milliseconds(10));
-  }
-}
-
-void stop(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  if (!waitExit(pid, milliseconds(2000))) {
-    kill(pid, SIGKILL);
-    waitExit(pid, milliseconds(2000));
-  }
-}
-
-// Runs a short helper command to completion; its exit status.
-int run(const std::vector<std::string>& argv, const EnvChanges& env, const fs::path& output = "/dev/null") {
-  const pid_t pid = spawn(argv, env, {}, output);
-  const std::optional<int> status = waitExit(pid, milliseconds(10000));
-  if (!status) stop(pid);
-  return status.value_or(-1);
-}
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// The test's loading picture: every pixel distinct in at least one channel from its
-// neighbours, red and blue never equal (a swap would show), an asymmetric marker top left.
+// The test's loading picture: three channels from three different formulas of x and y, so a
+// red/blue swap, a flip or an off-by-one shows; an asymmetric yellow marker top left.
 uint32_t loadingPixel(int x, int y) {
   uint32_t red = uint32_t(x * 3 + y) & 255, green = uint32_t(y), blue = uint32_t(x * 5 + 2 * y + 1) & 255;
   if (x < 40 && y < 20) red = 255, green = 255, blue = 0;
@@ -145,20 +77,11 @@ class DemoProgram : public ::testing::Test {
     stop(xvfb_);
   }
 
-  // Xvfb on a free display number (it writes the number it took), then a window manager.
+  // Xvfb on a free display number, then a window manager.
   void startX() {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const std::string screen = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24";
-    xvfb_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"}, {},
-                  {}, scratch_ / "xvfb.log", fds[1]);
-    close(fds[1]);
-    std::string number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start: " << readFile(scratch_ / "xvfb.log");
-    display_ = ":" + number;
+    const std::optional<std::string> display = startXvfb(kScreenWidth, kScreenHeight, scratch_ / "xvfb.log", &xvfb_);
+    ASSERT_TRUE(display) << "Xvfb did not start: " << readFile(scratch_ / "xvfb.log");
+    display_ = *display;
     windowManager_ = spawn({"matchbox-window-manager", "-use_titlebar", "no"}, xEnv(), {}, scratch_ / "wm.log");
     ASSERT_TRUE(waitFor({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, milliseconds(5000)))
         << "no window manager: " << readFile(scratch_ / "wm.log");
