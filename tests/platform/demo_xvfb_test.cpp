@@ -163,6 +163,41 @@ TEST_F(DemoProgram, CloseRequestEnds) {
   EXPECT_EQ(demoExit(milliseconds(15000)), std::optional<int>(0)) << readFile(scratch_ / "demo.log");
 }
 
+TEST_F(DemoProgram, MissingPictureShowsABlockingMessageBox) {
+  fs::remove(scratch_ / "data/wscr.tga");
+  startX();
+  startDemoWindow();
+  // The loader stops the start-up with a box captioned "ERROR!" until OK is pressed.
+  // (wmctrl lists it by its caption; xdotool's name search does not see it.)
+  const fs::path list = scratch_ / "windows.txt";
+  const auto deadline = Clock::now() + milliseconds(8000);
+  bool shown = false;
+  while (!shown && Clock::now() < deadline) {
+    run({"wmctrl", "-l"}, xEnv(), list);
+    shown = readFile(list).find(" ERROR!\n") != std::string::npos;
+    if (!shown) std::this_thread::sleep_for(milliseconds(50));
+  }
+  ASSERT_TRUE(shown) << "no message box: " << readFile(list) << readFile(scratch_ / "demo.log");
+  std::this_thread::sleep_for(milliseconds(1500));
+  EXPECT_FALSE(demoExit(milliseconds(0))) << "the box did not wait";
+  // The box has the focus: Return presses its OK button.
+  ASSERT_EQ(run({"xdotool", "key", "Return"}, xEnv()), 0);
+  ASSERT_TRUE(waitFor({"sh", "-c", "! wmctrl -l | grep -q ' ERROR!$'"}, milliseconds(3000))) << "the box stayed";
+  // The start-up goes on: its last second of pause, then the loop takes the Escape.
+  std::this_thread::sleep_for(milliseconds(500));
+  ASSERT_EQ(run({"xdotool", "key", "Escape"}, xEnv()), 0);
+  EXPECT_EQ(demoExit(milliseconds(15000)), std::optional<int>(0)) << readFile(scratch_ / "demo.log");
+}
+
+TEST_F(DemoProgram, WithoutAnyDisplayMessagesGoToStderr) {
+  fs::remove(scratch_ / "data/loading.tga");
+  startDemo({{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt}});
+  EXPECT_EQ(demoExit(milliseconds(5000)), std::optional<int>(0));
+  const std::string log = readFile(scratch_ / "demo.log");
+  EXPECT_NE(log.find("tarvola: ERROR! Cant open data/loading.tga\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("tarvola: cannot open a display"), std::string::npos) << log;
+}
+
 TEST_F(DemoProgram, WithoutAnyDisplaySaysWhyAndExitsAtOnce) {
   const auto started = Clock::now();
   startDemo({{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt}});
