@@ -116,7 +116,10 @@ constexpr uint32_t kLoadingCorner = 0xFF405060u;  // the loading picture's top-l
 class FrameLoop : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::filesystem::path dir = std::filesystem::path(TARVOLA_BINARY_DIR) / "test_scratch" / "frame_loop";
+    // One directory per test: CTest runs the tests of this file in parallel processes.
+    const std::filesystem::path dir = std::filesystem::path(TARVOLA_BINARY_DIR) / "test_scratch" /
+                                      (std::string("frame_loop_") +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir / "data");
     std::vector<uint32_t> loading(320 * 240);
     for (size_t i = 0; i < loading.size(); ++i) loading[i] = 0xFF000000u | uint32_t(i * 2654435761u >> 8);

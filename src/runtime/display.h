@@ -27,9 +27,10 @@ class Display {
   // post a quit request, taken by a later poll; a window exposed or resized is redrawn from
   // the last presented buffer; other events do nothing.
   PlatformMessage pollMessage();
-  // Waits `milliseconds` without taking input, but keeps the window painted: the window
-  // system may map, resize or expose it after open, and the picture shown before a pause
-  // must stay visible through it. A close request met here still posts the quit request.
+  // Waits `milliseconds` without taking input, but keeps the window painted (on expose or
+  // resize, and every 100 ms): the window system may map or resize it after open, and the
+  // picture shown before a pause must stay visible through it. A close request met here
+  // still posts the quit request.
   void pause(uint32_t milliseconds);
 
   SDL_Window* window() const { return window_; }

@@ -13,6 +13,8 @@ namespace tarvola {
 
 namespace {
 
+constexpr Uint64 kPauseRepaintMs = 100;
+
 void reportNoDisplay(const char* why) {
   std::fprintf(stderr, "tarvola: cannot open a display: %s\n", why);
   std::fflush(stderr);
@@ -156,6 +158,7 @@ void Display::handleWindowEvent(uint8_t event) {
 
 void Display::pause(uint32_t milliseconds) {
   const Uint64 end = SDL_GetTicks64() + milliseconds;
+  Uint64 lastDraw = SDL_GetTicks64();
   for (;;) {
     if (window_ != nullptr) {
       // Only window events are taken here; keys wait in the queue for the frame loop.
@@ -166,7 +169,13 @@ void Display::pause(uint32_t milliseconds) {
         for (int i = 0; i < count; ++i) handleWindowEvent(events[i].window.event);
       }
     }
-    const Uint64 now = SDL_GetTicks64();
+    Uint64 now = SDL_GetTicks64();
+    // Also repaint now and then: a window manager may map or resize a full-screen window
+    // without an expose reaching the program, which would leave it black for the pause.
+    if (shownPixels_ != nullptr && now - lastDraw >= kPauseRepaintMs) {
+      present(shownPixels_);
+      lastDraw = now = SDL_GetTicks64();
+    }
     if (now >= end) return;
     SDL_Delay(Uint32(end - now < 5 ? end - now : 5));
   }
