@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <cstring>
+#include <string>
 
 namespace tarvola {
 
@@ -24,9 +25,19 @@ void SDLCALL fillBuffer(void*, Uint8* stream, int bytes) {
 }
 
 // Initialises the audio subsystem with `driver` (nullptr: SDL's choice) and opens the device.
+// A driver named here overrides SDL_AUDIODRIVER for this one initialisation only.
+bool initAudio(const char* driver) {
+  if (driver == nullptr) return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  const char* previous = SDL_getenv("SDL_AUDIODRIVER");
+  const std::string saved = previous != nullptr ? previous : "";
+  SDL_setenv("SDL_AUDIODRIVER", driver, 1);
+  const bool ok = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  SDL_setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+  return ok;
+}
+
 bool openWith(const char* driver) {
-  if (driver != nullptr) SDL_setenv("SDL_AUDIODRIVER", driver, 1);
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  if (!initAudio(driver)) return false;
   SDL_AudioSpec want{};
   want.freq = MusicStream::kSampleRate;
   want.format = AUDIO_F32SYS;
