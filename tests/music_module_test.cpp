@@ -179,7 +179,7 @@ TEST(MusicModule, LoadsInLibopenmptAndLibxmp) {
   ASSERT_EQ(xmp_load_module(context, const_cast<char*>(kModulePath.c_str())), 0);
   xmp_module_info info{};
   xmp_get_module_info(context, &info);
-  EXPECT_EQ(info.mod->chn, 12);
+  EXPECT_EQ(info.mod->chn, 15);
   EXPECT_EQ(info.mod->smp, 9);
   EXPECT_EQ(info.mod->spd, 6);
   EXPECT_EQ(info.mod->bpm, 120);

@@ -2,6 +2,8 @@
 // slide to silence and stop, and the sampled-stream loop.
 #include "runtime/music_stream.h"
 
+#include "raster/fixed_point.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -78,7 +80,7 @@ TEST(MusicStream, FadeSlowsLinearlyThenFadesToSilenceAndStops) {
   for (double seconds : {0.25, 0.40}) {
     const double rate = 44100.0 - (44100.0 - 1000.0) * seconds / 0.5;
     const double expected = 1000.0 * rate / 44100.0;
-    const double measured = frequencyAround(fade, static_cast<int>(seconds * kRate), 441);
+    const double measured = frequencyAround(fade, truncToInt32(seconds * kRate), 441);
     EXPECT_NEAR(measured, expected, 0.05 * expected) << "at " << seconds << " s";
   }
   // Halfway through the volume slide the tone is at about half its level.

@@ -1,8 +1,9 @@
 // The player's pull pipeline: source, linear-interpolating resampler, volume.
 #include "runtime/music_stream.h"
 
+#include "raster/fixed_point.h"
+
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 namespace tarvola {
@@ -87,8 +88,8 @@ void MusicStream::pull(float* out, int frames) {
       return;
     }
     // Output frame i sounds source position position_; interpolate between its neighbours.
-    while (sourceFrames_ == 0 || static_cast<int>(position_) + 1 >= sourceFrames_) refill();
-    const int index = static_cast<int>(position_);
+    while (sourceFrames_ == 0 || truncToInt32(position_) + 1 >= sourceFrames_) refill();
+    const int index = truncToInt32(position_);
     const float fraction = static_cast<float>(position_ - index);
     const float* a = source_ + 2 * index;
     const float gain = static_cast<float>(volumeSlide_.value);

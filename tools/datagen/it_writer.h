@@ -9,6 +9,7 @@
 namespace tarvola::datagen {
 
 constexpr uint8_t kNoteCut = 254;
+constexpr uint8_t kEffectD = 4;   // 'D': volume slide
 constexpr uint8_t kEffectS = 19;  // 'S' as stored in the file (A = 1): S2x is our sync
 constexpr uint8_t kEffectT = 20;  // 'T': set tempo (parameter >= 0x20)
 

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "music.h"
+#include "raster/fixed_point.h"
 
 namespace tarvola::datagen {
 
@@ -27,13 +28,16 @@ struct Noise {
   }
 };
 
+// Rounds to the nearest integer, halves away from zero.
+int32_t roundToInt32(double x) { return truncToInt32(x >= 0.0 ? x + 0.5 : x - 0.5); }
+
 // Scales to the given peak and converts to 16 bits, rounding to nearest.
 std::vector<int16_t> toPcm(const std::vector<double>& wave, double peak) {
   double largest = 1e-9;
   for (double v : wave) largest = std::max(largest, std::fabs(v));
   std::vector<int16_t> pcm(wave.size());
   for (size_t i = 0; i < wave.size(); ++i)
-    pcm[i] = static_cast<int16_t>(std::lround(wave[i] / largest * peak * 32767.0));
+    pcm[i] = static_cast<int16_t>(roundToInt32(wave[i] / largest * peak * 32767.0));
   return pcm;
 }
 
@@ -50,7 +54,7 @@ ItSample makeSample(const char* name, std::vector<int16_t> data, uint32_t c5Spee
 ItSample makeLooped(const char* name, std::vector<int16_t> data, double baseHz, int loopStart,
                     uint8_t globalVolume) {
   ItSample sample = makeSample(name, std::move(data),
-                               static_cast<uint32_t>(std::lround(kRate * kMiddleC / baseHz)),
+                               static_cast<uint32_t>(roundToInt32(kRate * kMiddleC / baseHz)),
                                globalVolume);
   sample.loop = true;
   sample.loopStart = static_cast<uint32_t>(loopStart);
@@ -112,7 +116,7 @@ ItSample snare() {
 }
 
 ItSample hat(const char* name, double seconds, double decay, uint32_t seed) {
-  const int frames = static_cast<int>(kRate * seconds);
+  const int frames = truncToInt32(kRate * seconds);
   std::vector<double> wave(frames);
   Noise noise{seed};
   double a = 0.0;
@@ -213,7 +217,7 @@ ItSample pluck() {
     if (t > 0.45) wave[i] *= (0.5 - t) / 0.05;
   }
   return makeSample("pluck", toPcm(wave, 0.85),
-                    static_cast<uint32_t>(std::lround(kRate * kMiddleC / 440.0)), 64);
+                    static_cast<uint32_t>(roundToInt32(kRate * kMiddleC / 440.0)), 64);
 }
 
 }  // namespace

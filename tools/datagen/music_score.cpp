@@ -15,8 +15,10 @@ namespace tarvola::datagen {
 
 namespace {
 
-enum Channel : int { kKickCh, kSnareCh, kHatCh, kCrashCh, kBassCh, kPadCh0, kPadCh1, kPadCh2,
-                     kLeadCh, kArpCh, kSyncCh, kConductorCh, kChannelCount };
+// The pad has two banks of three channels: a new chord swells in on one while the last one
+// fades out on the other.
+enum Channel : int { kKickCh, kSnareCh, kHatCh, kCrashCh, kBassCh, kPadBank0, kPadBank1 = kPadBank0 + 3,
+                     kLeadCh = kPadBank1 + 3, kArpCh, kSyncCh, kConductorCh, kChannelCount };
 
 constexpr int kBar = 16;
 constexpr int kSongRows = 1424;  // 178 s
@@ -29,6 +31,8 @@ constexpr Chord kAm{9, true}, kF{5, false}, kC{0, false}, kG{7, false}, kDm{2, t
     kE{4, false}, kEm{4, true};
 
 struct Song {
+  int padBank = 0;          // bank holding the chord now sounding
+  bool padSounding = false;
   std::vector<ItCell> cells = std::vector<ItCell>(static_cast<size_t>(kSongRows) * kChannelCount);
   ItCell& at(int row, int channel) { return cells[static_cast<size_t>(row) * kChannelCount + channel]; }
   void note(int row, int channel, int note, uint8_t sample, int volume) {
@@ -44,6 +48,10 @@ struct Song {
     cell = ItCell{};
     cell.hasNote = true;
     cell.note = kNoteCut;
+  }
+  void effect(int row, int channel, uint8_t effect, uint8_t parameter) {
+    at(row, channel).effect = effect;
+    at(row, channel).parameter = parameter;
   }
   void sync(int row, int value) {
     ItCell& cell = at(row, kSyncCh);
@@ -129,6 +137,8 @@ void playBar(Song& song, int start, int length, const Style& style, Chord chord,
   }
 
   const int root = bassNote(chord);
+  if (style.bass == 0) song.cut(start, kBassCh);  // a held note must not ring on
+  if (style.lead == 0) song.cut(start, kLeadCh);
   switch (style.bass) {
     case 1:
       put(0, kBassCh, root, kBass, 50);
@@ -155,11 +165,23 @@ void playBar(Song& song, int start, int length, const Style& style, Chord chord,
       break;
   }
 
-  const std::array<int, 3> padNotes = voicing(chord, 52);
-  if (style.pad > 0 && !sameChord(chord, previous)) {
-    put(0, kPadCh0, padNotes[0], kPad, style.pad);
-    put(0, kPadCh1, padNotes[1], kPad, style.pad);
-    put(0, kPadCh2, padNotes[2], kPad, style.pad);
+  const bool newChord = style.pad > 0 && (!sameChord(chord, previous) || !song.padSounding);
+  if (song.padSounding && (newChord || style.pad == 0)) {
+    // Fade the sounding chord: D03 slides 3 down on each of a row's five later ticks, so four
+    // rows take any pad volume to 0; then the notes are cut.
+    const int old = kPadBank0 + 3 * song.padBank;
+    for (int voice = 0; voice < 3; ++voice) {
+      for (int row = 0; row < 4 && row < length; ++row) song.effect(start + row, old + voice, kEffectD, 0x03);
+      if (length > 4) song.cut(start + 4, old + voice);
+    }
+    song.padSounding = false;
+  }
+  if (newChord) {
+    song.padBank = 1 - song.padBank;
+    const std::array<int, 3> padNotes = voicing(chord, 52);
+    for (int voice = 0; voice < 3; ++voice)
+      put(0, kPadBank0 + 3 * song.padBank + voice, padNotes[voice], kPad, style.pad);
+    song.padSounding = true;
   }
   if (style.arp > 0) {
     const std::array<int, 3> t = voicing(chord, 64);
@@ -169,9 +191,10 @@ void playBar(Song& song, int start, int length, const Style& style, Chord chord,
       put(row, kArpCh, ladder[order[row]], kPluck, row % 4 == 0 ? style.arp : style.arp * 3 / 4);
   }
   if (style.lead > 0) {
-    const int inPhrase = melodyBar % 4;
+    const int inPhrase = ((melodyBar % 4) + 4) % 4;
     if (sameChord(chord, kMelodyChords[inPhrase])) {
-      const auto& bar = (melodyBar / 4) % 2 == 0 ? kMelodyA[inPhrase] : kMelodyB[inPhrase];
+      const bool answer = ((melodyBar - inPhrase) / 4) % 2 != 0;
+      const auto& bar = answer ? kMelodyB[inPhrase] : kMelodyA[inPhrase];
       for (const MelodyNote& n : bar) {
         if (n.row >= length) continue;
         if (n.note < 0) song.cut(start + n.row, kLeadCh);
@@ -243,7 +266,7 @@ Song writeSong() {
     s.arp = 22;
     if (bar >= 2 && bar < 8) s.lead = 38;
     return s;
-  }, previous, 4);
+  }, previous);
   song.note(344, kKickCh, kDrumNote, kKick, 64);
   fill(song, 348, 356);
 
@@ -316,12 +339,12 @@ Song writeSong() {
   for (int r : {1048, 1112, 1176, 1240, 1304}) fill(song, r, r + 8);
   fill(song, 1320, 1328);
 
-  // Outro, 166 - 178 s: a last hit, then the pad alone, dying away before the loop.
+  // Outro, 166 - 178 s: a last hit, then the pad, dying away before the loop.
   crash(song, 1328, 60);
   song.note(1328, kKickCh, kDrumNote, kKick, 64);
   section(song, row, 96, {kAm, kF, kAm, kF, kAm, kAm}, [](int bar) {
     Style s;
-    s.pad = 40 - 6 * bar;
+    s.pad = 44 - 4 * bar;
     if (bar < 4) {
       s.bass = 1;
       s.arp = 16 - 3 * bar;
@@ -329,16 +352,9 @@ Song writeSong() {
     }
     return s;
   }, previous);
-  for (int r = 1328 + 16; r < kSongRows; r += 8) {  // the pad fades in steps with volume-column sets
-    const int volume = std::max(0, 40 - (r - 1328) * 40 / 96);
-    for (int ch : {kPadCh0, kPadCh1, kPadCh2}) {
-      ItCell& cell = song.at(r, ch);
-      if (!cell.hasNote) {
-        cell.hasVolume = true;
-        cell.volume = static_cast<uint8_t>(volume);
-      }
-    }
-  }
+  // The last chord dies away with fine volume slides (DF1: one step down per row).
+  for (int r = 1392; r < kSongRows; ++r)
+    for (int voice = 0; voice < 3; ++voice) song.effect(r, kPadBank0 + 3 * song.padBank + voice, kEffectD, 0xF1);
 
   // Sync effects, on their own channel.
   for (auto [r, v] : std::initializer_list<std::pair<int, int>>{
@@ -407,8 +423,8 @@ ItModule composeMusic() {
   module.initialTempo = 120;
   module.globalVolume = 128;
   module.mixVolume = 64;
-  //               kick snare hat crash bass pad pad pad lead arp sync conductor
-  module.channelPan = {32, 30, 40, 26, 32, 18, 32, 46, 28, 38, 32, 32};
+  //               kick snare hat crash bass pads (two banks)  lead arp sync conductor
+  module.channelPan = {32, 30, 40, 26, 32, 18, 32, 46, 20, 32, 44, 28, 38, 32, 32};
   module.samples = synthesiseMusicSamples();
   int row = 0;
   for (int rows : kPatternRows) {
