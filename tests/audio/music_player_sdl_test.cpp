@@ -1,6 +1,6 @@
-// The music player on SDL's audio output: a silent run on the dummy driver delivers the syncs
-// at their times, the fade-out blocks until its slides end, WAV files play as syncless streams,
-// and a file that is neither leaves the player unloaded.
+// The music player on SDL's audio output as the demo uses it: a silent run delivers the syncs at
+// their times, the fade-out blocks until its slides end, WAV files play as syncless streams, and
+// a file that is neither leaves the player unloaded.
 #include "runtime/sdl_audio.h"
 
 #include <gtest/gtest.h>
@@ -62,7 +62,7 @@ std::string writeWav(const char* name, int rate, int frames) {
   return path;
 }
 
-TEST(MusicPlayer, SilentRunDeliversTheSyncsAtTheirTimes) {
+TEST(MusicPlayerSdl, SilentRunDeliversTheSyncsAtTheirTimes) {
   MusicPlayer player(sdlAudioOutput());
   ASSERT_TRUE(player.load(kModulePath.c_str(), true));
   player.setSyncCallback(recordSync);
@@ -81,7 +81,7 @@ TEST(MusicPlayer, SilentRunDeliversTheSyncsAtTheirTimes) {
   EXPECT_NEAR(record.seconds[1], 10.5, 0.08);
 }
 
-TEST(MusicPlayer, FadeOutBlocksUntilBothSlidesEndThenReleases) {
+TEST(MusicPlayerSdl, FadeOutBlocksUntilBothSlidesEndThenReleases) {
   MusicPlayer player(sdlAudioOutput());
   ASSERT_TRUE(player.load(kModulePath.c_str(), true));
   player.play();
@@ -101,7 +101,7 @@ TEST(MusicPlayer, FadeOutBlocksUntilBothSlidesEndThenReleases) {
   EXPECT_FALSE(player.loaded());
 }
 
-TEST(MusicPlayer, NeitherModuleNorWavLeavesItUnloadedAndFadeReturnsAtOnce) {
+TEST(MusicPlayerSdl, NeitherModuleNorWavLeavesItUnloadedAndFadeReturnsAtOnce) {
   const std::string text = std::string(TARVOLA_BINARY_DIR) + "/not_music.txt";
   std::ofstream(text) << "this is no music\n";
   for (const std::string& path : {std::string("/nonexistent/kyr.it"), text}) {
@@ -116,7 +116,7 @@ TEST(MusicPlayer, NeitherModuleNorWavLeavesItUnloadedAndFadeReturnsAtOnce) {
   }
 }
 
-TEST(MusicPlayer, WavPlaysAsALoopingStreamWithoutSyncs) {
+TEST(MusicPlayerSdl, WavPlaysAsALoopingStreamWithoutSyncs) {
   const std::string path = writeWav("loop_test.wav", 22050, 2205);  // 0.1 s
   std::vector<float> stereo;
   ASSERT_TRUE(sdlAudioOutput().decodeWav(path.c_str(), stereo));
