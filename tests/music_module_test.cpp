@@ -4,6 +4,7 @@
 #include "runtime/module_renderer.h"
 
 #include <gtest/gtest.h>
+#include <libopenmpt/libopenmpt.h>
 #include <xmp.h>
 
 #include <algorithm>
@@ -186,6 +187,23 @@ TEST(MusicModule, LoadsInLibopenmptAndLibxmp) {
   EXPECT_NEAR(info.seq_data[0].duration, 178000, 200);
   xmp_release_module(context);
   xmp_free_context(context);
+}
+
+// openmpt123 prints what libopenmpt logs while loading; the module must give no such message.
+TEST(MusicModule, LibopenmptLoadsItAsImpulseTrackerWithoutMessages) {
+  const std::vector<uint8_t> bytes = readFile(kModulePath);
+  std::string log;
+  openmpt_module* module = openmpt_module_create_from_memory2(
+      bytes.data(), bytes.size(),
+      [](const char* message, void* user) { *static_cast<std::string*>(user) += std::string(message) + "\n"; },
+      &log, openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(module, nullptr);
+  const char* type = openmpt_module_get_metadata(module, "type");
+  EXPECT_STREQ(type, "it");
+  openmpt_free_string(type);
+  EXPECT_EQ(openmpt_module_get_num_channels(module), 15);
+  EXPECT_EQ(log, "");
+  openmpt_module_destroy(module);
 }
 
 TEST(MusicModule, SyncEffectsStandAloneOnAChannelWithoutNotes) {
