@@ -43,11 +43,12 @@ struct Song {
     cell.hasVolume = true;
     cell.volume = static_cast<uint8_t>(volume);
   }
-  void cut(int row, int channel) {
+  void cut(int row, int channel) {  // keeps the cell's effect
     ItCell& cell = at(row, channel);
-    cell = ItCell{};
     cell.hasNote = true;
     cell.note = kNoteCut;
+    cell.sample = 0;
+    cell.hasVolume = false;
   }
   void effect(int row, int channel, uint8_t effect, uint8_t parameter) {
     at(row, channel).effect = effect;
