@@ -9,6 +9,11 @@ packages=(
   # tests and benchmarks
   libgtest-dev libbenchmark-dev
   imagemagick            # independent TGA/PNG reader and writer for the round-trip tests
+  # music
+  libopenmpt-dev         # plays the Impulse Tracker module, reports its rows for the syncs
+  libsdl2-dev            # audio output (and SDL's dummy driver for silent runs)
+  libxmp-dev             # second, independent module loader for the module tests
+  openmpt123 sox         # render the module to WAV and measure it by hand
 )
 
 missing=()
