@@ -1,0 +1,62 @@
+// Field sources and their sum; see field.h. Differences from the centre are taken in double
+// (exact for float inputs), so each source's value is rounded to float exactly once.
+#include "metaballs/field.h"
+
+#include <cmath>
+#include <utility>
+
+namespace tarvola {
+
+float InverseSquareSource::value(float x, float y, float z) const {
+  const double dx = double(x) - centre.x, dy = double(y) - centre.y, dz = double(z) - centre.z;
+  return float(strength / (dx * dx + dy * dy + dz * dz));
+}
+
+float QuarticSource::value(float x, float y, float z) const {
+  const double dx = double(x) - centre.x, dy = double(y) - centre.y, dz = double(z) - centre.z;
+  const double dx2 = dx * dx, dy2 = dy * dy, dz2 = dz * dz;
+  return float(strength / (dx2 * dx2 + dy2 * dy2 + dz2 * dz2));
+}
+
+float RingSource::value(float x, float y, float z) const {
+  const double dx = double(x) - centre.x, dy = double(y) - centre.y, dz = double(z) - centre.z;
+  const double radial = std::sqrt(dx * dx + dz * dz) - ringRadius;
+  return float(strength / (radial * radial + dy * dy));
+}
+
+int32_t ImplicitField::addSource(std::unique_ptr<FieldSource> source) {
+  sources.push_back(std::move(source));
+  count = int32_t(sources.size());
+  return count - 1;
+}
+
+int32_t ImplicitField::addInverseSquare(float radius) {
+  auto source = std::make_unique<InverseSquareSource>();
+  source->strength = radius * radius;
+  return addSource(std::move(source));
+}
+
+int32_t ImplicitField::addQuartic(float radius) {
+  auto source = std::make_unique<QuarticSource>();
+  source->strength = radius * radius * radius * radius * radius;
+  return addSource(std::move(source));
+}
+
+int32_t ImplicitField::addRing(float radius, float ringRadius) {
+  auto source = std::make_unique<RingSource>();
+  source->strength = float(double(radius * radius) * 0.1);
+  source->ringRadius = ringRadius;
+  return addSource(std::move(source));
+}
+
+void ImplicitField::setSourcePosition(int32_t index, float x, float y, float z) {
+  if (index >= 0 && index < count) sources[size_t(index)]->setPosition(x, y, z);
+}
+
+float ImplicitField::value(float x, float y, float z) const {
+  float sum = 0.0f;
+  for (int32_t i = 0; i < count; ++i) sum += sources[size_t(i)]->value(x, y, z);
+  return sum;
+}
+
+}  // namespace tarvola

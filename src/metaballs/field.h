@@ -1,0 +1,65 @@
+// The scalar field of the metaballs: a sum of sources, each falling off with the distance from
+// its own centre (a spherical blob, a rounded-cube blob, a ring), dispatched through one
+// virtual value() so the polygonizer samples any mix of kinds.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine3d/math3d.h"
+
+namespace tarvola {
+
+// One source of the field. value() is exact IEEE arithmetic on the float inputs, carried in
+// double and rounded to float once; at the centre itself the division by zero gives +inf.
+struct FieldSource {
+  virtual float value(float x, float y, float z) const = 0;
+  virtual void setPosition(float x, float y, float z) = 0;
+  virtual ~FieldSource() = default;
+};
+
+// strength / (dx^2 + dy^2 + dz^2): iso-surfaces are spheres of radius sqrt(strength / level).
+struct InverseSquareSource : FieldSource {
+  float strength = 0;
+  Vec3 centre;
+
+  float value(float x, float y, float z) const override;
+  void setPosition(float x, float y, float z) override { centre = Vec3{x, y, z}; }
+};
+
+// strength / (dx^4 + dy^4 + dz^4): iso-surfaces are rounded cubes aligned with the axes.
+struct QuarticSource : InverseSquareSource {
+  float value(float x, float y, float z) const override;
+};
+
+// strength / ((sqrt(dx^2 + dz^2) - ringRadius)^2 + dy^2): the inverse-square distance to a
+// circle in the plane y = centre.y; iso-surfaces are tori about the y axis.
+struct RingSource : FieldSource {
+  float strength = 0;
+  float ringRadius = 0;
+  Vec3 centre;
+
+  float value(float x, float y, float z) const override;
+  void setPosition(float x, float y, float z) override { centre = Vec3{x, y, z}; }
+};
+
+struct ImplicitField {
+  int32_t count = 0;
+  std::vector<std::unique_ptr<FieldSource>> sources;  // in the order of adding
+
+  // Each add returns the new source's index (0 for the first). Sources start at the origin.
+  int32_t addInverseSquare(float radius);              // strength r*r
+  int32_t addQuartic(float radius);                    // strength r^5
+  int32_t addRing(float radius, float ringRadius);     // strength r*r*0.1
+  int32_t addSource(std::unique_ptr<FieldSource> source);
+
+  // Moves source index; an index outside 0..count-1 does nothing.
+  void setSourcePosition(int32_t index, float x, float y, float z);
+
+  // Sum of every source's value in adding order, the running sum rounded to float after each
+  // addition. No threshold and no early exit; an empty field is 0 everywhere.
+  float value(float x, float y, float z) const;
+};
+
+}  // namespace tarvola

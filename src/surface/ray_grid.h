@@ -1,0 +1,67 @@
+// Block-interpolated ray grid: the textured, bump-mapped, distance-darkened inside of a
+// cylinder of radius 128 about the z axis. Rays are cast only at the corners of 8x8 blocks;
+// the blocks are filled by 16.16 bilinear interpolation of the corner nodes.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine3d/math3d.h"
+#include "surface/surface.h"
+
+namespace tarvola {
+
+// What one cast ray yields: wall texture coordinates (u along the axis, v the angle, 0..511,
+// both whole numbers), environment coordinates and a brightness 0..255.
+struct GridNode {
+  float u = 0;
+  float v = 0;
+  float envU = 0;  // u * 0.5 - scrollU
+  float envV = 0;  // v * 0.5 - scrollV
+  int32_t shade = 0;
+};
+
+// Texels the block filler may read: the tunnel texture's height lookups reach one row past a
+// 256x256 image (the spare storage of a loaded picture); the environment map stays inside it.
+inline constexpr size_t kTunnelTextureTexels = 256 * 256 + 256;
+inline constexpr size_t kEnvironmentTexels = 256 * 256;
+
+struct RayGrid {
+  int32_t columns = 0;  // width / 8 + 1
+  int32_t rows = 0;     // height / 8 + 1
+  std::vector<GridNode> nodes;  // node (c, r) at r * columns + c belongs to screen point (8c, 8r)
+  float scrollU = 0;
+  float scrollV = 0;
+  Vec3 position;
+  Vec3 angles;  // degrees
+  Matrix4 rotation;
+  // Read in place of a texture too small to sample: every texel and height 0.
+  Surface blackTexture;
+
+  // Sizes and zeroes the node array (allocated once here), scroll 0, rotation the identity.
+  void init(int32_t width, int32_t height);
+  void setCamera(Vec3 newPosition, Vec3 newAngles);
+
+  // The ray through screen point (x, y): centre (160, 120), image plane at 256, y downward.
+  // It meets the wall behind the camera (the smaller root); a ray that misses, or runs along
+  // the axis, gives (128, 128, 128, 128, 0). The angle is folded: theta and -theta give one v.
+  GridNode castRay(int32_t x, int32_t y) const;
+
+  // Writes the 8x8 pixels at (x0, y0) by 16.16 interpolation of the corner nodes: left and
+  // right edges stepped down by (bottom - top) >> 3, each row stepped across by
+  // (right - left) >> 3, all shifts arithmetic and all sums wrapping in 32 bits.
+  // Per pixel: texel T of texture at (V >> 16 & 255, U >> 16 & 255), environment texel
+  // displaced by the height slopes (top bytes of the texels right of and below T, minus T's),
+  // the four bytes added with saturation, the colour bytes times (S >> 16) >> 8.
+  // Requires texture to hold kTunnelTextureTexels, environment kEnvironmentTexels and the
+  // block to lie inside target.
+  static void fillBlock(Surface& target, const Surface& texture, const Surface& environment, int32_t x0,
+                        int32_t y0, const GridNode& topLeft, const GridNode& topRight,
+                        const GridNode& bottomLeft, const GridNode& bottomRight);
+
+  // Casts every node, then fills every block that lies wholly inside target (all of a 320x240
+  // target), row by row. A texture too small to sample reads as black.
+  void render(Surface& target, const Surface& texture, const Surface& environment);
+};
+
+}  // namespace tarvola
