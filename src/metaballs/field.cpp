@@ -8,20 +8,20 @@
 namespace tarvola {
 
 float InverseSquareSource::value(float x, float y, float z) const {
-  const double dx = double(x) - centre.x, dy = double(y) - centre.y, dz = double(z) - centre.z;
-  return float(strength / (dx * dx + dy * dy + dz * dz));
+  const float dx = x - centre.x, dy = y - centre.y, dz = z - centre.z;
+  return strength / (dx * dx + dy * dy + dz * dz);
 }
 
 float QuarticSource::value(float x, float y, float z) const {
-  const double dx = double(x) - centre.x, dy = double(y) - centre.y, dz = double(z) - centre.z;
-  const double dx2 = dx * dx, dy2 = dy * dy, dz2 = dz * dz;
-  return float(strength / (dx2 * dx2 + dy2 * dy2 + dz2 * dz2));
+  const float dx = x - centre.x, dy = y - centre.y, dz = z - centre.z;
+  const float dx2 = dx * dx, dy2 = dy * dy, dz2 = dz * dz;
+  return strength / (dx2 * dx2 + dy2 * dy2 + dz2 * dz2);
 }
 
 float RingSource::value(float x, float y, float z) const {
-  const double dx = double(x) - centre.x, dy = double(y) - centre.y, dz = double(z) - centre.z;
-  const double radial = std::sqrt(dx * dx + dz * dz) - ringRadius;
-  return float(strength / (radial * radial + dy * dy));
+  const float dx = x - centre.x, dy = y - centre.y, dz = z - centre.z;
+  const float radial = std::sqrt(dx * dx + dz * dz) - ringRadius;
+  return strength / (radial * radial + dy * dy);
 }
 
 int32_t ImplicitField::addSource(std::unique_ptr<FieldSource> source) {
@@ -57,6 +57,18 @@ float ImplicitField::value(float x, float y, float z) const {
   float sum = 0.0f;
   for (int32_t i = 0; i < count; ++i) sum += sources[size_t(i)]->value(x, y, z);
   return sum;
+}
+
+void ImplicitField::valueAndNeighbours(float x, float y, float z, float step, float out[7]) const {
+  const float xs[7] = {x, x - step, x + step, x, x, x, x};
+  const float ys[7] = {y, y, y, y - step, y + step, y, y};
+  const float zs[7] = {z, z, z, z, z, z - step, z + step};
+  float sums[7] = {0, 0, 0, 0, 0, 0, 0};
+  for (int32_t i = 0; i < count; ++i) {
+    const FieldSource& source = *sources[size_t(i)];
+    for (int p = 0; p < 7; ++p) sums[p] += source.value(xs[p], ys[p], zs[p]);
+  }
+  for (int p = 0; p < 7; ++p) out[p] = sums[p];
 }
 
 }  // namespace tarvola

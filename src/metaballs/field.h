@@ -60,6 +60,12 @@ struct ImplicitField {
   // Sum of every source's value in adding order, the running sum rounded to float after each
   // addition. No threshold and no early exit; an empty field is 0 everywhere.
   float value(float x, float y, float z) const;
+
+  // The value at p and at p -+ step along x, y and z, in that order: out[0] = f(p),
+  // out[1] = f(p - step x), out[2] = f(p + step x), out[3..4] along y, out[5..6] along z.
+  // Each equals value() at that point bit for bit; the sources are walked once for all seven
+  // points, so their independent divisions overlap.
+  void valueAndNeighbours(float x, float y, float z, float step, float out[7]) const;
 };
 
 }  // namespace tarvola

@@ -71,12 +71,13 @@ void MetaballPolygonizer::sampleField() {
       for (int32_t ix = 0; ix < side; ++ix) {
         const float x = float(ix) * cellSize - half;
         GridSample& s = row[ix];
-        const float v = field.value(x, y, z);
-        s.value = v < 0.0f ? 0.0f : v;
+        float f[7];
+        field.valueAndNeighbours(x, y, z, kGradientStep, f);
+        s.value = f[0] < 0.0f ? 0.0f : f[0];
         // Minus the gradient: points from high field (inside) to low field (outside).
-        const float gx = field.value(x - kGradientStep, y, z) - field.value(x + kGradientStep, y, z);
-        const float gy = field.value(x, y - kGradientStep, z) - field.value(x, y + kGradientStep, z);
-        const float gz = field.value(x, y, z - kGradientStep) - field.value(x, y, z + kGradientStep);
+        const float gx = f[1] - f[2];
+        const float gy = f[3] - f[4];
+        const float gz = f[5] - f[6];
         const double inverseLength = 1.0 / std::sqrt(double(gx) * gx + double(gy) * gy + double(gz) * gz);
         s.normal = Vec3{float(gx * inverseLength), float(gy * inverseLength), float(gz * inverseLength)};
       }
