@@ -11,14 +11,18 @@ namespace {
 
 using tarvola::Surface;
 
+// Noisy colours over a smooth height map in the top bytes, like a picture's red channel.
 Surface makeTexture(uint32_t seed) {
   Surface s;
   s.width = 256;
   s.height = 256;
   s.pixels.assign(256 * 256 * 4, 0xFF000000u);
-  for (size_t i = 0; i < 256 * 256; ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    s.pixels[i] = seed;
+  for (uint32_t y = 0; y < 256; ++y) {
+    for (uint32_t x = 0; x < 256; ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      const auto height = uint32_t(128 + 100 * std::sin(x * 0.0491) * std::cos(y * 0.0736));
+      s.pixels[y * 256 + x] = height << 24 | (seed >> 8 & 0x00FFFFFFu);
+    }
   }
   return s;
 }

@@ -86,5 +86,28 @@ TEST(ImplicitField, RunningSumIsRoundedToFloatInAddingOrder) {
   EXPECT_EQ(cancelFirst.value(1, 0, 0), 1.0f);
 }
 
+TEST(ImplicitField, ValueAndNeighboursEqualsSevenSeparateValues) {
+  ImplicitField field;
+  field.addInverseSquare(10);
+  field.addRing(16, 30);
+  field.addQuartic(12);
+  field.addQuartic(-7);  // a negative strength, so the running sums cancel now and then
+  uint32_t seed = 12345;
+  auto draw = [&seed](float range) {
+    seed = seed * 1664525u + 1013904223u;
+    return (float(seed >> 8) / 16777216.0f - 0.5f) * 2.0f * range;
+  };
+  for (int32_t i = 0; i < field.count; ++i) field.setSourcePosition(i, draw(45), draw(45), draw(45));
+  for (int trial = 0; trial < 20000; ++trial) {
+    const float x = draw(90), y = draw(90), z = draw(90), step = trial % 2 ? 0.01f : draw(3);
+    float out[7];
+    field.valueAndNeighbours(x, y, z, step, out);
+    const float expected[7] = {field.value(x, y, z),        field.value(x - step, y, z), field.value(x + step, y, z),
+                               field.value(x, y - step, z), field.value(x, y + step, z), field.value(x, y, z - step),
+                               field.value(x, y, z + step)};
+    for (int p = 0; p < 7; ++p) ASSERT_EQ(out[p], expected[p]) << "trial " << trial << " point " << p;
+  }
+}
+
 }  // namespace
 }  // namespace tarvola

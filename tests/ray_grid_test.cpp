@@ -102,6 +102,30 @@ TEST(RayGrid, CastRayFoldsTheAngle) {
   }
 }
 
+TEST(RayGrid, LaneCombineEqualsThePlainPixelRule) {
+  // Every shade with texel pairs chosen to hit the saturation edges, then random pairs.
+  const uint32_t edges[] = {0x00000000u, 0xFFFFFFFFu, 0x80808080u, 0x7F7F7F7Fu, 0x01FF00FEu, 0xFE01FF00u};
+  for (int32_t shade = 0; shade <= 255; ++shade) {
+    for (uint32_t t : edges) {
+      for (uint32_t e : edges) ASSERT_EQ(combineTexels(t, e, uint32_t(shade)), combineTexelsPlain(t, e, shade));
+    }
+  }
+  uint32_t seed = 99;
+  auto next = [&seed] {
+    seed ^= seed << 13;
+    seed ^= seed >> 17;
+    seed ^= seed << 5;
+    return seed;
+  };
+  for (int trial = 0; trial < 1000000; ++trial) {
+    const uint32_t t = next(), e = next();
+    const int32_t shade = int32_t(next() & 255);
+    ASSERT_EQ(combineTexels(t, e, uint32_t(shade)), combineTexelsPlain(t, e, shade)) << std::hex << t << " " << e;
+  }
+  // Worked: blue 0xF0 + 0x20 saturates, green 0x30 + 0x10, red 0x80 + 0x90 saturates, top kept.
+  EXPECT_EQ(combineTexelsPlain(0x408030F0u, 0x30901020u, 128), 0x707F207Fu);
+}
+
 TEST(RayGrid, BlockShadesStepDownItsRows) {
   const Surface texture = makeLoadedTexture(0x00FFFFFFu);
   const Surface environment = makeLoadedTexture(0);

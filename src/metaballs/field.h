@@ -11,8 +11,8 @@
 
 namespace tarvola {
 
-// One source of the field. value() is exact IEEE arithmetic on the float inputs, carried in
-// double and rounded to float once; at the centre itself the division by zero gives +inf.
+// One source of the field. value() is single-precision arithmetic on the differences from the
+// centre; at the centre itself the division by zero gives +inf, which nothing guards against.
 struct FieldSource {
   virtual float value(float x, float y, float z) const = 0;
   virtual void setPosition(float x, float y, float z) = 0;

@@ -31,6 +31,38 @@ inline int32_t fixedEdgeStep(float top, float bottom) {
 
 inline uint32_t topByte(uint32_t texel) { return texel >> 24; }
 
+// The 8 rows of a block from the 16.16 edge starts and steps of u, v, envU, envV and shade.
+// kPlainShade selects the byte-by-byte pixel rule for shades outside 0..255.
+template <bool kPlainShade>
+void fillRows(uint32_t* out, size_t stride, const uint32_t* tex, const uint32_t* env, int32_t (&left)[5],
+              int32_t (&right)[5], const int32_t (&leftStep)[5], const int32_t (&rightStep)[5]) {
+  for (int32_t j = 0; j < 8; ++j, out += stride) {
+    int32_t u = left[0], v = left[1], eu = left[2], ev = left[3], shade = left[4];
+    const int32_t du = wrapSub(right[0], left[0]) >> 3, dv = wrapSub(right[1], left[1]) >> 3;
+    const int32_t deu = wrapSub(right[2], left[2]) >> 3, dev = wrapSub(right[3], left[3]) >> 3;
+    const int32_t dshade = wrapSub(right[4], left[4]) >> 3;
+    for (int32_t i = 0; i < 8; ++i) {
+      const uint32_t k = uint32_t((v >> 16) & 255) << 8 | uint32_t((u >> 16) & 255);
+      const uint32_t texel = tex[k];
+      const int32_t h = int32_t(topByte(texel));
+      const int32_t hRight = int32_t(topByte(tex[k + 1]));   // column 255: next row's column 0
+      const int32_t hDown = int32_t(topByte(tex[k + 256]));  // row 255: the spare row
+      const uint32_t e = uint32_t((hDown - h + (ev >> 16)) & 255) << 8 | uint32_t((hRight - h + (eu >> 16)) & 255);
+      const int32_t s = shade >> 16;
+      out[i] = kPlainShade ? combineTexelsPlain(texel, env[e], s) : combineTexels(texel, env[e], uint32_t(s));
+      u = wrapAdd(u, du);
+      v = wrapAdd(v, dv);
+      eu = wrapAdd(eu, deu);
+      ev = wrapAdd(ev, dev);
+      shade = wrapAdd(shade, dshade);
+    }
+    for (int q = 0; q < 5; ++q) {
+      left[q] = wrapAdd(left[q], leftStep[q]);
+      right[q] = wrapAdd(right[q], rightStep[q]);
+    }
+  }
+}
+
 }  // namespace
 
 void RayGrid::init(int32_t width, int32_t height) {
@@ -106,42 +138,16 @@ void RayGrid::fillBlock(Surface& target, const Surface& texture, const Surface& 
       fixedEdgeStep(topRight.envU, bottomRight.envU), fixedEdgeStep(topRight.envV, bottomRight.envV),
       wrapShiftLeft16(wrapSub(bottomRight.shade, topRight.shade)) >> 3};
 
-  const uint32_t* tex = texture.pixels.data();
-  const uint32_t* env = environment.pixels.data();
-  for (int32_t j = 0; j < 8; ++j) {
-    int32_t u = left[0], v = left[1], eu = left[2], ev = left[3], shade = left[4];
-    const int32_t du = wrapSub(right[0], left[0]) >> 3, dv = wrapSub(right[1], left[1]) >> 3;
-    const int32_t deu = wrapSub(right[2], left[2]) >> 3, dev = wrapSub(right[3], left[3]) >> 3;
-    const int32_t dshade = wrapSub(right[4], left[4]) >> 3;
-    uint32_t* out = &target.pixels[size_t(y0 + j) * size_t(target.width) + size_t(x0)];
-    for (int32_t i = 0; i < 8; ++i) {
-      const uint32_t k = uint32_t((v >> 16) & 255) << 8 | uint32_t((u >> 16) & 255);
-      const uint32_t texel = tex[k];
-      const int32_t h = int32_t(topByte(texel));
-      const int32_t hRight = int32_t(topByte(tex[k + 1]));   // column 255: next row's column 0
-      const int32_t hDown = int32_t(topByte(tex[k + 256]));  // row 255: the spare row
-      const uint32_t e = uint32_t((hDown - h + (ev >> 16)) & 255) << 8 | uint32_t((hRight - h + (eu >> 16)) & 255);
-      const uint32_t envTexel = env[e];
-      const int32_t s = shade >> 16;
-      uint32_t pixel = 0;
-      for (int byte = 0; byte < 4; ++byte) {
-        uint32_t sum = ((texel >> (8 * byte)) & 0xFF) + ((envTexel >> (8 * byte)) & 0xFF);
-        if (sum > 255) sum = 255;
-        // Colour bytes darkened by the shade; the top byte keeps the plain sum.
-        const uint32_t result = byte == 3 ? sum : uint32_t((int32_t(sum) * s) >> 8) & 0xFF;
-        pixel |= result << (8 * byte);
-      }
-      out[i] = pixel;
-      u = wrapAdd(u, du);
-      v = wrapAdd(v, dv);
-      eu = wrapAdd(eu, deu);
-      ev = wrapAdd(ev, dev);
-      shade = wrapAdd(shade, dshade);
-    }
-    for (int q = 0; q < 5; ++q) {
-      left[q] = wrapAdd(left[q], leftStep[q]);
-      right[q] = wrapAdd(right[q], rightStep[q]);
-    }
+  // Corner shades of 0..255 keep every interpolated shade in 0..255 (the steps round down
+  // towards the smaller end), which the lane arithmetic of combineTexels needs.
+  const auto inRange = [](int32_t shade) { return shade >= 0 && shade <= 255; };
+  uint32_t* out = &target.pixels[size_t(y0) * size_t(target.width) + size_t(x0)];
+  if (inRange(topLeft.shade) && inRange(topRight.shade) && inRange(bottomLeft.shade) && inRange(bottomRight.shade)) {
+    fillRows<false>(out, size_t(target.width), texture.pixels.data(), environment.pixels.data(), left, right,
+                    leftStep, rightStep);
+  } else {
+    fillRows<true>(out, size_t(target.width), texture.pixels.data(), environment.pixels.data(), left, right,
+                   leftStep, rightStep);
   }
 }
 

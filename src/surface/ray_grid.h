@@ -26,6 +26,31 @@ struct GridNode {
 inline constexpr size_t kTunnelTextureTexels = 256 * 256 + 256;
 inline constexpr size_t kEnvironmentTexels = 256 * 256;
 
+// One pixel of a block, written plainly: each of the four bytes min(255, t + e); the three
+// colour bytes then (byte * shade) >> 8, the top byte left as the sum. The reference.
+inline uint32_t combineTexelsPlain(uint32_t texel, uint32_t envTexel, int32_t shade) {
+  uint32_t pixel = 0;
+  for (int byte = 0; byte < 4; ++byte) {
+    uint32_t sum = ((texel >> (8 * byte)) & 0xFF) + ((envTexel >> (8 * byte)) & 0xFF);
+    if (sum > 255) sum = 255;
+    const uint32_t result = byte == 3 ? sum : uint32_t((int32_t(sum) * shade) >> 8) & 0xFF;
+    pixel |= result << (8 * byte);
+  }
+  return pixel;
+}
+
+// The same pixel for shade 0..255, two bytes at a time in 16-bit lanes of a 32-bit word (blue
+// with red, green with the top byte): a lane sum of 256..510 saturates to 255, and a product
+// of two bytes fits its lane.
+inline uint32_t combineTexels(uint32_t texel, uint32_t envTexel, uint32_t shade) {
+  uint32_t blueRed = (texel & 0x00FF00FFu) + (envTexel & 0x00FF00FFu);
+  uint32_t greenTop = ((texel >> 8) & 0x00FF00FFu) + ((envTexel >> 8) & 0x00FF00FFu);
+  blueRed = (blueRed | ((blueRed >> 8) & 0x00010001u) * 0xFFu) & 0x00FF00FFu;
+  greenTop = (greenTop | ((greenTop >> 8) & 0x00010001u) * 0xFFu) & 0x00FF00FFu;
+  return ((blueRed * shade) >> 8 & 0x00FF00FFu) | (((greenTop & 0xFFu) * shade) & 0xFF00u) |
+         (greenTop & 0x00FF0000u) << 8;
+}
+
 struct RayGrid {
   int32_t columns = 0;  // width / 8 + 1
   int32_t rows = 0;     // height / 8 + 1
