@@ -122,6 +122,19 @@ TEST(RayGrid, LaneCombineEqualsThePlainPixelRule) {
     const int32_t shade = int32_t(next() & 255);
     ASSERT_EQ(combineTexels(t, e, uint32_t(shade)), combineTexelsPlain(t, e, shade)) << std::hex << t << " " << e;
   }
+  // Eight at a time (the vector path where there is one), shades spread over 0..255.
+  for (int trial = 0; trial < 100000; ++trial) {
+    uint32_t texels[8], envTexels[8], out[8];
+    int32_t shades[8];
+    for (int i = 0; i < 8; ++i) {
+      texels[i] = next();
+      envTexels[i] = next();
+      shades[i] = int32_t(next() & 255);
+    }
+    if (trial < 256) shades[trial % 8] = trial;
+    combineTexelRow(texels, envTexels, shades, out);
+    for (int i = 0; i < 8; ++i) ASSERT_EQ(out[i], combineTexelsPlain(texels[i], envTexels[i], shades[i]));
+  }
   // Worked: blue 0xF0 + 0x20 saturates, green 0x30 + 0x10, red 0x80 + 0x90 saturates, top kept.
   EXPECT_EQ(combineTexelsPlain(0x408030F0u, 0x30901020u, 128), 0x707F207Fu);
 }
@@ -224,6 +237,10 @@ TEST(RayGrid, OutOfRangeNodeValuesTruncateToTheIndefiniteValue) {
   const GridNode far = node(40000.0f, 1e30f, -inf, nan, 255);
   RayGrid::fillBlock(target, texture, environment, 0, 0, far, far, far, far);
   for (uint32_t p : target.pixels) ASSERT_EQ(p, 0x3Fu);
+  // Shades outside 0..255 take the byte-by-byte rule: 300 * 0x40 >> 8 = 75.
+  const GridNode bright = node(0, 0, 0, 0, 300);
+  RayGrid::fillBlock(target, texture, environment, 0, 0, bright, bright, bright, bright);
+  for (uint32_t p : target.pixels) ASSERT_EQ(p, 75u);
   // Mixed corners: nothing to assert but the absence of undefined behaviour (sanitizer build).
   RayGrid::fillBlock(target, texture, environment, 0, 0, node(-40000.0f, 3e9f, inf, -1e20f, 0), far, far,
                      node(nan, -3e9f, 1, 2, 255));

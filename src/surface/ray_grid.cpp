@@ -41,6 +41,8 @@ void fillRows(uint32_t* out, size_t stride, const uint32_t* tex, const uint32_t*
     const int32_t du = wrapSub(right[0], left[0]) >> 3, dv = wrapSub(right[1], left[1]) >> 3;
     const int32_t deu = wrapSub(right[2], left[2]) >> 3, dev = wrapSub(right[3], left[3]) >> 3;
     const int32_t dshade = wrapSub(right[4], left[4]) >> 3;
+    uint32_t texels[8], envTexels[8];
+    int32_t shades[8];
     for (int32_t i = 0; i < 8; ++i) {
       const uint32_t k = uint32_t((v >> 16) & 255) << 8 | uint32_t((u >> 16) & 255);
       const uint32_t texel = tex[k];
@@ -48,13 +50,19 @@ void fillRows(uint32_t* out, size_t stride, const uint32_t* tex, const uint32_t*
       const int32_t hRight = int32_t(topByte(tex[k + 1]));   // column 255: next row's column 0
       const int32_t hDown = int32_t(topByte(tex[k + 256]));  // row 255: the spare row
       const uint32_t e = uint32_t((hDown - h + (ev >> 16)) & 255) << 8 | uint32_t((hRight - h + (eu >> 16)) & 255);
-      const int32_t s = shade >> 16;
-      out[i] = kPlainShade ? combineTexelsPlain(texel, env[e], s) : combineTexels(texel, env[e], uint32_t(s));
+      texels[i] = texel;
+      envTexels[i] = env[e];
+      shades[i] = shade >> 16;
       u = wrapAdd(u, du);
       v = wrapAdd(v, dv);
       eu = wrapAdd(eu, deu);
       ev = wrapAdd(ev, dev);
       shade = wrapAdd(shade, dshade);
+    }
+    if (kPlainShade) {
+      for (int32_t i = 0; i < 8; ++i) out[i] = combineTexelsPlain(texels[i], envTexels[i], shades[i]);
+    } else {
+      combineTexelRow(texels, envTexels, shades, out);
     }
     for (int q = 0; q < 5; ++q) {
       left[q] = wrapAdd(left[q], leftStep[q]);

@@ -9,6 +9,10 @@
 #include "engine3d/math3d.h"
 #include "surface/surface.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tarvola {
 
 // What one cast ray yields: wall texture coordinates (u along the axis, v the angle, 0..511,
@@ -49,6 +53,32 @@ inline uint32_t combineTexels(uint32_t texel, uint32_t envTexel, uint32_t shade)
   greenTop = (greenTop | ((greenTop >> 8) & 0x00010001u) * 0xFFu) & 0x00FF00FFu;
   return ((blueRed * shade) >> 8 & 0x00FF00FFu) | (((greenTop & 0xFFu) * shade) & 0xFF00u) |
          (greenTop & 0x00FF0000u) << 8;
+}
+
+// Eight pixels of combineTexels, shades 0..255: SSE2 on x86-64 (saturating byte adds, 16-bit
+// products), combineTexels elsewhere. Equal to the plain rule, tested.
+inline void combineTexelRow(const uint32_t* texels, const uint32_t* envTexels, const int32_t* shades,
+                            uint32_t* out) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (int i = 0; i < 8; i += 4) {
+    const __m128i sum = _mm_adds_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(texels + i)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(envTexels + i)));
+    // Per 16-bit channel: the pixel's shade for blue, green and red, 256 (x * 256 >> 8 = x)
+    // for the top byte.
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(shades + i));
+    const __m128i s16 = _mm_or_si128(s, _mm_slli_epi32(s, 16));  // s s in each 32-bit lane
+    const __m128i topMask = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
+    const __m128i keepTop = _mm_set_epi16(256, 0, 0, 0, 256, 0, 0, 0);
+    const __m128i mulLo = _mm_or_si128(_mm_andnot_si128(topMask, _mm_unpacklo_epi32(s16, s16)), keepTop);
+    const __m128i mulHi = _mm_or_si128(_mm_andnot_si128(topMask, _mm_unpackhi_epi32(s16, s16)), keepTop);
+    const __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(sum, zero), mulLo), 8);
+    const __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(sum, zero), mulHi), 8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
+  }
+#else
+  for (int i = 0; i < 8; ++i) out[i] = combineTexels(texels[i], envTexels[i], uint32_t(shades[i]));
+#endif
 }
 
 struct RayGrid {
