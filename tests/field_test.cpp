@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 
 namespace tarvola {
 namespace {
@@ -86,26 +87,41 @@ TEST(ImplicitField, RunningSumIsRoundedToFloatInAddingOrder) {
   EXPECT_EQ(cancelFirst.value(1, 0, 0), 1.0f);
 }
 
-TEST(ImplicitField, ValueAndNeighboursEqualsSevenSeparateValues) {
+// A source of another kind, summed through the default one-point-at-a-time addValues.
+struct OffsetSource : FieldSource {
+  float value(float x, float y, float z) const override { return x * 0.5f - y + z * z * 0.001f; }
+  void setPosition(float, float, float) override {}
+};
+
+TEST(ImplicitField, BatchValuesEqualSeparateValues) {
   ImplicitField field;
   field.addInverseSquare(10);
   field.addRing(16, 30);
   field.addQuartic(12);
   field.addQuartic(-7);  // a negative strength, so the running sums cancel now and then
+  field.addSource(std::make_unique<OffsetSource>());
   uint32_t seed = 12345;
   auto draw = [&seed](float range) {
     seed = seed * 1664525u + 1013904223u;
     return (float(seed >> 8) / 16777216.0f - 0.5f) * 2.0f * range;
   };
-  for (int32_t i = 0; i < field.count; ++i) field.setSourcePosition(i, draw(45), draw(45), draw(45));
-  for (int trial = 0; trial < 20000; ++trial) {
-    const float x = draw(90), y = draw(90), z = draw(90), step = trial % 2 ? 0.01f : draw(3);
-    float out[7];
-    field.valueAndNeighbours(x, y, z, step, out);
-    const float expected[7] = {field.value(x, y, z),        field.value(x - step, y, z), field.value(x + step, y, z),
-                               field.value(x, y - step, z), field.value(x, y + step, z), field.value(x, y, z - step),
-                               field.value(x, y, z + step)};
-    for (int p = 0; p < 7; ++p) ASSERT_EQ(out[p], expected[p]) << "trial " << trial << " point " << p;
+  for (int32_t i = 0; i < 4; ++i) field.setSourcePosition(i, draw(45), draw(45), draw(45));
+  float x[133], y[133], z[133], out[133];
+  for (int trial = 0; trial < 400; ++trial) {
+    const int32_t n = 1 + trial % 133;  // every remainder of the four-point loops
+    for (int32_t i = 0; i < n; ++i) {
+      x[i] = draw(90);
+      y[i] = draw(90);
+      z[i] = draw(90);
+    }
+    if (trial == 0) {  // on the ring: an infinite contribution goes through the same way
+      const auto& ring = static_cast<const RingSource&>(*field.sources[1]);
+      x[0] = ring.centre.x + ring.ringRadius;
+      y[0] = ring.centre.y;
+      z[0] = ring.centre.z;
+    }
+    field.values(x, y, z, n, out);
+    for (int32_t i = 0; i < n; ++i) ASSERT_EQ(out[i], field.value(x[i], y[i], z[i])) << "trial " << trial << " point " << i;
   }
 }
 

@@ -51,6 +51,7 @@ void MetaballPolygonizer::init(float newIsoLevel, int32_t newGridSize, int32_t n
   // The arrays are the capacity; no triangle is valid before the first polygonize().
   mesh.vertexCount = 0;
   mesh.faceCount = 0;
+  rowPoints.assign(size_t(4 * 7 * side), 0.0f);
   rowOffset.resize(size_t(side));
   sliceOffset.resize(size_t(side));
   for (int32_t i = 0; i < side; ++i) {
@@ -61,23 +62,39 @@ void MetaballPolygonizer::init(float newIsoLevel, int32_t newGridSize, int32_t n
 
 void MetaballPolygonizer::sampleField() {
   const int32_t side = gridSize + 1;
+  const int32_t points = 7 * side;
   const float half = float(gridSize) * cellSize * 0.5f;
-  // Every sample is independent of the others, so the walk follows memory order.
+  float* px = &rowPoints[0];
+  float* py = px + points;
+  float* pz = py + points;
+  float* f = pz + points;
+  // Every sample is independent of the others: the walk follows memory order, one row of
+  // corners at a time, each corner with its six gradient neighbours.
   for (int32_t iz = 0; iz < side; ++iz) {
     const float z = float(iz) * cellSize - half;
     for (int32_t iy = 0; iy < side; ++iy) {
       const float y = float(iy) * cellSize - half;
-      GridSample* row = &samples[size_t(rowOffset[size_t(iy)] + sliceOffset[size_t(iz)])];
       for (int32_t ix = 0; ix < side; ++ix) {
         const float x = float(ix) * cellSize - half;
+        float* cx = px + 7 * ix;
+        float* cy = py + 7 * ix;
+        float* cz = pz + 7 * ix;
+        cx[0] = x, cy[0] = y, cz[0] = z;
+        cx[1] = x - kGradientStep, cy[1] = y, cz[1] = z;
+        cx[2] = x + kGradientStep, cy[2] = y, cz[2] = z;
+        cx[3] = x, cy[3] = y - kGradientStep, cz[3] = z;
+        cx[4] = x, cy[4] = y + kGradientStep, cz[4] = z;
+        cx[5] = x, cy[5] = y, cz[5] = z - kGradientStep;
+        cx[6] = x, cy[6] = y, cz[6] = z + kGradientStep;
+      }
+      field.values(px, py, pz, points, f);
+      GridSample* row = &samples[size_t(rowOffset[size_t(iy)] + sliceOffset[size_t(iz)])];
+      for (int32_t ix = 0; ix < side; ++ix) {
+        const float* v = f + 7 * ix;
         GridSample& s = row[ix];
-        float f[7];
-        field.valueAndNeighbours(x, y, z, kGradientStep, f);
-        s.value = f[0] < 0.0f ? 0.0f : f[0];
+        s.value = v[0] < 0.0f ? 0.0f : v[0];
         // Minus the gradient: points from high field (inside) to low field (outside).
-        const float gx = f[1] - f[2];
-        const float gy = f[3] - f[4];
-        const float gz = f[5] - f[6];
+        const float gx = v[1] - v[2], gy = v[3] - v[4], gz = v[5] - v[6];
         const double inverseLength = 1.0 / std::sqrt(double(gx) * gx + double(gy) * gy + double(gz) * gz);
         s.normal = Vec3{float(gx * inverseLength), float(gy * inverseLength), float(gz * inverseLength)};
       }

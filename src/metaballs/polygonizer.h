@@ -48,6 +48,9 @@ struct MetaballPolygonizer {
   void polygonize();
 
  private:
+  // Work space of one sample row: x, y, z of its corners with their six gradient neighbours
+  // (7 points a corner), then the field values there. Allocated by init.
+  std::vector<float> rowPoints;
   void sampleField();
 };
 
