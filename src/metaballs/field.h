@@ -1,6 +1,6 @@
 // The scalar field of the metaballs: a sum of sources, each falling off with the distance from
-// its own centre (a spherical blob, a rounded-cube blob, a ring), dispatched through one
-// virtual value() so the polygonizer samples any mix of kinds.
+// its own centre (a spherical blob, a rounded-cube blob, a ring), dispatched through virtual
+// calls (one point, or a batch of points) so the polygonizer samples any mix of kinds.
 #pragma once
 
 #include <cstdint>
