@@ -224,8 +224,9 @@ TEST(MetaballPolygonizer, SphereIsClosedWithOutwardNormals) {
   // the faces around them.
   EXPECT_GT(expectClosedOrientedSurface(p), 0);
   EXPECT_EQ(windingDisagreements(p.mesh), 0);
-  EXPECT_NEAR(signedVolume(p.mesh), 4.0 / 3.0 * 3.14159265 * std::pow(std::sqrt(1000.0), 3), 0.05 * 132453.0);
   const double radius = std::sqrt(100.0 / 0.1);  // 31.62...
+  const double sphereVolume = 4.0 / 3.0 * 3.14159265358979 * radius * radius * radius;
+  EXPECT_NEAR(signedVolume(p.mesh), sphereVolume, 0.05 * sphereVolume);
   for (int32_t i = 0; i < p.mesh.vertexCount; ++i) {
     const MeshVertex& v = p.mesh.vertices[size_t(i)];
     const double r = std::sqrt(dot(v.position, v.position));
