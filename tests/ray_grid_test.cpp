@@ -83,6 +83,14 @@ TEST(RayGrid, CastRayFollowsTheCamera) {
   expectNode(grid.castRay(0, 120), -204, 255, -102, 127.5f, 194);
   grid.setCamera(Vec3{0, 0, 0}, Vec3{0, 0, -90});
   expectNode(grid.castRay(0, 120), -204, 255, -102, 127.5f, 194);
+
+  // From outside the tunnel, 300 units out along -x: the ray towards (160, 0, 256) meets the
+  // wall ahead at t = 324.53 (the root t2, smaller than t1 = 807.55), the point (-128, 0, 275.2):
+  // angle pi gives v = trunc(511.015) = 511, and F = -81.1 is raised to 0, so shade 255.
+  grid.setCamera(Vec3{-300, 0, 0}, Vec3{0, 0, 0});
+  expectNode(grid.castRay(320, 120), 275, 511, 137.5f, 255.5f, 255);
+  // Straight up the screen the ray passes 300 units from the axis: disc < 0, a miss.
+  expectNode(grid.castRay(160, 0), 128, 128, 128, 128, 0);
 }
 
 TEST(RayGrid, CastRayFoldsTheAngle) {
