@@ -4,12 +4,16 @@
 #include <SDL.h>
 
 #include "runtime/notify.h"
+#include "runtime/sdl_audio.h"
+#include "runtime/sync_events.h"
 
 namespace tarvola {
 
 namespace {
 SDL_Window* messageBoxParent = nullptr;  // the open display's window, if any
 }
+
+SdlPlatform::SdlPlatform() : music_(sdlAudioOutput()) {}
 
 bool SdlPlatform::openDisplay(const char* title, int32_t width, int32_t height, bool windowed) {
   if (!display_.open(title, width, height, windowed)) return false;
@@ -30,12 +34,13 @@ void SdlPlatform::closeDisplay() {
 
 void SdlPlatform::pause(uint32_t milliseconds) { display_.pause(milliseconds); }
 
-// The music player plugs in here: load the module and register its sync callback.
-void SdlPlatform::loadMusic(const char*) {}
-// The music player plugs in here: play.
-void SdlPlatform::startMusic() {}
-// The music player plugs in here: fadeOutAndStop.
-void SdlPlatform::fadeOutMusic() {}
+// With sound; a file that does not load leaves the player unloaded and the demo silent.
+void SdlPlatform::loadMusic(const char* path) {
+  music_.load(path, false);
+  music_.setSyncCallback(&onMusicSync);
+}
+void SdlPlatform::startMusic() { music_.play(); }
+void SdlPlatform::fadeOutMusic() { music_.fadeOutAndStop(); }
 
 void showMessageBox(const char* text, const char* caption) {
   if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, messageBoxParent) != 0) {

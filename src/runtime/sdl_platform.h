@@ -1,14 +1,17 @@
-// The demo's host on SDL2: the Display, steady_clock ticks, SDL_Delay pauses, the music
-// hooks, and the loaders' notification as a blocking message box.
+// The demo's host on SDL2: the Display, steady_clock ticks, pauses that keep the window
+// painted, the MusicPlayer on SDL's audio output, and the loaders' notification as a
+// blocking message box.
 #pragma once
 
 #include "runtime/display.h"
+#include "runtime/music_player.h"
 #include "runtime/platform.h"
 
 namespace tarvola {
 
 class SdlPlatform final : public Platform {
  public:
+  SdlPlatform();
   int64_t frequency() override { return counter_.frequency(); }
   int64_t read() override { return counter_.read(); }
   bool openDisplay(const char* title, int32_t width, int32_t height, bool windowed) override;
@@ -23,6 +26,7 @@ class SdlPlatform final : public Platform {
  private:
   SteadyCounter counter_;
   Display display_;
+  MusicPlayer music_;
 };
 
 // The loaders' notification on SDL: a blocking message box (caption and text as given, one

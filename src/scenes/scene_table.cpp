@@ -13,10 +13,10 @@ void renderNothing(Surface&, float) {}
 
 const Scene kScenes[kSceneCount] = {
     {&logoOpeningInit, &logoOpeningRender},  // Scene 1: logo opening
-    {&initNothing, &renderNothing},  // Scene 2: polar interference
+    {&polarSceneInit, &polarSceneRender},  // Scene 2: polar interference
     {&initNothing, &renderNothing},  // Scene 3: metaballs in the box
     {&creditsInit, &creditsRender},  // Scene 4: credits
-    {&initNothing, &renderNothing},  // Scene 5: ray-grid tunnel
+    {&tunnelInit, &tunnelRender},  // Scene 5: ray-grid tunnel
     {&initNothing, &renderNothing},  // Scene 6: finale cycle
 };
 
