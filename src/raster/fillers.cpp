@@ -44,11 +44,7 @@ struct DepthTestedSpan {
     uint32_t* pixelRow = target.pixels.data() + rowOffset;
     int32_t* keyRow = keys + rowOffset;
     for (int32_t x = xs; x < xe; ++x) {
-      const int32_t key = a[N - 1];
-      if (key > keyRow[x]) {
-        keyRow[x] = key;
-        pixelRow[x] = rule(a);
-      }
+      if (depthTestAndStore(keyRow[x], a[N - 1])) pixelRow[x] = rule(a);
       for (int k = 0; k < N; ++k) a[k] = fixedAdd(a[k], steps.step[k]);
     }
   }
