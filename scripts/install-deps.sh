@@ -9,6 +9,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libbenchmark-dev
   imagemagick            # independent TGA/PNG reader and writer for the round-trip tests
+  assimp-utils           # independent 3DS writer for the mesh loader tests
 )
 
 missing=()
