@@ -3,6 +3,7 @@
 // two conversions, toFixed16 and fixedCeil, and its wrapping arithmetic.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 namespace tarvola {
@@ -26,8 +27,8 @@ inline int32_t fixedMulInt(int32_t n, int32_t f) { return int32_t(uint32_t(n) * 
 // values all land past the bottom right, where the rasterizers' clipping drops them.
 // The argument is a float on purpose: callers round every intermediate to single precision first.
 inline int32_t toFixed16(float x) {
-  if (x > -32768.0f && x < 32768.0f) return static_cast<int32_t>(x * 65536.0f);  // exact scaling
-  return 0x7FFF0000;
+  // |x| < 32768 is -32768 < x < 32768 for every float, and false for NaN; x * 65536 is exact.
+  return std::fabs(x) < 32768.0f ? static_cast<int32_t>(x * 65536.0f) : 0x7FFF0000;
 }
 
 // The smallest integer n with n * 65536 >= f: the first pixel row or column at or after a 16.16
