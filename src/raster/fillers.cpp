@@ -41,11 +41,15 @@ struct DepthTestedSpan {
     int32_t a[N];
     for (int k = 0; k < N; ++k) a[k] = values[k];
     if (!clipSpan(target.width, xs, xe, a, steps)) return;
+    // Local copies: the key stores cannot alias them, so they stay in registers.
+    int32_t step[N];
+    for (int k = 0; k < N; ++k) step[k] = steps.step[k];
+    const PixelRule pixelRule = rule;
     uint32_t* pixelRow = target.pixels.data() + rowOffset;
     int32_t* keyRow = keys + rowOffset;
     for (int32_t x = xs; x < xe; ++x) {
-      if (depthTestAndStore(keyRow[x], a[N - 1])) pixelRow[x] = rule(a);
-      for (int k = 0; k < N; ++k) a[k] = fixedAdd(a[k], steps.step[k]);
+      if (depthTestAndStore(keyRow[x], a[N - 1])) pixelRow[x] = pixelRule(a);
+      for (int k = 0; k < N; ++k) a[k] = fixedAdd(a[k], step[k]);
     }
   }
 };
