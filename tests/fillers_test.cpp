@@ -79,6 +79,22 @@ TEST_F(FillerTest, TexturedRightTriangleGolden) {
   }
 }
 
+TEST_F(FillerTest, VerticalPrestepButNoHorizontalCorrection) {
+  // Shifted by half a pixel: the first row (11) is 0.5 below the corners, so the left edge's v
+  // starts at 5.0 and grows 10.0 per row; u starts at the edge's exact x (10.5) with 0, not at
+  // the first column's centre, so column 11 reads u = 0 and column 12 u = 10.
+  const Surface texture = indexMap();
+  fillTexturedTriangle(target, texture, corner(10.5f, 10.5f, 4, 0, 0), corner(20.5f, 10.5f, 4, 100, 0),
+                       corner(10.5f, 20.5f, 4, 0, 100));
+  EXPECT_EQ(drawnCount(), 45);
+  EXPECT_EQ(pixel(11, 11), 0xA5000000u | (5u << 8 | 0u));
+  EXPECT_EQ(pixel(12, 11), 0xA5000000u | (5u << 8 | 10u));
+  EXPECT_EQ(pixel(19, 11), 0xA5000000u | (5u << 8 | 80u));
+  EXPECT_EQ(pixel(11, 12), 0xA5000000u | (15u << 8 | 0u));
+  EXPECT_EQ(pixel(11, 19), 0xA5000000u | (85u << 8 | 0u));
+  EXPECT_EQ(key(11, 20), 0);
+}
+
 TEST_F(FillerTest, UntexturedDepthTestBetweenTriangles) {
   const MeshVertex a = corner(10, 10, 4), b = corner(20, 10, 4), c = corner(10, 20, 4);
   fillUntexturedTriangle(target, a, b, c);

@@ -142,6 +142,54 @@ TEST(ClipSpan, AdvancesAttributesToColumnZero) {
   EXPECT_FALSE(clipSpan(320, xs, xe, values, steps));
 }
 
+// The row walk against the plain loop that steps every row one at a time: rows above the
+// target are skipped arithmetically and rows below it not walked, with the same result,
+// wrap-around of huge steps included.
+TEST(WalkRows, EqualsRowByRowStepping) {
+  struct Row {
+    int32_t y, xs, xe, value0, value1;
+    bool operator==(const Row&) const = default;
+  };
+  struct Recorder {
+    std::vector<Row>* rows;
+    void operator()(Surface&, int32_t xs, int32_t xe, const int32_t (&values)[2], int32_t rowOffset,
+                    const SpanSteps<2>&) const {
+      rows->push_back(Row{rowOffset / 320, xs, xe, values[0], values[1]});
+    }
+  };
+  Surface target;
+  target.create(320, 240);
+  std::mt19937 rng(21);
+  for (int trial = 0; trial < 2000; ++trial) {
+    TriangleEdge<2> left, right;
+    const bool huge = trial % 4 == 0;
+    auto any = [&] { return int32_t(rng()); };
+    auto small = [&] { return int32_t(rng() % (800u << 16)) - (400 << 16); };
+    left.x = huge ? any() : small();
+    left.xStep = huge ? any() : small() / 64;
+    right.x = huge ? any() : small();
+    right.xStep = huge ? any() : small() / 64;
+    for (int k = 0; k < 2; ++k) {
+      left.value[k] = any();
+      left.step[k] = huge ? any() : small();
+      right.value[k] = any();
+    }
+    const int32_t firstRow = int32_t(rng() % 1200) - 600, rowCount = int32_t(rng() % 900);
+    SpanSteps<2> steps;
+    std::vector<Row> walked, expected;
+    Recorder recorder{&walked};
+    walkRows(target, left, right, firstRow, rowCount, steps, recorder);
+    for (int32_t i = 0; i < rowCount; ++i) {
+      const int32_t y = firstRow + i;
+      if (y > 0 && y < 240) expected.push_back(Row{y, fixedCeil(left.x), fixedCeil(right.x), left.value[0], left.value[1]});
+      left.x = int32_t(uint32_t(left.x) + uint32_t(left.xStep));
+      right.x = int32_t(uint32_t(right.x) + uint32_t(right.xStep));
+      for (int k = 0; k < 2; ++k) left.value[k] = int32_t(uint32_t(left.value[k]) + uint32_t(left.step[k]));
+    }
+    ASSERT_EQ(walked, expected) << "trial " << trial;
+  }
+}
+
 // A jittered grid of quads, each split along a random diagonal into two triangles handed
 // over in random vertex order. The outer boundary is the integer rectangle [x0, x1) x [y0, y1),
 // so with top-left filling every pixel inside is covered exactly once and none outside,
