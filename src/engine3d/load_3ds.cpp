@@ -27,7 +27,9 @@ constexpr size_t kHeaderSize = 6;
 constexpr size_t kNameLimit = 64;
 
 uint16_t readU16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t readU32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t readU32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 float readF32(const uint8_t* p) {
   const uint32_t bits = readU32(p);
   float value;

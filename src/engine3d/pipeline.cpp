@@ -43,12 +43,16 @@ namespace {
 // Hands every face that is front-facing (counter-clockwise on the screen, y down), entirely
 // beyond depth 1 and with at least one corner strictly inside the target to fill(c0, c1, c2),
 // as private copies of its vertices in the face's order.
+// A face whose indices do not all name a vertex (a fault of whoever built the mesh) is
+// skipped rather than read outside the vertex array.
 template <class Fill>
-void drawFaces(Mesh& mesh, float width, float height, Fill fill) {
-  for (int32_t f = 0; f < mesh.faceCount; ++f) {
+void drawFaces(Mesh& mesh, int32_t vertexCount, int32_t faceCount, float width, float height, Fill fill) {
+  for (int32_t f = 0; f < faceCount; ++f) {
     const int32_t* idx = mesh.faces[size_t(f)].indices;
-    assert(idx[0] >= 0 && idx[0] < mesh.vertexCount && idx[1] >= 0 && idx[1] < mesh.vertexCount &&
-           idx[2] >= 0 && idx[2] < mesh.vertexCount);
+    const bool valid = uint32_t(idx[0]) < uint32_t(vertexCount) && uint32_t(idx[1]) < uint32_t(vertexCount) &&
+                       uint32_t(idx[2]) < uint32_t(vertexCount);
+    assert(valid);
+    if (!valid) continue;
     const MeshVertex c0 = mesh.vertices[size_t(idx[0])];
     const MeshVertex c1 = mesh.vertices[size_t(idx[1])];
     const MeshVertex c2 = mesh.vertices[size_t(idx[2])];
@@ -67,7 +71,10 @@ void drawFaces(Mesh& mesh, float width, float height, Fill fill) {
 }  // namespace
 
 void Mesh::draw(Surface& target, Camera camera) {
+  // The counts never exceed the arrays; clamped all the same, so a bad count cannot read past them.
   assert(vertexCount <= int32_t(vertices.size()) && faceCount <= int32_t(faces.size()));
+  const int32_t liveVertices = vertexCount < int32_t(vertices.size()) ? vertexCount : int32_t(vertices.size());
+  const int32_t liveFaces = faceCount < int32_t(faces.size()) ? faceCount : int32_t(faces.size());
   const float width = float(target.width), height = float(target.height);
   // On a 320 x 240 target both scales are exactly 1 and the centre is (160, 120).
   const float halfW = width * 0.5f, halfH = height * 0.5f;
@@ -83,7 +90,7 @@ void Mesh::draw(Surface& target, Camera camera) {
                  origin, camera.rotation);
   const float (&r)[4][4] = m.m;
 
-  for (int32_t i = 0; i < vertexCount; ++i) {
+  for (int32_t i = 0; i < liveVertices; ++i) {
     MeshVertex& v = vertices[size_t(i)];
     const double nx = v.normal.x, ny = v.normal.y, nz = v.normal.z;
     const float rx = float(nx * r[0][0] + ny * r[1][0] + nz * r[2][0]);
@@ -109,30 +116,24 @@ void Mesh::draw(Surface& target, Camera camera) {
 
   // The filler is chosen once per draw, by priority: three-surface, textured (shaded or
   // not), untextured, points.
+  using V = const MeshVertex&;
+  auto eachFace = [&](auto fill) { drawFaces(*this, liveVertices, liveFaces, width, height, fill); };
   if (renderFlags & kFillThreeSurface) {
     const int32_t modeA = renderFlags & kThreeSurfaceBump ? 32 : 2;
     const int32_t modeB = renderFlags & kThreeSurfaceAdd ? 256 : 512;
-    drawFaces(*this, width, height, [&](const MeshVertex& c0, const MeshVertex& c1, const MeshVertex& c2) {
+    eachFace([&](V c0, V c1, V c2) {
       fillThreeSurfaceTriangle(target, texture, lightmap, auxMap, c0, c1, c2, modeA, modeB);
     });
   } else if (renderFlags & kFillTextured) {
     if (renderFlags & kShadedTexture) {
-      drawFaces(*this, width, height, [&](const MeshVertex& c0, const MeshVertex& c1, const MeshVertex& c2) {
-        fillShadedTexturedTriangle(target, texture, c0, c1, c2);
-      });
+      eachFace([&](V c0, V c1, V c2) { fillShadedTexturedTriangle(target, texture, c0, c1, c2); });
     } else {
-      drawFaces(*this, width, height, [&](const MeshVertex& c0, const MeshVertex& c1, const MeshVertex& c2) {
-        fillTexturedTriangle(target, texture, c0, c1, c2);
-      });
+      eachFace([&](V c0, V c1, V c2) { fillTexturedTriangle(target, texture, c0, c1, c2); });
     }
   } else if (renderFlags & kFillUntextured) {
-    drawFaces(*this, width, height, [&](const MeshVertex& c0, const MeshVertex& c1, const MeshVertex& c2) {
-      fillUntexturedTriangle(target, c0, c1, c2);
-    });
+    eachFace([&](V c0, V c1, V c2) { fillUntexturedTriangle(target, c0, c1, c2); });
   } else if (renderFlags & kDrawPoints) {
-    drawFaces(*this, width, height, [&](const MeshVertex& c0, const MeshVertex& c1, const MeshVertex& c2) {
-      plotTrianglePoints(target, c0, c1, c2);
-    });
+    eachFace([&](V c0, V c1, V c2) { plotTrianglePoints(target, c0, c1, c2); });
   }
 }
 
