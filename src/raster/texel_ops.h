@@ -61,8 +61,10 @@ inline uint32_t combineSaturatingSumPlain(uint32_t x, uint32_t y) {
 inline __m128i widenBytes(uint32_t x) { return _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(x)), _mm_setzero_si128()); }
 inline uint32_t packLanes(__m128i lanes) { return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes))); }
 
+// (a * b) >> 8 as the high half of (a << 8) * b: one unsigned high multiply per lane.
 inline uint32_t combineProduct(uint32_t x, uint32_t y) {
-  return packLanes(_mm_srli_epi16(_mm_mullo_epi16(widenBytes(x), widenBytes(y)), 8));
+  const __m128i high = _mm_unpacklo_epi8(_mm_setzero_si128(), _mm_cvtsi32_si128(int(x)));
+  return packLanes(_mm_mulhi_epu16(high, widenBytes(y)));
 }
 inline uint32_t combineAverage(uint32_t x, uint32_t y) {
   return packLanes(_mm_srli_epi16(_mm_add_epi16(widenBytes(x), widenBytes(y)), 1));
