@@ -126,22 +126,14 @@ void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N
 
   // Index 0 is x, 1..N the attributes.
   constexpr int K = N + 1;
-  float qT[K], qM[K], qB[K];
-  qT[0] = T.x;
-  qM[0] = M.x;
-  qB[0] = B.x;
-  for (int k = 0; k < N; ++k) {
-    qT[k + 1] = T.q[k];
-    qM[k + 1] = M.q[k];
-    qB[k + 1] = B.q[k];
-  }
+  auto quantity = [](const SetupVertex<N>& v, int k) { return k == 0 ? v.x : v.q[k - 1]; };
 
   // Long edge T->B: per-row slopes, and its values at the middle vertex's own y.
   const float r = float(1.0 / (double(B.y) - T.y));
   float sTB[K], qL[K];
   for (int k = 0; k < K; ++k) {
-    sTB[k] = float((double(qB[k]) - qT[k]) * r);
-    qL[k] = float(qT[k] + (double(M.y) - T.y) * sTB[k]);
+    sTB[k] = float((double(quantity(B, k)) - quantity(T, k)) * r);
+    qL[k] = float(quantity(T, k) + (double(M.y) - T.y) * sTB[k]);
   }
 
   // The span through the middle vertex gives the per-pixel steps for every row.
@@ -149,7 +141,7 @@ void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N
   if (std::fabs(dx) < 0.1) return;
   const float reciprocalDx = float(1.0 / double(dx));
   SpanSteps<N> steps;
-  for (int k = 0; k < N; ++k) steps.step[k] = toFixed16(float((double(qM[k + 1]) - qL[k + 1]) * reciprocalDx));
+  for (int k = 0; k < N; ++k) steps.step[k] = toFixed16(float((double(M.q[k]) - qL[k + 1]) * reciprocalDx));
   const bool longIsRight = qL[0] > M.x;
 
   auto setEdge = [](TriangleEdge<N>& edge, int k, float value, float slope) {
@@ -167,9 +159,9 @@ void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N
     const float prestep = float(double(row[0]) - T.y);
     const float rShort = float(1.0 / (double(M.y) - T.y));
     for (int k = 0; k < K; ++k) {
-      const float sTM = float((double(qM[k]) - qT[k]) * rShort);
-      setEdge(shortEdge, k, float(qT[k] + double(prestep) * sTM), sTM);
-      setEdge(longEdge, k, float(qT[k] + double(prestep) * sTB[k]), sTB[k]);
+      const float sTM = float((double(quantity(M, k)) - quantity(T, k)) * rShort);
+      setEdge(shortEdge, k, float(quantity(T, k) + double(prestep) * sTM), sTM);
+      setEdge(longEdge, k, float(quantity(T, k) + double(prestep) * sTB[k]), sTB[k]);
     }
     if (longIsRight) {
       walkRows(target, shortEdge, longEdge, row[0], upperRows, steps, spanWriter);
@@ -181,8 +173,8 @@ void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N
     const float prestep = float(double(row[1]) - M.y);
     const float rShort = float(1.0 / (double(B.y) - M.y));
     for (int k = 0; k < K; ++k) {
-      const float sMB = float((double(qB[k]) - qM[k]) * rShort);
-      setEdge(shortEdge, k, float(qM[k] + double(prestep) * sMB), sMB);
+      const float sMB = float((double(quantity(B, k)) - quantity(M, k)) * rShort);
+      setEdge(shortEdge, k, float(quantity(M, k) + double(prestep) * sMB), sMB);
       setEdge(longEdge, k, float(qL[k] + double(prestep) * sTB[k]), sTB[k]);
     }
     if (longIsRight) {
