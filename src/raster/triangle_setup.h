@@ -126,7 +126,7 @@ void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N
 
   // Index 0 is x, 1..N the attributes.
   constexpr int K = N + 1;
-  auto quantity = [](const SetupVertex<N>& v, int k) { return k == 0 ? v.x : v.q[k - 1]; };
+  auto quantity = [](const SetupVertex<N>& corner, int k) { return k == 0 ? corner.x : corner.q[k - 1]; };
 
   // Long edge T->B: per-row slopes, and its values at the middle vertex's own y.
   const float r = float(1.0 / (double(B.y) - T.y));
