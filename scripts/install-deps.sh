@@ -9,6 +9,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libbenchmark-dev
   imagemagick            # independent TGA/PNG reader and writer for the round-trip tests
+  assimp-utils           # independent 3DS writer for the mesh loader tests
   # music
   libopenmpt-dev         # plays the Impulse Tracker module, reports its rows for the syncs
   libsdl2-dev            # audio output (and SDL's dummy driver for silent runs); the demo's window, message box, input
