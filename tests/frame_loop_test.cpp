@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "raster/depth_buffer.h"
 #include "runtime/notify.h"
 #include "test_tga.h"
 
@@ -21,6 +22,8 @@ namespace {
 std::vector<std::string> events;  // what the host and the scenes were asked to do, in order
 
 enum class Incoming { kOther, kEscape, kQuit };
+
+constexpr size_t kMarkedKey = 321;  // the depth-buffer entry the test scenes write
 
 class FakePlatform final : public Platform {
  public:
@@ -39,6 +42,7 @@ class FakePlatform final : public Platform {
 
   bool displayOpens = true;
   std::vector<std::vector<uint32_t>> presented;  // every presented framebuffer
+  std::vector<int32_t> depthAtPresent;           // a depth key the scenes mark, at each present
 
   int64_t frequency() override { return ticksPerSecond; }
   int64_t read() override {
@@ -54,6 +58,7 @@ class FakePlatform final : public Platform {
   int32_t present(const Surface& framebuffer) override {
     events.push_back("present");
     presented.push_back(framebuffer.pixels);
+    depthAtPresent.push_back(depthBuffer.keys.size() > kMarkedKey ? depthBuffer.keys[kMarkedKey] : -1);
     return 0;
   }
   void closeDisplay() override { events.push_back("close"); }
@@ -91,6 +96,9 @@ template <int N>
 void renderScene(Surface& target, float time) {
   renders.push_back({N, time});
   target.pixels[1] = 0x00010203u * uint32_t(renders.size() % 64 + 1);
+  // The depth buffer must come cleared: a scene finds 0, and leaves its frame number.
+  EXPECT_EQ(depthBuffer.keys.at(kMarkedKey), 0) << "frame " << renders.size();
+  depthBuffer.keys.at(kMarkedKey) = int32_t(renders.size());
 }
 
 const Scene kTestScenes[kSceneCount] = {
@@ -184,6 +192,15 @@ TEST_F(FrameLoop, StartUpInOrderThenEndsAt166Seconds) {
   const uint32_t written = 0x00010203u * uint32_t(33 % 64 + 1);
   EXPECT_EQ(platform.presented.back()[1], written - 0x00010101u);
   EXPECT_EQ(count("present"), 36u);
+
+  // The depth buffer is 320 x 240 from start-up on and cleared on every frame, the end
+  // frame included: each rendered frame presents its own mark, the end frame a cleared key.
+  EXPECT_EQ(depthBuffer.width, 320);
+  EXPECT_EQ(depthBuffer.height, 240);
+  EXPECT_EQ(depthBuffer.keys.size(), 320u * 240u);
+  EXPECT_EQ(platform.depthAtPresent[0], 0);  // created before the display opens
+  for (size_t k = 1; k <= 33; ++k) EXPECT_EQ(platform.depthAtPresent[1 + k], int32_t(k)) << k;
+  EXPECT_EQ(platform.depthAtPresent.back(), 0);
 }
 
 TEST_F(FrameLoop, DemoTimeIsTheFloatSumOfTheDeltas) {

@@ -1,6 +1,7 @@
 // Start-up, frame loop and shutdown of the demo; see frame_loop.h.
 #include "runtime/frame_loop.h"
 
+#include "raster/depth_buffer.h"
 #include "surface/compositing.h"
 
 namespace tarvola {
@@ -32,7 +33,7 @@ int runDemo(Platform& platform, const DemoProgramme& programme) {
   framebuffer.create(kFramebufferWidth, kFramebufferHeight);
   framebuffer.fill(packColour(0, 0, 0, 0));
   copySurface(loading, framebuffer);
-  // createDepthBuffer(kFramebufferWidth, kFramebufferHeight) goes here (3D engine).
+  createDepthBuffer(kFramebufferWidth, kFramebufferHeight);
   if (!platform.openDisplay("tarvola", framebuffer.width, framebuffer.height, false)) return 0;
   platform.present(framebuffer);
   platform.pause(kLoadingPauseMs);
@@ -58,7 +59,7 @@ int runDemo(Platform& platform, const DemoProgramme& programme) {
     demoSeconds += frameClock.delta;
     // Hundredths: the product in double, rounded once to float.
     if (timelineUpdate(float(double(demoSeconds) * 100.0))) ended = true;
-    // clearDepthBuffer() goes here (3D engine): every frame, the ending one included.
+    clearDepthBuffer();  // every frame, the ending one included
     if (!ended) {
       timelineRender(framebuffer);
       letterbox.multiplyOnto(framebuffer);

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -39,6 +41,26 @@ const char* const kScenePictures[] = {
     "tex01b2.tga",   "plasma1.tga",       "plasma2.tga",  "plat32.tga",      "s02_lightmap6.tga",
     "plat_b2.tga",   "s02_tex7.tga",      "s02_lightmap2.tga"};
 
+// A one-triangle 3DS file (main > editor > object "box" > triangle mesh > vertices, faces),
+// for a data set that lacks the box mesh: its loader would stop the start-up with a box.
+bool writeStandInMesh(const fs::path& path) {
+  std::string bytes;
+  auto u16 = [&](uint32_t v) { bytes += char(v & 255), bytes += char(v >> 8 & 255); };
+  auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+  auto f32 = [&](float f) { uint32_t v; std::memcpy(&v, &f, 4); u32(v); };
+  const uint32_t vertices = 6 + 2 + 3 * 12, faces = 6 + 2 + 8, mesh = 6 + vertices + faces;
+  const uint32_t object = 6 + 4 + mesh, editor = 6 + object, main = 6 + editor + 6;
+  u16(0x4D4D), u32(main), u16(0x3D3D), u32(editor), u16(0x4000), u32(object);
+  bytes += std::string("box", 4);
+  u16(0x4100), u32(mesh), u16(0x4110), u32(vertices), u16(3);
+  for (float c : {0.f, 0.f, 0.f, 10.f, 0.f, 0.f, 0.f, 10.f, 0.f}) f32(c);
+  u16(0x4120), u32(faces), u16(1), u16(0), u16(1), u16(2), u16(0);
+  u16(0), u32(6);  // the empty chunk the main chunk ends with
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+  return bool(out);
+}
+
 class DemoProgram : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,12 +85,15 @@ class DemoProgram : public ::testing::Test {
     if (!fs::exists(scratch_ / "data/wscr.tga")) {
       ASSERT_TRUE(test::writeTga((scratch_ / "data/wscr.tga").string(), 320, 240, std::vector<uint32_t>(320 * 240, ~0u)));
     }
-    // A picture the data set lacks would stop the start-up with a message box: a 1 x 1
-    // stand-in loads silently and the scene draws black in its place.
+    // A picture or mesh the data set lacks would stop the start-up with a message box: a
+    // 1 x 1 stand-in loads silently and the scene draws black in its place.
     for (const char* name : kScenePictures) {
       if (!fs::exists(scratch_ / "data" / name)) {
         ASSERT_TRUE(test::writeTga((scratch_ / "data" / name).string(), 1, 1, {0xFF000000u}));
       }
+    }
+    if (!fs::exists(scratch_ / "data/box.3ds")) {
+      ASSERT_TRUE(writeStandInMesh(scratch_ / "data/box.3ds"));
     }
   }
 
