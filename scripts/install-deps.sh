@@ -9,6 +9,9 @@ packages=(
   # tests and benchmarks
   libgtest-dev libbenchmark-dev
   imagemagick            # independent TGA/PNG reader and writer for the round-trip tests
+  # data-set generator (pictures, box mesh) and its checks
+  libfreetype-dev libpng-dev fonts-dejavu-core   # text in the pictures; the contact sheet
+  assimp-utils           # independent 3DS reader for the box mesh test
 )
 
 missing=()
