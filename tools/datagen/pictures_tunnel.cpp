@@ -20,7 +20,7 @@ Image interferenceTexture() {
       const float w = std::sin(kTau * (u * 2.0f + 0.35f * std::sin(kTau * v))) +
                       std::sin(kTau * (v * 2.0f + 0.3f * std::sin(kTau * (u * 2.0f + v)))) +
                       1.2f * tileFbm(u, v, 3, 3, 11u);
-      const float t = w * 0.22f + u + 0.5f * v;
+      const float t = w * 0.22f + u + v;  // whole palette turns per tile: seamless
       const Rgb c = cosinePalette(t, {0.5f, 0.5f, 0.5f}, {0.5f, 0.5f, 0.5f}, {1.0f, 1.0f, 1.0f},
                                   {0.0f, 0.33f, 0.67f});
       const float bands = 0.75f + 0.25f * std::cos(kTau * (w * 1.5f));
@@ -81,7 +81,7 @@ PanelMaps tunnelPanels() {
       for (int x = p.x0; x < p.x1; ++x) {
         const float fx = float(x) + 0.5f, fy = float(y) + 0.5f;
         const float edge = std::fmin(std::fmin(fx - float(p.x0), float(p.x1) - fx), std::fmin(fy - float(p.y0), float(p.y1) - fy));
-        float h = 0.12f + 0.5f * smoothstep(0.5f, 5.0f, edge);
+        float h = 0.2f + 0.4f * smoothstep(0.5f, 7.5f, edge);
         float detail = 0.0f;
         const float cx = (float(p.x0) + float(p.x1)) * 0.5f, cy = (float(p.y0) + float(p.y1)) * 0.5f;
         const float w = float(p.x1 - p.x0), hgt = float(p.y1 - p.y0);
@@ -91,9 +91,9 @@ PanelMaps tunnelPanels() {
           const float sideHalf = (across ? hgt : w) * 0.5f - 10.0f;
           const float alongHalf = (across ? w : hgt) * 0.5f - 10.0f;
           const float phase = std::fmod(along + 1000.0f, 8.0f) - 4.0f;
-          const float inSlot = smoothstep(2.6f, 1.4f, std::fabs(phase)) * smoothstep(0.0f, 2.0f, sideHalf - std::fabs(side)) *
-                               smoothstep(0.0f, 2.0f, alongHalf - std::fabs(along));
-          h -= 0.3f * inSlot;
+          const float inSlot = smoothstep(3.2f, 1.0f, std::fabs(phase)) * smoothstep(0.0f, 3.0f, sideHalf - std::fabs(side)) *
+                               smoothstep(0.0f, 3.0f, alongHalf - std::fabs(along));
+          h -= 0.2f * inSlot;
           detail = inSlot;
         } else if (p.kind == 2) {  // recessed centre
           const float inner = edge - 9.0f;
@@ -102,7 +102,7 @@ PanelMaps tunnelPanels() {
           const float r = std::sqrt((fx - cx) * (fx - cx) + (fy - cy) * (fy - cy));
           const float radius = std::fmin(w, hgt) * 0.5f - 9.0f;
           const float ring = std::exp(-(r - radius) * (r - radius) / 6.0f);
-          h += 0.16f * ring - 0.2f * smoothstep(radius - 1.0f, radius - 4.0f, r);
+          h += 0.12f * ring - 0.2f * smoothstep(radius - 1.0f, radius - 6.0f, r);
           detail = smoothstep(radius - 3.0f, radius - 6.0f, r);
         } else if (p.kind == 5) {  // raised ribs along the long side, inside a margin
           const bool across = w < hgt;
@@ -113,9 +113,9 @@ PanelMaps tunnelPanels() {
         // Rivets near the corners.
         const float insetX = std::fmin(fx - float(p.x0), float(p.x1) - fx), insetY = std::fmin(fy - float(p.y0), float(p.y1) - fy);
         const float rd = std::sqrt((insetX - 7.0f) * (insetX - 7.0f) + (insetY - 7.0f) * (insetY - 7.0f));
-        if (rd < 3.5f) {
-          const float dome = std::cos(rd / 3.5f * 1.5707963f);
-          h += 0.2f * dome * dome;
+        if (rd < 4.5f) {
+          const float dome = std::cos(rd / 4.5f * 1.5707963f);
+          h += 0.18f * dome * dome;
         }
         maps.height.at(x, y) = h;
         maps.panelId.at(x, y) = float(index);
@@ -163,7 +163,7 @@ Image tunnelTexture(const PanelMaps& maps) {
       }
       if (p.kind == 1) c = mix(c, rgb255(8, 10, 14), d * 0.8f);
       // Dark seams.
-      c = c * (0.35f + 0.65f * smoothstep(0.12f, 0.4f, maps.height.at(x, y)));
+      c = c * (0.35f + 0.65f * smoothstep(0.2f, 0.45f, maps.height.at(x, y)));
       image.at(x, y) = c;
     }
   }
@@ -217,7 +217,7 @@ Image plasma(bool warm) {
       }
       const float t = w * 0.125f;
       Rgb c = warm ? cosinePalette(t, {0.78f, 0.62f, 0.62f}, {0.22f, 0.28f, 0.24f}, {1.0f, 1.0f, 1.0f}, {0.0f, 0.1f, 0.25f})
-                   : cosinePalette(t, {0.6f, 0.74f, 0.78f}, {0.24f, 0.22f, 0.22f}, {1.0f, 1.0f, 1.0f}, {0.55f, 0.3f, 0.1f});
+                   : cosinePalette(t, {0.64f, 0.76f, 0.8f}, {0.22f, 0.2f, 0.2f}, {1.0f, 1.0f, 1.0f}, {0.55f, 0.3f, 0.1f});
       image.at(x, y) = c;
     }
   }
