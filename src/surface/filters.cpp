@@ -1,0 +1,206 @@
+// 2D filters; see filters.h.
+#include "surface/filters.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "raster/fixed_point.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace tarvola {
+
+namespace {
+
+inline uint32_t byteAt(uint32_t pixel, int i) { return (pixel >> (8 * i)) & 0xFF; }
+
+// The sampler's row length: the zoom blur only ever runs on the 320-wide framebuffer.
+constexpr int32_t kSamplerRow = 320;
+
+bool zoomBlurArgumentsValid(const Surface& surface, int32_t centreX, int32_t centreY, int32_t step) {
+  return surface.width == kSamplerRow && surface.height >= 3 &&
+         surface.pixels.size() >= surface.pixelCount() && centreX >= 0 &&
+         centreX <= surface.width - 3 && centreY >= 0 && centreY <= surface.height - 3 && step >= 1 &&
+         step < 65536;
+}
+
+// Visits the pixels in the zoom blur's order, handing each its 16.16 sample point:
+// rows centreY up to 0, then centreY + 1 down to the last; in each row columns centreX down
+// to 0, then centreX + 1 up to the last. Coordinates move by one add per pixel and per row.
+template <class Visit>
+void walkZoom(Surface& surface, int32_t centreX, int32_t centreY, int32_t step, Visit visit) {
+  const int32_t s = (surface.width / kSamplerRow) * step;
+  const int32_t inward = s - 65536, outward = 65536 - s;
+  auto row = [&](int32_t y, int32_t v) {
+    uint32_t* line = surface.pixels.data() + size_t(y) * size_t(surface.width);
+    int32_t u = centreX << 16;
+    for (int32_t x = centreX; x >= 0; --x, u += inward) visit(line[x], u, v);
+    u = (centreX + 1) << 16;
+    for (int32_t x = centreX + 1; x < surface.width; ++x, u += outward) visit(line[x], u, v);
+  };
+  int32_t v = centreY << 16;
+  for (int32_t y = centreY; y >= 0; --y, v += inward) row(y, v);
+  v = (centreY + 1) << 16;
+  for (int32_t y = centreY + 1; y < surface.height; ++y, v += outward) row(y, v);
+}
+
+}  // namespace
+
+void boxBlurRows(Surface& target, const Surface& source, uint32_t radius) {
+  if (radius == 0) {
+    const size_t count = std::min({target.walkCount(), source.pixels.size(), target.pixels.size()});
+    if (count > 0) std::memcpy(target.pixels.data(), source.pixels.data(), count * sizeof(uint32_t));
+    return;
+  }
+  if (source.width <= 0 || source.height <= 0) return;
+  const size_t width = size_t(source.width);
+  if (radius >= width) radius = uint32_t(width - 1);
+  const float recip = 1.0f / float(2 * radius + 1);
+  // Rows that both buffers hold completely.
+  const size_t rows = std::min({size_t(source.height), source.pixels.size() / width, target.pixels.size() / width});
+  for (size_t y = 0; y < rows; ++y) {
+    const uint32_t* in = source.pixels.data() + y * width;
+    uint32_t* out = target.pixels.data() + y * width;
+    uint32_t sum[4] = {0, 0, 0, 0};
+    for (size_t x = 0; x < radius; ++x) {
+      for (int b = 0; b < 4; ++b) sum[b] += byteAt(in[x], b);
+    }
+    for (size_t x = 0; x < width; ++x) {
+      if (x > radius) {
+        for (int b = 0; b < 4; ++b) sum[b] -= byteAt(in[x - radius - 1], b);
+      }
+      if (x + radius < width) {
+        for (int b = 0; b < 4; ++b) sum[b] += byteAt(in[x + radius], b);
+      }
+      uint32_t pixel = 0;
+      for (int b = 0; b < 4; ++b) pixel |= uint32_t(truncToInt32(double(sum[b]) * double(recip))) << (8 * b);
+      out[x] = pixel;
+    }
+  }
+}
+
+// ---- Reference versions -----------------------------------------------------------------
+
+namespace plain {
+
+void crossBlur(Surface& surface) {
+  if (surface.width <= 2 || surface.height <= 2 || surface.pixels.size() < surface.pixelCount()) return;
+  const size_t w = size_t(surface.width);
+  uint32_t* p = surface.pixels.data();
+  for (size_t y = 1; y + 1 < size_t(surface.height); ++y) {
+    for (size_t x = 1; x + 1 < w; ++x) {
+      const size_t i = y * w + x;
+      uint32_t pixel = p[i] & 0xFF000000u;
+      for (int b = 0; b < 3; ++b) {
+        const uint32_t sum = byteAt(p[i - 1], b) + byteAt(p[i + 1], b) + byteAt(p[i - w], b) +
+                             byteAt(p[i + w], b) + byteAt(p[i], b);
+        pixel |= (sum / 5) << (8 * b);
+      }
+      p[i] = pixel;
+    }
+  }
+}
+
+uint32_t sampleBilinear320(const uint32_t* pixels, int32_t u, int32_t v) {
+  const int32_t x0 = u >> 16, y0 = v >> 16;
+  const uint32_t fx = uint32_t(u) & 0xFFFF, fy = uint32_t(v) & 0xFFFF;
+  const uint32_t w00 = ((65535 - fx) * (65535 - fy)) >> 24, w10 = (fx * (65535 - fy)) >> 24;
+  const uint32_t w01 = ((65535 - fx) * fy) >> 24, w11 = (fx * fy) >> 24;
+  const uint32_t* base = pixels + (y0 * kSamplerRow + x0);
+  const uint32_t p00 = base[0], p10 = base[1], p01 = base[kSamplerRow], p11 = base[kSamplerRow + 1];
+  uint32_t result = 0;
+  for (int b = 0; b < 4; ++b) {
+    const uint32_t sum = ((byteAt(p00, b) * w00) >> 8) + ((byteAt(p10, b) * w10) >> 8) +
+                         ((byteAt(p01, b) * w01) >> 8) + ((byteAt(p11, b) * w11) >> 8);
+    result |= std::min(255u, sum) << (8 * b);
+  }
+  return result;
+}
+
+void radialZoomBlur(Surface& surface, int32_t centreX, int32_t centreY, int32_t step, int32_t keep) {
+  if (!zoomBlurArgumentsValid(surface, centreX, centreY, step)) return;
+  const uint32_t k = uint32_t(keep) & 0xFF;
+  const uint32_t* pixels = surface.pixels.data();
+  walkZoom(surface, centreX, centreY, step, [&](uint32_t& p, int32_t u, int32_t v) {
+    const uint32_t q = plain::sampleBilinear320(pixels, u, v);
+    uint32_t result = 0;
+    for (int b = 0; b < 4; ++b) {
+      result |= std::min(255u, ((byteAt(p, b) * k) >> 8) + ((byteAt(q, b) * (255 - k)) >> 8)) << (8 * b);
+    }
+    p = result;
+  });
+}
+
+}  // namespace plain
+
+// ---- Fast versions ----------------------------------------------------------------------
+
+uint32_t sampleBilinear320(const uint32_t* pixels, int32_t u, int32_t v) {
+  return plain::sampleBilinear320(pixels, u, v);
+}
+
+void crossBlur(Surface& surface) {
+  if (surface.width <= 2 || surface.height <= 2 || surface.pixels.size() < surface.pixelCount()) return;
+  // The same arithmetic as the reference, with the rewritten left neighbour kept in registers
+  // rather than read back from memory: the only serial dependency is left -> sum -> / 5.
+  const size_t w = size_t(surface.width);
+  uint32_t* p = surface.pixels.data();
+  for (size_t y = 1; y + 1 < size_t(surface.height); ++y) {
+    uint32_t* line = p + y * w;
+    uint32_t leftB = line[0] & 0xFF, leftG = (line[0] >> 8) & 0xFF, leftR = (line[0] >> 16) & 0xFF;
+    for (size_t x = 1; x + 1 < w; ++x) {
+      const uint32_t up = line[x - w], down = line[x + w], centre = line[x], right = line[x + 1];
+      const uint32_t sumB = leftB + (up & 0xFF) + (down & 0xFF) + (centre & 0xFF) + (right & 0xFF);
+      const uint32_t sumG = leftG + ((up >> 8) & 0xFF) + ((down >> 8) & 0xFF) + ((centre >> 8) & 0xFF) +
+                            ((right >> 8) & 0xFF);
+      const uint32_t sumR = leftR + ((up >> 16) & 0xFF) + ((down >> 16) & 0xFF) + ((centre >> 16) & 0xFF) +
+                            ((right >> 16) & 0xFF);
+      leftB = sumB / 5;
+      leftG = sumG / 5;
+      leftR = sumR / 5;
+      line[x] = (centre & 0xFF000000u) | leftR << 16 | leftG << 8 | leftB;
+    }
+  }
+}
+
+#if defined(__SSE2__)
+
+void radialZoomBlur(Surface& surface, int32_t centreX, int32_t centreY, int32_t step, int32_t keep) {
+  if (!zoomBlurArgumentsValid(surface, centreX, centreY, step)) return;
+  const uint32_t k = uint32_t(keep) & 0xFF;
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i keepOld = _mm_set1_epi16(short(k)), keepSample = _mm_set1_epi16(short(255 - k));
+  const __m128i byteMax = _mm_set1_epi16(255);
+  const uint32_t* pixels = surface.pixels.data();
+  walkZoom(surface, centreX, centreY, step, [&](uint32_t& p, int32_t u, int32_t v) {
+    const uint32_t fx = uint32_t(u) & 0xFFFF, fy = uint32_t(v) & 0xFFFF;
+    const short w00 = short(((65535 - fx) * (65535 - fy)) >> 24), w10 = short((fx * (65535 - fy)) >> 24);
+    const short w01 = short(((65535 - fx) * fy) >> 24), w11 = short((fx * fy) >> 24);
+    const uint32_t* base = pixels + ((v >> 16) * kSamplerRow + (u >> 16));
+    // Lanes 0-3 hold the left pixel of a pair, lanes 4-7 the right one.
+    const __m128i top = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base)), zero);
+    const __m128i bottom =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + kSamplerRow)), zero);
+    const __m128i weightedTop = _mm_srli_epi16(_mm_mullo_epi16(top, _mm_setr_epi16(w00, w00, w00, w00, w10, w10, w10, w10)), 8);
+    const __m128i weightedBottom =
+        _mm_srli_epi16(_mm_mullo_epi16(bottom, _mm_setr_epi16(w01, w01, w01, w01, w11, w11, w11, w11)), 8);
+    __m128i q = _mm_add_epi16(weightedTop, weightedBottom);
+    q = _mm_min_epi16(_mm_add_epi16(q, _mm_srli_si128(q, 8)), byteMax);  // at most 4 * 254: signed min is safe
+    const __m128i old = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(p)), zero);
+    const __m128i mixed = _mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(old, keepOld), 8),
+                                        _mm_srli_epi16(_mm_mullo_epi16(q, keepSample), 8));
+    p = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(mixed, mixed)));
+  });
+}
+
+#else
+
+void radialZoomBlur(Surface& surface, int32_t centreX, int32_t centreY, int32_t step, int32_t keep) {
+  plain::radialZoomBlur(surface, centreX, centreY, step, keep);
+}
+
+#endif
+
+}  // namespace tarvola
