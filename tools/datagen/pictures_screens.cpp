@@ -105,16 +105,17 @@ Image vignette() {
     for (int x = 0; x < 320; ++x) {
       const float dx = (float(x) - 159.5f) / 160.0f, dy = (float(y) - 119.5f) / 120.0f;
       const float r = std::sqrt(dx * dx + dy * dy);
-      const float fall = smoothstep(0.12f, 1.35f, r);
+      const float fall = smoothstep(0.15f, 1.4f, r);
       const float rings = 0.5f - 0.5f * std::cos(r * 26.0f);
-      const float value = fall * fall * 0.78f + fall * 0.2f * rings;
+      const float value = fall * fall * 0.62f + fall * 0.16f * rings;
       image.at(x, y) = Rgb{value, value, value * 1.04f};
     }
   }
   return image;
 }
 
-// Credits: a dark picture with the lettering in its lower half, where the zoom blur sweeps.
+// Credits: a dark picture with the lettering in its lower half, where the zoom blur sweeps,
+// kept inside the letterbox's band (rows 30 to 209).
 Image credits() {
   Image image(320, 240);
   for (int y = 0; y < 240; ++y) {
@@ -138,11 +139,11 @@ Image credits() {
   for (int x = 30; x < 290; ++x) {
     const float d = std::fabs(float(x) - 160.0f) / 130.0f;
     const Rgb rule = rgb255(80, 160, 255) * (1.0f - d * d) * 0.9f;
-    image.at(x, 146) = image.at(x, 146) + rule;
-    image.at(x, 226) = image.at(x, 226) + rule * 0.6f;
+    image.at(x, 141) = image.at(x, 141) + rule;
+    image.at(x, 206) = image.at(x, 206) + rule * 0.6f;
   }
   Mask heading(320, 240);
-  drawTextCentred(heading, FontFace::Bold, 13, "a tarvola production", 160.0f, 163.0f, 1.0f);
+  drawTextCentred(heading, FontFace::Bold, 13, "a tarvola production", 160.0f, 157.0f, 1.0f);
   addGlow(image, heading, 3, rgb255(20, 80, 140), false);
   paintLetters(image, heading, rgb255(120, 210, 255));
 
@@ -151,10 +152,10 @@ Image credits() {
                              {"music", "impulse tracker module"}};
   Mask roleMask(320, 240), valueMask(320, 240);
   for (int i = 0; i < 3; ++i) {
-    const float baseline = 185.0f + float(i) * 16.0f;
-    const float roleWidth = measureText(FontFace::Bold, 12, roles[i][0]);
-    drawText(roleMask, FontFace::Bold, 12, roles[i][0], 118.0f - roleWidth, baseline);
-    drawText(valueMask, FontFace::Regular, 12, roles[i][1], 130.0f, baseline);
+    const float baseline = 174.0f + float(i) * 13.0f;
+    const float roleWidth = measureText(FontFace::Bold, 11, roles[i][0]);
+    drawText(roleMask, FontFace::Bold, 11, roles[i][0], 118.0f - roleWidth, baseline);
+    drawText(valueMask, FontFace::Regular, 11, roles[i][1], 130.0f, baseline);
   }
   addGlow(image, roleMask, 3, rgb255(120, 60, 10), false);
   paintLetters(image, roleMask, rgb255(255, 180, 80));

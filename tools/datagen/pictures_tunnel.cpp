@@ -19,10 +19,10 @@ Image interferenceTexture() {
       const float u = float(x) / 256.0f, v = float(y) / 256.0f;
       const float w = std::sin(kTau * (u * 2.0f + 0.35f * std::sin(kTau * v))) +
                       std::sin(kTau * (v * 2.0f + 0.3f * std::sin(kTau * (u * 2.0f + v)))) +
-                      1.2f * tileFbm(u, v, 3, 3, 11u);
-      const float t = w * 0.22f + u + v;  // whole palette turns per tile: seamless
-      const Rgb c = cosinePalette(t, {0.5f, 0.5f, 0.5f}, {0.5f, 0.5f, 0.5f}, {1.0f, 1.0f, 1.0f},
-                                  {0.0f, 0.33f, 0.67f});
+                      0.8f * tileFbm(u, v, 3, 2, 11u);
+      const float t = w * 0.2f + u + v;  // whole palette turns per tile: seamless
+      const Rgb c = cosinePalette(t, {0.5f, 0.45f, 0.55f}, {0.5f, 0.45f, 0.45f}, {1.0f, 1.0f, 1.0f},
+                                  {0.0f, 0.12f, 0.25f});
       const float bands = 0.75f + 0.25f * std::cos(kTau * (w * 1.5f));
       image.at(x, y) = c * (0.52f * bands);
     }
