@@ -1,6 +1,7 @@
 // The generated room data/box.3ds: chunk tree as the 3DS loader walks it, counts confirmed by
-// an independent reader (assimp), a closed surface wound toward the inside, fine enough
-// tessellation, and every eye position of the metaballs scene inside it with room to spare.
+// an independent reader (assimp), closed surfaces wound toward the inside (a front shell and
+// a back shell just behind it that fills what the pipeline drops from the front), fine enough
+// tessellation, and every eye position of the metaballs scene inside with room to spare.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -170,7 +171,7 @@ TEST(DataSetBox, AssimpReadsTheCountsWritten) {
 // Closed and consistently wound: with vertices welded by position, every directed edge is
 // used once and its reverse once. Wound toward the inside: each face's (p1 - p0) x (p2 - p0),
 // the direction the pipeline's back-face test keeps toward the eye, points at the room's
-// centre, and the winding number of the surface around the centre is -1.
+// centre.
 TEST(DataSetBox, ClosedAndWoundTowardTheInside) {
   const BoxFile box = readBox();
   const std::vector<Point> world = worldPositions(box);
@@ -204,8 +205,8 @@ TEST(DataSetBox, ClosedAndWoundTowardTheInside) {
   EXPECT_LE(longestEdge, 34.0);  // quads of at most about 24 units (plus their diagonal)
 }
 
-// Generalised winding number of the surface around a point (solid angles / 4 pi): -1 inside
-// a surface wound toward its inside, 0 outside.
+// Generalised winding number of the surfaces around a point (solid angles / 4 pi): -1 inside
+// each closed surface wound toward its inside, 0 outside; -2 inside both shells.
 double windingNumber(const BoxFile& box, const std::vector<Point>& world, Point eye) {
   double total = 0;
   for (size_t f = 0; f < box.faces.size(); f += 3) {
@@ -229,7 +230,7 @@ TEST(DataSetBox, EnclosesEveryEyePositionWithRoomToSpare) {
     double nearest = 1e30;
     for (const Point& p : world) nearest = std::min(nearest, length(p - eye));
     EXPECT_GE(nearest - longestEdge / std::sqrt(3.0), 60.0 + 10.0 * std::sqrt(3.0));  // shake up to 10 per axis
-    EXPECT_NEAR(windingNumber(box, world, eye), -1.0, 1e-6);
+    EXPECT_NEAR(windingNumber(box, world, eye), -2.0, 1e-6);
   }
   EXPECT_NEAR(windingNumber(box, world, {1000, 0, 0}), 0.0, 1e-6);
 }

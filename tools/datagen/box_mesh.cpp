@@ -1,5 +1,6 @@
 // data/box.3ds: the room around the metaballs scene, a finely tessellated box whose walls
-// bulge gently outward, wound to be seen from inside, written as a minimal 3DS chunk tree:
+// bulge gently outward, wound to be seen from inside, doubled by a second shell just behind
+// it with a shifted tessellation, written as a minimal 3DS chunk tree:
 // 0x4D4D { 0x0002, 0x3D3D { 0x3D3E, 0x4000 "box" { 0x4100 { 0x4110, 0x4120, 0x4140 } } } }.
 //
 // Placement: the scene draws the mesh at position (0, 160, 0) rotated by -90 degrees about
@@ -20,8 +21,9 @@ namespace {
 
 constexpr float kHalfSize = 224.0f;      // half the room's edge, world units
 constexpr float kFileCentreY = -160.0f;  // room centre in file coordinates
-constexpr int kSteps = 32;               // quads per wall edge: 14 units each
+constexpr int kSteps = 24;               // quads per wall edge: 18.7 units each
 constexpr float kBulge = 36.0f;          // outward bulge at a wall's centre, edges stay straight
+constexpr float kBackShell = 2.0f;       // the second shell lies this far behind the first
 constexpr int kRepeats = 4;              // plate texture repeats across a wall
 
 struct Vertex {
@@ -31,23 +33,41 @@ struct Face {
   uint16_t a, b, c;
 };
 
-// One wall: the cube face whose outward axis is `axis` (0 x, 1 y, 2 z) with sign `side`.
-// Grid coordinates are exact multiples of 14, so edge vertices shared in position with the
-// neighbouring walls are bit-identical, and the bulge term vanishes exactly on the edges.
-void addWall(std::vector<Vertex>& vertices, std::vector<Face>& faces, int axis, float side) {
+// Grid positions across a wall, -1..1. The front shell has kSteps equal quads; the back shell
+// is shifted by half a quad (half-size quads at both ends), so its triangles never line up
+// with the front's.
+std::vector<float> gridSteps(bool shifted) {
+  std::vector<float> s;
+  s.push_back(-1.0f);
+  for (int k = 1; k < kSteps; ++k) s.push_back(-1.0f + 2.0f * float(k) / float(kSteps));
+  if (shifted) {
+    s.clear();
+    s.push_back(-1.0f);
+    for (int k = 1; k <= kSteps; ++k) s.push_back(-1.0f + float(2 * k - 1) / float(kSteps));
+  }
+  s.push_back(1.0f);
+  return s;
+}
+
+// One wall of a shell: the cube face whose outward axis is `axis` (0 x, 1 y, 2 z) with sign
+// `side`. Every coordinate is s * halfSize with s from the same list on every wall, so edge
+// vertices shared in position with the neighbouring walls are bit-identical, and the bulge
+// term vanishes exactly on the edges (s = +-1). Mapping coordinates depend on s and t only,
+// so both shells show the plates at the same places.
+void addWall(std::vector<Vertex>& vertices, std::vector<Face>& faces, int axis, float side, float halfSize,
+             const std::vector<float>& grid) {
   const int a1 = (axis + 1) % 3, a2 = (axis + 2) % 3;
+  const int n = int(grid.size());
   const uint16_t base = uint16_t(vertices.size());
-  const float step = 2.0f * kHalfSize / float(kSteps);
-  const float uvScale = float(kRepeats) * (256.0f / 255.0f);  // one repeat = 256 texels exactly
-  for (int j = 0; j <= kSteps; ++j) {
-    for (int i = 0; i <= kSteps; ++i) {
-      const float s = float(2 * i - kSteps) / float(kSteps), t = float(2 * j - kSteps) / float(kSteps);
+  const float uvScale = float(kRepeats) * (256.0f / 255.0f) * 0.5f;  // one repeat = 256 texels exactly
+  for (int j = 0; j < n; ++j) {
+    for (int i = 0; i < n; ++i) {
+      const float s = grid[size_t(i)], t = grid[size_t(j)];
       float p[3];
-      p[a1] = -kHalfSize + float(i) * step;
-      p[a2] = -kHalfSize + float(j) * step;
-      p[axis] = side * (kHalfSize + kBulge * (1.0f - s * s) * (1.0f - t * t));
-      vertices.push_back({p[0], p[1] + kFileCentreY, p[2], uvScale * float(i) / float(kSteps),
-                          uvScale * float(j) / float(kSteps)});
+      p[a1] = s * halfSize;
+      p[a2] = t * halfSize;
+      p[axis] = side * (halfSize + kBulge * (1.0f - s * s) * (1.0f - t * t));
+      vertices.push_back({p[0], p[1] + kFileCentreY, p[2], uvScale * (s + 1.0f), uvScale * (t + 1.0f)});
     }
   }
   // (a1, a2, axis) is a right-handed frame, so the corners (i, j), (i+1, j), (i, j+1) turn
@@ -55,10 +75,10 @@ void addWall(std::vector<Vertex>& vertices, std::vector<Face>& faces, int axis, 
   // the eye, so for the wall on the +axis side (normal into the room is -axis) the order is
   // reversed.
   const bool reverse = side > 0.0f;
-  for (int j = 0; j < kSteps; ++j) {
-    for (int i = 0; i < kSteps; ++i) {
-      const uint16_t v00 = uint16_t(base + j * (kSteps + 1) + i), v10 = uint16_t(v00 + 1);
-      const uint16_t v01 = uint16_t(v00 + kSteps + 1), v11 = uint16_t(v01 + 1);
+  for (int j = 0; j + 1 < n; ++j) {
+    for (int i = 0; i + 1 < n; ++i) {
+      const uint16_t v00 = uint16_t(base + j * n + i), v10 = uint16_t(v00 + 1);
+      const uint16_t v01 = uint16_t(v00 + n), v11 = uint16_t(v01 + 1);
       if (reverse) {
         faces.push_back({v00, v01, v10});
         faces.push_back({v10, v01, v11});
@@ -106,9 +126,15 @@ struct ChunkWriter {
 bool writeBox(const std::filesystem::path& dataDir) {
   std::vector<Vertex> vertices;
   std::vector<Face> faces;
-  for (int axis = 0; axis < 3; ++axis) {
-    addWall(vertices, faces, axis, -1.0f);
-    addWall(vertices, faces, axis, 1.0f);
+  // The front shell, then a back shell that shows only where the pipeline drops a face of
+  // the front one (a sliver, or a face at the screen's corner with no corner on screen).
+  for (int shell = 0; shell < 2; ++shell) {
+    const std::vector<float> grid = gridSteps(shell == 1);
+    const float halfSize = kHalfSize + float(shell) * kBackShell;
+    for (int axis = 0; axis < 3; ++axis) {
+      addWall(vertices, faces, axis, -1.0f, halfSize, grid);
+      addWall(vertices, faces, axis, 1.0f, halfSize, grid);
+    }
   }
   ChunkWriter out;
   out.begin(0x4D4D);
