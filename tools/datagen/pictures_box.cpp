@@ -9,27 +9,31 @@ namespace tarvola::datagen {
 
 namespace {
 
-// Four 128 x 128 floor plates per tile with bevelled edges, corner rivets and a raised
-// diamond tread. Heights 0..1; neighbour differences stay small so the bump lookup shows
-// relief rather than noise.
+// One floor plate per tile: a bevelled border, a row of rivets along each edge and a raised
+// diamond tread inside. Heights 0..1; neighbour differences stay small so the bump lookup
+// shows relief rather than noise.
 Mask plateHeight() {
   Mask height(256, 256);
   for (int y = 0; y < 256; ++y) {
     for (int x = 0; x < 256; ++x) {
-      const float lx = float(x % 128) + 0.5f, ly = float(y % 128) + 0.5f;
-      const float edge = std::fmin(std::fmin(lx, 128.0f - lx), std::fmin(ly, 128.0f - ly));
-      float h = 0.15f + 0.45f * smoothstep(1.0f, 9.0f, edge);
-      // Diamond tread: lozenges on a 16-texel lattice, alternating direction per cell.
-      const int cellX = (x % 128) / 16, cellY = (y % 128) / 16;
+      const float lx = float(x) + 0.5f, ly = float(y) + 0.5f;
+      const float edge = std::fmin(std::fmin(lx, 256.0f - lx), std::fmin(ly, 256.0f - ly));
+      float h = 0.15f + 0.45f * smoothstep(1.0f, 10.0f, edge);
+      // Diamond tread: lozenges on a 16-texel lattice, alternating direction per cell, kept
+      // clear of the rivet border.
+      const int cellX = x / 16, cellY = y / 16;
       const float cx = lx - float(cellX * 16) - 8.0f, cy = ly - float(cellY * 16) - 8.0f;
       const bool flip = ((cellX + cellY) & 1) != 0;
       const float a = (cx + (flip ? -cy : cy)) * 0.7071f, b = (cx - (flip ? -cy : cy)) * 0.7071f;
       const float lozenge = std::fabs(a) / 6.5f + std::fabs(b) / 1.9f;
-      const float tread = smoothstep(1.0f, 0.55f, lozenge) * smoothstep(10.0f, 14.0f, edge);
+      const float tread = smoothstep(1.0f, 0.55f, lozenge) * smoothstep(26.0f, 30.0f, edge);
       h += 0.1f * tread;
-      // Rivets, ten texels in from each corner.
-      const float ix = std::fmin(lx, 128.0f - lx) - 9.0f, iy = std::fmin(ly, 128.0f - ly) - 9.0f;
-      const float rd = std::sqrt(ix * ix + iy * iy);
+      // A sunken groove framing the tread.
+      h -= 0.08f * std::exp(-(edge - 23.0f) * (edge - 23.0f) / 3.0f);
+      // Rivets every 32 texels along the border, 12 texels in from the edge.
+      const float along = std::fabs(edge - lx) < 0.01f || std::fabs(edge - (256.0f - lx)) < 0.01f ? ly : lx;
+      const float ax = std::fmod(along + 16.0f, 32.0f) - 16.0f, ay = edge - 12.0f;
+      const float rd = std::sqrt(ax * ax + ay * ay);
       if (rd < 6.0f) {
         const float dome = std::cos(rd / 6.0f * 1.5707963f);
         h += 0.28f * dome * dome;
@@ -55,12 +59,11 @@ Image plateTexture(const Mask& height) {
       const float u = float(x) / 256.0f, v = float(y) / 256.0f;
       float specular = 0.0f;
       const float lambert = lightHeight(height, x, y, 12.0f, true, -0.5f, -1.0f, 0.9f, 30.0f, &specular);
-      const int plate = (x / 128) + 2 * (y / 128);
-      const float brushed = 0.92f + 0.1f * tileFbm(u * 0.25f, v * 16.0f, 4, 2, 41u + uint32_t(plate));
+      const float brushed = 0.92f + 0.1f * tileFbm(u * 0.25f, v * 16.0f, 4, 2, 41u);
       const float grime = smoothstep(-0.1f, 0.5f, tileFbm(u, v, 6, 4, 47u));
-      Rgb metal = mix(rgb255(200, 204, 212), rgb255(178, 170, 160), float(plate & 1) * 0.6f) * brushed;
-      metal = mix(metal, rgb255(120, 110, 96), grime * 0.35f);
-      Rgb c = metal * (0.55f + 0.55f * clamp01(lambert)) + Rgb{1, 1, 1} * (0.35f * specular);
+      Rgb metal = rgb255(202, 210, 224) * brushed;
+      metal = mix(metal, rgb255(150, 132, 110), grime * 0.3f);
+      Rgb c = metal * (0.6f + 0.5f * clamp01(lambert)) + Rgb{1, 1, 1} * (0.35f * specular);
       c = c * (0.4f + 0.6f * smoothstep(0.15f, 0.45f, height.at(x, y)));  // dark seams
       image.at(x, y) = c;
     }
@@ -81,9 +84,9 @@ Image boxLightMap() {
   for (int y = 0; y < 256; ++y) {
     for (int x = 0; x < 256; ++x) {
       const float r = centreRadius(x, y);
-      const float fall = std::exp(-r * r * 1.6f);
+      const float fall = std::exp(-r * r * 1.3f);
       const float core = std::exp(-r * r * 12.0f);
-      image.at(x, y) = rgb255(255, 236, 205) * (0.12f + 0.88f * fall) + rgb255(40, 30, 10) * core;
+      image.at(x, y) = rgb255(255, 238, 210) * (0.22f + 0.78f * fall) + rgb255(40, 30, 10) * core;
     }
   }
   return image;
