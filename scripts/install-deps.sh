@@ -11,7 +11,7 @@ packages=(
   imagemagick            # independent TGA/PNG reader and writer for the round-trip tests
   # data-set generator (pictures, box mesh) and its checks
   libfreetype-dev libpng-dev fonts-dejavu-core   # text in the pictures; the contact sheet
-  assimp-utils           # independent 3DS reader for the box mesh test
+  assimp-utils lib3ds-dev   # independent 3DS readers (assimp info, 3dsdump) for the box test
 )
 
 missing=()

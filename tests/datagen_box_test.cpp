@@ -1,5 +1,5 @@
 // The generated room data/box.3ds: chunk tree as the 3DS loader walks it, counts confirmed by
-// an independent reader (assimp), closed surfaces wound toward the inside (a front shell and
+// independent readers (assimp, lib3ds), closed surfaces wound toward the inside (a front shell and
 // a back shell just behind it that fills what the pipeline drops from the front), fine enough
 // tessellation, and every eye position of the metaballs scene inside with room to spare.
 #include <gtest/gtest.h>
@@ -149,23 +149,35 @@ TEST(DataSetBox, ChunkTreeCountsAndMapping) {
   EXPECT_GE(vMax, 3.0f);
 }
 
-TEST(DataSetBox, AssimpReadsTheCountsWritten) {
-  const BoxFile box = readBox();
-  const std::string command = "assimp info '" + (fs::path(TARVOLA_BINARY_DIR) / "data" / "box.3ds").string() + "' 2>&1";
+std::string runCommand(const std::string& command) {
   std::string out;
   if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
+    char buffer[65536];
     size_t n;
     while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
     pclose(pipe);
   }
-  auto number = [&](const char* label) {
-    const size_t at = out.find(label);
-    return at == std::string::npos ? -1L : std::strtol(out.c_str() + at + std::strlen(label), nullptr, 10);
-  };
-  EXPECT_EQ(number("Meshes:"), 1);
-  EXPECT_EQ(number("Vertices:"), long(box.xyz.size() / 3)) << out;
-  EXPECT_EQ(number("Faces:"), long(box.faces.size() / 3)) << out;
+  return out;
+}
+
+// The number after label in text, or -1.
+long numberAfter(const std::string& text, const char* label) {
+  const size_t at = text.find(label);
+  return at == std::string::npos ? -1L : std::strtol(text.c_str() + at + std::strlen(label), nullptr, 10);
+}
+
+TEST(DataSetBox, IndependentReadersSeeTheCountsWritten) {
+  const BoxFile box = readBox();
+  const long vertices = long(box.xyz.size() / 3), faces = long(box.faces.size() / 3);
+  const std::string path = (fs::path(TARVOLA_BINARY_DIR) / "data" / "box.3ds").string();
+  const std::string assimp = runCommand("assimp info '" + path + "' 2>&1");
+  EXPECT_EQ(numberAfter(assimp, "Meshes:"), 1);
+  EXPECT_EQ(numberAfter(assimp, "Vertices:"), vertices) << assimp;
+  EXPECT_EQ(numberAfter(assimp, "Faces:"), faces) << assimp;
+  const std::string lib3ds = runCommand("3dsdump -t '" + path + "' 2>&1 | head -3");
+  EXPECT_NE(lib3ds.find("box vertices="), std::string::npos) << lib3ds;
+  EXPECT_EQ(numberAfter(lib3ds, "vertices="), vertices) << lib3ds;
+  EXPECT_EQ(numberAfter(lib3ds, "faces="), faces) << lib3ds;
 }
 
 // Closed and consistently wound: with vertices welded by position, every directed edge is

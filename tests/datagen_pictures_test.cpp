@@ -256,12 +256,14 @@ TEST(DataSetPictures, HeightMapsHaveGentleSlopes) {
   }
 }
 
-// Two runs of the generator write the same bytes, file for file.
+// Two runs of the generator write the same bytes, file for file; the contact sheet option
+// writes a PNG of the whole set.
 TEST(DataSetGenerator, TwoRunsGiveIdenticalBytes) {
   const fs::path scratch = fs::path(TARVOLA_BINARY_DIR) / "datagen_determinism";
   fs::remove_all(scratch);
   const std::string tool = (fs::path(TARVOLA_BINARY_DIR) / "tarvola-datagen").string();
-  ASSERT_EQ(std::system((tool + " '" + (scratch / "a").string() + "'").c_str()), 0);
+  const std::string sheet = (scratch / "sheet.png").string();
+  ASSERT_EQ(std::system((tool + " '" + (scratch / "a").string() + "' --contact-sheet '" + sheet + "'").c_str()), 0);
   ASSERT_EQ(std::system((tool + " '" + (scratch / "b").string() + "'").c_str()), 0);
   size_t files = 0;
   for (const auto& entry : fs::directory_iterator(scratch / "a")) {
@@ -272,6 +274,8 @@ TEST(DataSetGenerator, TwoRunsGiveIdenticalBytes) {
     ++files;
   }
   EXPECT_GE(files, 17u);  // sixteen pictures and the box, whatever else is written
+  // The contact sheet: a PNG with a 320 x 258 cell for each of the sixteen pictures, 4 by 4.
+  EXPECT_EQ(runCommand("identify -format '%m %w %h' '" + sheet + "'"), "PNG 1300 1052");
   fs::remove_all(scratch);
 }
 
