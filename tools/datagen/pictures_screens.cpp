@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "datagen.h"
+#include "raster/fixed_point.h"
 #include "pictures.h"
 #include "text.h"
 
@@ -84,7 +85,7 @@ Image logoTile() {
   }
   // The name, fitted to the tile's width with a margin.
   const float width = measureText(FontFace::Condensed, 100, "TARVOLA", 2.0f);
-  const int size = int(100.0f * 236.0f / width);
+  const int size = truncToInt32(100.0 * 236.0 / double(width));
   Mask letters(n, n);
   drawTextCentred(letters, FontFace::Condensed, size, "TARVOLA", 128.0f, 128.0f + float(size) * 0.36f, 2.0f, true);
   Mask band(n, n);  // dark band behind the letters for contrast

@@ -67,7 +67,7 @@ void splitPanels(std::vector<Panel>& out, int x0, int y0, int x1, int y1, uint32
 
 struct PanelMaps {
   Mask height{256, 256};  // 0..1
-  Mask panelId{256, 256};
+  std::vector<int> panelId = std::vector<int>(256 * 256, 0);  // index into panels
   Mask detail{256, 256};  // 1 inside vent slots / port glass, for colouring
   std::vector<Panel> panels;
 };
@@ -118,7 +118,7 @@ PanelMaps tunnelPanels() {
           h += 0.18f * dome * dome;
         }
         maps.height.at(x, y) = h;
-        maps.panelId.at(x, y) = float(index);
+        maps.panelId[size_t(y) * 256 + size_t(x)] = int(index);
         maps.detail.at(x, y) = detail;
       }
     }
@@ -142,7 +142,7 @@ Image tunnelTexture(const PanelMaps& maps) {
   Image image(256, 256);
   for (int y = 0; y < 256; ++y) {
     for (int x = 0; x < 256; ++x) {
-      const Panel& p = maps.panels[size_t(maps.panelId.at(x, y))];
+      const Panel& p = maps.panels[size_t(maps.panelId[size_t(y) * 256 + size_t(x)])];
       const float u = float(x) / 256.0f, v = float(y) / 256.0f;
       float specular = 0.0f;
       const float lambert = lightHeight(maps.height, x, y, 14.0f, true, -0.5f, -1.0f, 0.8f, 16.0f, &specular);
