@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "surface/surface.h"
+
 namespace tarvola {
 namespace {
 
@@ -106,6 +108,28 @@ TEST(DataSetPictures, ReadBackByImageMagickWithSizeDepthAndSpread) {
     EXPECT_EQ(mismatches, 0u);
     const double n = double(e.width) * e.height, mean = sum / n;
     EXPECT_GT(std::sqrt(sumSquares / n - mean * mean), 8.0) << "flat picture";
+  }
+}
+
+// The demo's own loader puts every picture upright: its pixels equal ImageMagick's reading,
+// with the top byte 255.
+TEST(DataSetPictures, DemoLoaderReadsThemUpright) {
+  for (const Expected& e : kPictures) {
+    SCOPED_TRACE(e.name);
+    Surface picture;
+    picture.loadTga((kDataDir / e.name).c_str());
+    ASSERT_EQ(picture.width, e.width);
+    ASSERT_EQ(picture.height, e.height);
+    const Decoded d = decode(e.name, e.width, e.height);
+    ASSERT_EQ(d.rgba.size(), size_t(e.width) * size_t(e.height) * 4);
+    size_t mismatches = 0;
+    for (int y = 0; y < e.height; ++y) {
+      for (int x = 0; x < e.width; ++x) {
+        const uint8_t* p = d.at(x, y);
+        mismatches += picture.pixels[size_t(y) * size_t(e.width) + size_t(x)] != packColour(p[0], p[1], p[2], 255);
+      }
+    }
+    EXPECT_EQ(mismatches, 0u);
   }
 }
 
@@ -274,8 +298,8 @@ TEST(DataSetGenerator, TwoRunsGiveIdenticalBytes) {
     ++files;
   }
   EXPECT_GE(files, 17u);  // sixteen pictures and the box, whatever else is written
-  // The contact sheet: a PNG with a 320 x 258 cell for each of the sixteen pictures, 4 by 4.
-  EXPECT_EQ(runCommand("identify -format '%m %w %h' '" + sheet + "'"), "PNG 1300 1052");
+  // The contact sheet: a PNG with a 320 x 274 cell for each of the sixteen pictures, 4 by 4.
+  EXPECT_EQ(runCommand("identify -format '%m %w %h' '" + sheet + "'"), "PNG 1300 1116");
   fs::remove_all(scratch);
 }
 

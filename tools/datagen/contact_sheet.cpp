@@ -15,7 +15,7 @@ namespace tarvola::datagen {
 
 namespace {
 
-constexpr int kCellWidth = 320, kCellHeight = 240, kLabelHeight = 18, kColumns = 4, kGap = 4;
+constexpr int kCellWidth = 320, kCellHeight = 256, kLabelHeight = 18, kColumns = 4, kGap = 4;
 
 bool writePng(const std::filesystem::path& path, int width, int height, const std::vector<uint32_t>& pixels) {
   FILE* file = std::fopen(path.c_str(), "wb");
