@@ -12,6 +12,11 @@ packages=(
   # data-set generator (pictures, box mesh) and its checks
   libfreetype-dev libpng-dev fonts-dejavu-core   # text in the pictures; the contact sheet
   assimp-utils lib3ds-dev   # independent 3DS readers (assimp info, 3dsdump) for the box test
+  # music
+  libopenmpt-dev         # plays the Impulse Tracker module, reports its rows for the syncs
+  libsdl2-dev            # audio output (and SDL's dummy driver for silent runs)
+  libxmp-dev             # second, independent module loader for the module tests
+  openmpt123 sox         # render the module to WAV and measure it by hand
 )
 
 missing=()

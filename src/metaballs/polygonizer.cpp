@@ -1,0 +1,180 @@
+// Marching-cubes polygonizer; see polygonizer.h. Positions, values and interpolation are float;
+// gradients are normalised in double and rounded to float once per component.
+#include "metaballs/polygonizer.h"
+
+#include <cmath>
+
+#include "metaballs/marching_cubes_tables.h"
+
+namespace tarvola {
+
+namespace {
+
+// Half-width of the central differences that give the normals.
+constexpr float kGradientStep = 0.01f;
+// A corner whose value lies this close to the iso level takes the vertex of every cut edge
+// touching it; the same bound stands in for equal end values.
+constexpr double kSnapDistance = 0.00001;
+
+struct EdgeVertex {
+  Vec3 position;
+  Vec3 normal;
+};
+
+// The vertex where the surface cuts the edge from corner a to corner b.
+EdgeVertex interpolateEdge(float isoLevel, const GridSample& a, const GridSample& b) {
+  if (std::fabs(isoLevel - a.value) < kSnapDistance) return {a.position, a.normal};
+  if (std::fabs(isoLevel - b.value) < kSnapDistance) return {b.position, b.normal};
+  if (std::fabs(a.value - b.value) < kSnapDistance) return {a.position, a.normal};
+  const float mu = (isoLevel - a.value) / (b.value - a.value);
+  EdgeVertex v;
+  v.position = Vec3{a.position.x + mu * (b.position.x - a.position.x),
+                    a.position.y + mu * (b.position.y - a.position.y),
+                    a.position.z + mu * (b.position.z - a.position.z)};
+  // Not renormalised: the pipeline normalises the turned normal.
+  v.normal = Vec3{a.normal.x + mu * (b.normal.x - a.normal.x), a.normal.y + mu * (b.normal.y - a.normal.y),
+                  a.normal.z + mu * (b.normal.z - a.normal.z)};
+  return v;
+}
+
+}  // namespace
+
+void MetaballPolygonizer::init(float newIsoLevel, int32_t newGridSize, int32_t newCellSize) {
+  isoLevel = newIsoLevel;
+  gridSize = newGridSize > 0 ? newGridSize : 0;
+  cellSize = float(newCellSize);
+  const int32_t side = gridSize + 1;
+  samples.assign(size_t(side) * size_t(side) * size_t(side), GridSample{});
+  lastCubeTriangles = 0;
+  cubeTriangles.assign(size_t(kMaxCubeTriangles) * 18, 0.0f);
+  mesh.allocate(kMetaballMeshCapacity, kMetaballMeshCapacity);
+  // The arrays are the capacity; no triangle is valid before the first polygonize().
+  mesh.vertexCount = 0;
+  mesh.faceCount = 0;
+  rowPoints.assign(size_t(4 * 7 * side), 0.0f);
+  rowOffset.resize(size_t(side));
+  sliceOffset.resize(size_t(side));
+  for (int32_t i = 0; i < side; ++i) {
+    rowOffset[size_t(i)] = i * side;
+    sliceOffset[size_t(i)] = i * side * side;
+  }
+}
+
+void MetaballPolygonizer::sampleField() {
+  const int32_t side = gridSize + 1;
+  const int32_t points = 7 * side;
+  const float half = float(gridSize) * cellSize * 0.5f;
+  float* px = &rowPoints[0];
+  float* py = px + points;
+  float* pz = py + points;
+  float* f = pz + points;
+  // Every sample is independent of the others: the walk follows memory order, one row of
+  // corners at a time, each corner with its six gradient neighbours.
+  for (int32_t iz = 0; iz < side; ++iz) {
+    const float z = float(iz) * cellSize - half;
+    for (int32_t iy = 0; iy < side; ++iy) {
+      const float y = float(iy) * cellSize - half;
+      for (int32_t ix = 0; ix < side; ++ix) {
+        const float x = float(ix) * cellSize - half;
+        float* cx = px + 7 * ix;
+        float* cy = py + 7 * ix;
+        float* cz = pz + 7 * ix;
+        cx[0] = x, cy[0] = y, cz[0] = z;
+        cx[1] = x - kGradientStep, cy[1] = y, cz[1] = z;
+        cx[2] = x + kGradientStep, cy[2] = y, cz[2] = z;
+        cx[3] = x, cy[3] = y - kGradientStep, cz[3] = z;
+        cx[4] = x, cy[4] = y + kGradientStep, cz[4] = z;
+        cx[5] = x, cy[5] = y, cz[5] = z - kGradientStep;
+        cx[6] = x, cy[6] = y, cz[6] = z + kGradientStep;
+      }
+      field.values(px, py, pz, points, f);
+      GridSample* row = &samples[size_t(rowOffset[size_t(iy)] + sliceOffset[size_t(iz)])];
+      for (int32_t ix = 0; ix < side; ++ix) {
+        const float* v = f + 7 * ix;
+        GridSample& s = row[ix];
+        s.value = v[0] < 0.0f ? 0.0f : v[0];
+        // Minus the gradient: points from high field (inside) to low field (outside).
+        const float gx = v[1] - v[2], gy = v[3] - v[4], gz = v[5] - v[6];
+        const double inverseLength = 1.0 / std::sqrt(double(gx) * gx + double(gy) * gy + double(gz) * gz);
+        s.normal = Vec3{float(gx * inverseLength), float(gy * inverseLength), float(gz * inverseLength)};
+      }
+    }
+  }
+}
+
+void MetaballPolygonizer::polygonize() {
+  mesh.vertexCount = 0;
+  mesh.faceCount = 0;
+  if (samples.empty()) return;  // never initialised
+  sampleField();
+
+  const int32_t n = gridSize;
+  const float half = float(n) * cellSize * 0.5f;
+  int32_t cornerDelta[8];
+  for (int c = 0; c < 8; ++c) {
+    cornerDelta[c] = kCubeCornerOffset[c][0] + rowOffset[size_t(kCubeCornerOffset[c][1])] +
+                     sliceOffset[size_t(kCubeCornerOffset[c][2])];
+  }
+  const int32_t vertexCapacity = int32_t(mesh.vertices.size());
+  const int32_t faceCapacity = int32_t(mesh.faces.size());
+  GridSample corner[8];
+  EdgeVertex edgeVertex[12];
+
+  for (int32_t i = 0; i < n; ++i) {
+    for (int32_t j = 0; j < n; ++j) {
+      for (int32_t k = 0; k < n; ++k) {
+        const GridSample* base = &samples[size_t(i + rowOffset[size_t(j)] + sliceOffset[size_t(k)])];
+        int32_t cubeIndex = 0;
+        for (int c = 0; c < 8; ++c) {
+          if (base[cornerDelta[c]].value < isoLevel) cubeIndex |= 1 << c;
+        }
+        const uint32_t cutEdges = kCubeEdgeTable[cubeIndex];
+        if (cutEdges == 0) {
+          lastCubeTriangles = 0;
+          continue;
+        }
+        for (int c = 0; c < 8; ++c) {
+          corner[c] = base[cornerDelta[c]];
+          corner[c].position = Vec3{cellSize * float(i + kCubeCornerOffset[c][0]) - half,
+                                    cellSize * float(j + kCubeCornerOffset[c][1]) - half,
+                                    cellSize * float(k + kCubeCornerOffset[c][2]) - half};
+        }
+        for (int e = 0; e < 12; ++e) {
+          if (cutEdges & (1u << e)) {
+            edgeVertex[e] = interpolateEdge(isoLevel, corner[kCubeEdgeCorners[e][0]], corner[kCubeEdgeCorners[e][1]]);
+          }
+        }
+
+        const int8_t* list = kCubeTriangleTable[cubeIndex];
+        int32_t triangles = 0;
+        for (; list[3 * triangles] != -1; ++triangles) {
+          float* out = &cubeTriangles[size_t(triangles) * 18];
+          for (int v = 0; v < 3; ++v) {
+            const EdgeVertex& ev = edgeVertex[list[3 * triangles + v]];
+            out[3 * v + 0] = ev.position.x;
+            out[3 * v + 1] = ev.position.y;
+            out[3 * v + 2] = ev.position.z;
+            out[9 + 3 * v + 0] = ev.normal.x;
+            out[9 + 3 * v + 1] = ev.normal.y;
+            out[9 + 3 * v + 2] = ev.normal.z;
+          }
+        }
+        lastCubeTriangles = triangles;
+
+        for (int32_t t = 0; t < triangles; ++t) {
+          if (mesh.vertexCount + 3 > vertexCapacity || mesh.faceCount + 1 > faceCapacity) return;  // mesh full
+          const float* in = &cubeTriangles[size_t(t) * 18];
+          MeshFace& face = mesh.faces[size_t(mesh.faceCount++)];
+          for (int v = 0; v < 3; ++v) {
+            MeshVertex& out = mesh.vertices[size_t(mesh.vertexCount)];
+            out.position = Vec3{in[3 * v], in[3 * v + 1], in[3 * v + 2]};
+            out.normal = Vec3{in[9 + 3 * v], in[9 + 3 * v + 1], in[9 + 3 * v + 2]};
+            face.indices[v] = mesh.vertexCount++;
+          }
+        }
+      }
+    }
+  }
+}
+
+}  // namespace tarvola

@@ -1,0 +1,57 @@
+// Marching-cubes polygonizer: samples the implicit field on a cubic grid centred on the origin
+// and rebuilds its embedded mesh every frame, three unshared vertices per triangle, with
+// normals from the field's central-difference gradient.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine3d/math3d.h"
+#include "engine3d/mesh.h"
+#include "metaballs/field.h"
+
+namespace tarvola {
+
+// One grid corner. The sample grid fills normal and value; position is set when a cell
+// gathers its corners.
+struct GridSample {
+  Vec3 position;
+  Vec3 normal;
+  float value = 0;
+};
+
+// Capacity of the embedded mesh, fixed at init: 60000 vertices hold 20000 triangles.
+inline constexpr int32_t kMetaballMeshCapacity = 60000;
+// Room of the per-cell triangle buffer; the tables give at most 5 triangles per cell.
+inline constexpr int32_t kMaxCubeTriangles = 1024;
+
+struct MetaballPolygonizer {
+  float isoLevel = 0;
+  int32_t gridSize = 0;    // N cells per axis, N + 1 samples
+  float cellSize = 0;      // world units per cell; the grid spans +-N * cellSize / 2
+  std::vector<GridSample> samples;  // (N+1)^3, sample (ix, iy, iz) at ix + rowOffset[iy] + sliceOffset[iz]
+  int32_t lastCubeTriangles = 0;    // triangles of the cell processed last
+  std::vector<float> cubeTriangles; // per cell: 18 floats a triangle, 3 positions then 3 normals
+  Mesh mesh;
+  ImplicitField field;
+  std::vector<int32_t> sliceOffset;  // i * (N+1)^2
+  std::vector<int32_t> rowOffset;    // i * (N+1)
+
+  // Allocates everything polygonize() uses: the zeroed samples, the per-cell buffer, the mesh
+  // (kMetaballMeshCapacity vertices and faces, counts left at 0) and the offset tables.
+  void init(float newIsoLevel, int32_t newGridSize, int32_t newCellSize);
+
+  // Resamples the field and rebuilds the mesh: cells visited x outermost, z innermost, the
+  // triangles of a cell in table order. Stops appending at the first triangle that would not
+  // fit the mesh's arrays, so a crowded frame shows the part of the surface built so far.
+  // Allocates nothing.
+  void polygonize();
+
+ private:
+  // Work space of one sample row: x, y, z of its corners with their six gradient neighbours
+  // (7 points a corner), then the field values there. Allocated by init.
+  std::vector<float> rowPoints;
+  void sampleField();
+};
+
+}  // namespace tarvola

@@ -1,0 +1,79 @@
+// Scene 2: the polar interference.
+#include <cmath>
+
+#include "raster/fixed_point.h"
+#include "runtime/sync_events.h"
+#include "scenes/scene_pictures.h"
+#include "scenes/scenes.h"
+#include "surface/compositing.h"
+#include "surface/filters.h"
+#include "surface/generators.h"
+
+namespace tarvola {
+
+PolarSceneState polarSceneState;
+
+namespace {
+Surface polarTexture;        // 256 x 256, looked up twice and added with saturation
+Surface interferenceBuffer;  // this frame's pattern
+Surface trailBuffer;         // the feedback trail, kept from frame to frame
+Surface blurBuffer;          // the trail, blurred after a sync5
+}  // namespace
+
+void polarSceneInit() {
+  polarTexture.loadTga("data/s02_tex6.tga");
+  requirePicture(polarTexture, 256, 256, kTextureTexels);
+  interferenceBuffer.create(320, 240);
+  trailBuffer.create(320, 240);
+  blurBuffer.create(320, 240);
+  buildPolarTables();
+}
+
+void polarSceneRender(Surface& target, float t) {
+  PolarSceneState& state = polarSceneState;
+  // Scene time: a fifth of the demo's speed until t = 2300, then the demo time itself.
+  const float s = t >= 2300.0f ? t : float(double(t) * 0.2);
+
+  drawPolarInterference(interferenceBuffer, polarTexture, state.kickPhase + s);
+  crossBlur(interferenceBuffer);
+  crossBlur(interferenceBuffer);
+  interferenceBuffer.blendOnto(trailBuffer, 64);
+
+  // Every event jumps the pattern to another phase and starts a half-sine brightness pulse.
+  if (syncAny.get() == 1.0f) {
+    state.kickPhase += 100.0f;
+    syncAny.set(0.0f);
+    state.kickStart = s;
+  }
+  float d = s - state.kickStart;
+  if (d < 40.0f) {
+    trailBuffer.brighten(truncToInt32(std::sin((1 - double(d) * 0.025) * 180 * 0.017452778) * 100));
+  }
+
+  // sync5 starts a horizontal blur of radius 24 that shrinks to 0 over 60 units.
+  if (sync5.get() == 1.0f) {
+    sync5.set(0.0f);
+    state.blurStart = s;
+  }
+  d = s - state.blurStart;
+  state.blurLevel = d < 60.0f ? float(1 - double(d) * 0.016666668) : 0.0f;
+  if (state.blurLevel > 0.0f) {
+    boxBlurRows(blurBuffer, trailBuffer, uint32_t(truncToInt32(double(state.blurLevel) * 24)));
+  } else {
+    copySurface(trailBuffer, blurBuffer);
+  }
+  copySurface(blurBuffer, target);
+
+  // Fade in from black over the first 60 units of the scene's first run.
+  if (state.firstFrame) {
+    state.firstFrame = false;
+    state.fadeInStart = s;
+  }
+  d = s - state.fadeInStart;
+  if (d < 60.0f) {
+    const float w = float(1 - double(d) * 0.016666668);
+    target.fadeToColour(truncToInt32(double(w) * 255), packColour(0, 0, 0, 0));
+  }
+}
+
+}  // namespace tarvola

@@ -1,0 +1,129 @@
+// Field sources and their sum: the worked values of each kind, add indices, position guards,
+// and the float rounding of the running sum in adding order.
+#include "metaballs/field.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+namespace tarvola {
+namespace {
+
+TEST(ImplicitField, EmptyFieldIsZeroEverywhere) {
+  ImplicitField field;
+  EXPECT_EQ(field.count, 0);
+  EXPECT_EQ(field.value(0, 0, 0), 0.0f);
+  EXPECT_EQ(field.value(-90, 12.5f, 1e6f), 0.0f);
+}
+
+TEST(ImplicitField, InverseSquareWorkedValues) {
+  ImplicitField field;
+  EXPECT_EQ(field.addInverseSquare(10), 0);
+  field.setSourcePosition(0, 0, 0, 0);
+  EXPECT_EQ(field.value(10, 0, 0), 1.0f);
+  EXPECT_EQ(field.value(0, 5, 0), 4.0f);
+  EXPECT_EQ(field.value(0, 0, -20), 0.25f);
+  // The centre divides by zero: +inf, no guard.
+  EXPECT_EQ(field.value(0, 0, 0), std::numeric_limits<float>::infinity());
+  // Moving the source moves the values with it.
+  field.setSourcePosition(0, 3, -4, 7);
+  EXPECT_EQ(field.value(3, 1, 7), 4.0f);
+}
+
+TEST(ImplicitField, QuarticWorkedValues) {
+  ImplicitField field;
+  field.addQuartic(12);
+  field.setSourcePosition(0, 0, 0, 0);
+  EXPECT_EQ(field.value(12, 0, 0), 12.0f);  // 248832 / 20736
+  EXPECT_EQ(field.value(6, 6, 6), 64.0f);   // 248832 / 3888
+  EXPECT_EQ(field.value(0, -12, 0), 12.0f);
+}
+
+TEST(ImplicitField, RingWorkedValues) {
+  ImplicitField field;
+  field.addRing(16, 30);
+  field.setSourcePosition(0, 0, 0, 0);
+  EXPECT_EQ(field.value(30, 0, 0), std::numeric_limits<float>::infinity());  // on the ring
+  EXPECT_EQ(field.value(30, 4, 0), 1.6f);                                    // 25.6 / 16
+  EXPECT_EQ(field.value(0, 0, -30), std::numeric_limits<float>::infinity());
+  EXPECT_FLOAT_EQ(field.value(0, 0, 0), 25.6f / 900.0f);
+  // The ring lies in the plane y = centre.y around the centre.
+  field.setSourcePosition(0, -10, -10, 10);
+  EXPECT_EQ(field.value(20, -6, 10), 1.6f);
+}
+
+TEST(ImplicitField, AddsReturnIndicesAndOutOfRangePositionsDoNothing) {
+  ImplicitField field;
+  EXPECT_EQ(field.addInverseSquare(10), 0);
+  EXPECT_EQ(field.addRing(16, 30), 1);
+  EXPECT_EQ(field.addQuartic(12), 2);
+  EXPECT_EQ(field.count, 3);
+  field.setSourcePosition(0, 0, 0, 0);
+  field.setSourcePosition(1, -10, -10, 10);
+  field.setSourcePosition(2, 10, 10, 10);
+  const float before = field.value(1, 2, 3);
+  field.setSourcePosition(3, 50, 50, 50);
+  field.setSourcePosition(-1, 50, 50, 50);
+  EXPECT_EQ(field.value(1, 2, 3), before);
+  EXPECT_EQ(before, float(float(field.sources[0]->value(1, 2, 3) + field.sources[1]->value(1, 2, 3)) +
+                          field.sources[2]->value(1, 2, 3)));
+}
+
+TEST(ImplicitField, RunningSumIsRoundedToFloatInAddingOrder) {
+  // At (1, 0, 0) a quartic of radius 32 gives 2^25, one of radius -32 gives -2^25 and an
+  // inverse square of radius 1 gives 1. In float, 2^25 + 1 rounds back to 2^25.
+  ImplicitField bigFirst;
+  bigFirst.addQuartic(32);
+  bigFirst.addInverseSquare(1);
+  bigFirst.addQuartic(-32);
+  EXPECT_EQ(bigFirst.value(1, 0, 0), 0.0f);
+
+  ImplicitField cancelFirst;
+  cancelFirst.addQuartic(32);
+  cancelFirst.addQuartic(-32);
+  cancelFirst.addInverseSquare(1);
+  EXPECT_EQ(cancelFirst.value(1, 0, 0), 1.0f);
+}
+
+// A source of another kind, summed through the default one-point-at-a-time addValues.
+struct OffsetSource : FieldSource {
+  float value(float x, float y, float z) const override { return x * 0.5f - y + z * z * 0.001f; }
+  void setPosition(float, float, float) override {}
+};
+
+TEST(ImplicitField, BatchValuesEqualSeparateValues) {
+  ImplicitField field;
+  field.addInverseSquare(10);
+  field.addRing(16, 30);
+  field.addQuartic(12);
+  field.addQuartic(-7);  // a negative strength, so the running sums cancel now and then
+  field.addSource(std::make_unique<OffsetSource>());
+  uint32_t seed = 12345;
+  auto draw = [&seed](float range) {
+    seed = seed * 1664525u + 1013904223u;
+    return (float(seed >> 8) / 16777216.0f - 0.5f) * 2.0f * range;
+  };
+  for (int32_t i = 0; i < 4; ++i) field.setSourcePosition(i, draw(45), draw(45), draw(45));
+  float x[133], y[133], z[133], out[133];
+  for (int trial = 0; trial < 400; ++trial) {
+    const int32_t n = 1 + trial % 133;  // every remainder of the four-point loops
+    for (int32_t i = 0; i < n; ++i) {
+      x[i] = draw(90);
+      y[i] = draw(90);
+      z[i] = draw(90);
+    }
+    if (trial == 0) {  // on the ring: an infinite contribution goes through the same way
+      const auto& ring = static_cast<const RingSource&>(*field.sources[1]);
+      x[0] = ring.centre.x + ring.ringRadius;
+      y[0] = ring.centre.y;
+      z[0] = ring.centre.z;
+    }
+    field.values(x, y, z, n, out);
+    for (int32_t i = 0; i < n; ++i) ASSERT_EQ(out[i], field.value(x[i], y[i], z[i])) << "trial " << trial << " point " << i;
+  }
+}
+
+}  // namespace
+}  // namespace tarvola

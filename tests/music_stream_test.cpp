@@ -1,0 +1,133 @@
+// The player's pull pipeline: transparent at the normal rate, the rate slide's pitch, the volume
+// slide to silence and stop, and the sampled-stream loop.
+#include "runtime/music_stream.h"
+
+#include "raster/fixed_point.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace tarvola {
+namespace {
+
+constexpr int kRate = 44100;
+
+// One second of a stereo sine at a whole-hertz frequency: it loops without a seam.
+std::vector<float> toneSecond(int hz, float left, float right) {
+  std::vector<float> stereo(2 * kRate);
+  for (int i = 0; i < kRate; ++i) {
+    const double s = std::sin(6.283185307179586 * hz * i / kRate);
+    stereo[2 * i] = static_cast<float>(s * left);
+    stereo[2 * i + 1] = static_cast<float>(s * right);
+  }
+  return stereo;
+}
+
+// Pulls `frames` frames in buffers of `buffer` frames, as an audio device would.
+std::vector<float> pullFrames(MusicStream& stream, int frames, int buffer = 1024) {
+  std::vector<float> out(2 * static_cast<size_t>(frames));
+  for (int done = 0; done < frames; done += buffer)
+    stream.pull(out.data() + 2 * done, std::min(buffer, frames - done));
+  return out;
+}
+
+// Mean frequency of the left channel over [centre - half, centre + half) frames, from the
+// interpolated times of its upward zero crossings.
+double frequencyAround(const std::vector<float>& stereo, int centre, int half) {
+  double first = -1.0, last = -1.0;
+  int crossings = 0;
+  for (int i = centre - half; i < centre + half; ++i) {
+    const float a = stereo[2 * i], b = stereo[2 * (i + 1)];
+    if (a < 0.0f && b >= 0.0f) {
+      const double at = i + a / (a - b);
+      if (first < 0.0) first = at;
+      last = at;
+      ++crossings;
+    }
+  }
+  return crossings < 2 ? 0.0 : (crossings - 1) * kRate / (last - first);
+}
+
+TEST(MusicStream, NormalRateIsBitTransparentAcrossPiecesAndLoops) {
+  MusicStream stream;
+  const std::vector<float> tone = toneSecond(441, 0.5f, -0.25f);
+  stream.loadStream(tone);
+  const std::vector<float> out = pullFrames(stream, kRate + 5000, 333);
+  for (int i = 0; i < kRate + 5000; ++i) {
+    ASSERT_EQ(out[2 * i], tone[2 * (i % kRate)]) << i;
+    ASSERT_EQ(out[2 * i + 1], tone[2 * (i % kRate) + 1]) << i;
+  }
+  EXPECT_FALSE(stream.isSliding());
+}
+
+TEST(MusicStream, FadeSlowsLinearlyThenFadesToSilenceAndStops) {
+  MusicStream stream;
+  stream.loadStream(toneSecond(1000, 0.8f, 0.8f));
+  pullFrames(stream, 4410);
+  // The player's fade: rate to 1000 Hz over 500 ms; after 300 ms, silence over 200 ms.
+  stream.slideRate(1000.0f, 500);
+  EXPECT_TRUE(stream.isSliding());
+  std::vector<float> fade = pullFrames(stream, 300 * kRate / 1000);
+  stream.slideVolumeToSilenceAndStop(200);
+  const std::vector<float> rest = pullFrames(stream, 300 * kRate / 1000);
+  fade.insert(fade.end(), rest.begin(), rest.end());
+
+  // The tone's pitch follows the playback rate: 1000 Hz * rate / 44100.
+  for (double seconds : {0.25, 0.40}) {
+    const double rate = 44100.0 - (44100.0 - 1000.0) * seconds / 0.5;
+    const double expected = 1000.0 * rate / 44100.0;
+    const double measured = frequencyAround(fade, truncToInt32(seconds * kRate), 441);
+    EXPECT_NEAR(measured, expected, 0.05 * expected) << "at " << seconds << " s";
+  }
+  // Halfway through the volume slide the tone is at about half its level.
+  float peakAt400 = 0.0f;
+  for (int i = 17640 - 300; i < 17640 + 300; ++i) peakAt400 = std::max(peakAt400, std::fabs(fade[2 * i]));
+  EXPECT_NEAR(peakAt400, 0.4f, 0.05f);
+  // Both slides end at 500 ms: from there on, silence and nothing sliding.
+  const int end = 500 * kRate / 1000;
+  for (int i = end; i < static_cast<int>(fade.size() / 2); ++i) ASSERT_EQ(fade[2 * i], 0.0f) << i;
+  EXPECT_FALSE(stream.isSliding());
+  EXPECT_TRUE(stream.stopped());
+  EXPECT_DOUBLE_EQ(stream.rate(), 1000.0);
+  EXPECT_DOUBLE_EQ(stream.volume(), 0.0);
+}
+
+TEST(MusicStream, StopEndsARateSlideStillRunning) {
+  MusicStream stream;
+  stream.loadStream(toneSecond(1000, 0.8f, 0.8f));
+  stream.slideRate(1000.0f, 500);
+  stream.slideVolumeToSilenceAndStop(100);
+  pullFrames(stream, 100 * kRate / 1000);
+  EXPECT_TRUE(stream.stopped());
+  EXPECT_FALSE(stream.isSliding());  // a fade-out never waits on a stopped stream
+}
+
+TEST(MusicStream, NothingLoadedIsSilent) {
+  MusicStream stream;
+  const std::vector<float> out = pullFrames(stream, 500);
+  for (float v : out) ASSERT_EQ(v, 0.0f);
+  stream.loadStream({});
+  for (float v : pullFrames(stream, 500)) ASSERT_EQ(v, 0.0f);
+}
+
+TEST(MusicStream, ModuleSyncsReachTheCallbackAndAStreamRaisesNone) {
+  static int calls = 0;
+  calls = 0;
+  MusicStream stream;
+  stream.setSyncCallback([](uint32_t, uint32_t, uint32_t value, uint32_t) { calls += value == 5; });
+  ASSERT_TRUE(stream.loadModule((std::string(TARVOLA_BINARY_DIR) + "/data/kyr.it").c_str()));
+  pullFrames(stream, 9 * kRate);  // the first sync, a 5, is at 8.5 s
+  EXPECT_EQ(calls, 1);
+  stream.loadStream(toneSecond(1000, 0.5f, 0.5f));
+  pullFrames(stream, 2 * kRate);
+  EXPECT_EQ(calls, 1);
+  EXPECT_FALSE(stream.loadModule("/nonexistent/kyr.it"));
+  EXPECT_FALSE(stream.loaded());
+}
+
+}  // namespace
+}  // namespace tarvola

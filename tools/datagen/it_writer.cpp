@@ -1,0 +1,145 @@
+// Impulse Tracker serialisation: header, order list, offset tables, sample headers,
+// packed patterns, then the sample data.
+#include "it_writer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tarvola::datagen {
+
+namespace {
+
+void put8(std::vector<uint8_t>& out, uint32_t v) { out.push_back(static_cast<uint8_t>(v)); }
+void put16(std::vector<uint8_t>& out, uint32_t v) {
+  put8(out, v & 0xFF);
+  put8(out, (v >> 8) & 0xFF);
+}
+void put32(std::vector<uint8_t>& out, uint32_t v) {
+  put16(out, v & 0xFFFF);
+  put16(out, v >> 16);
+}
+void poke32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+void putMagic(std::vector<uint8_t>& out, const char (&magic)[5]) {
+  for (int i = 0; i < 4; ++i) put8(out, static_cast<uint8_t>(magic[i]));
+}
+void putText(std::vector<uint8_t>& out, const std::string& text, size_t length) {
+  for (size_t i = 0; i < length; ++i) put8(out, i < text.size() && i + 1 < length ? text[i] : 0);
+}
+
+// Packs one pattern: every non-empty cell as channel byte | 0x80, an explicit mask, its fields.
+std::vector<uint8_t> packPattern(const ItPattern& pattern, int channels) {
+  std::vector<uint8_t> packed;
+  for (int row = 0; row < pattern.rows; ++row) {
+    for (int channel = 0; channel < channels; ++channel) {
+      const ItCell& cell = pattern.cells[static_cast<size_t>(row) * channels + channel];
+      uint8_t mask = 0;
+      if (cell.hasNote) mask |= 1;
+      if (cell.sample != 0) mask |= 2;
+      if (cell.hasVolume) mask |= 4;
+      if (cell.effect != 0) mask |= 8;
+      if (mask == 0) continue;
+      put8(packed, static_cast<uint32_t>(channel + 1) | 0x80);
+      put8(packed, mask);
+      if (mask & 1) put8(packed, cell.note);
+      if (mask & 2) put8(packed, cell.sample);
+      if (mask & 4) put8(packed, cell.volume);
+      if (mask & 8) {
+        put8(packed, cell.effect);
+        put8(packed, cell.parameter);
+      }
+    }
+    put8(packed, 0);
+  }
+  return packed;
+}
+
+}  // namespace
+
+std::vector<uint8_t> writeIt(const ItModule& module) {
+  std::vector<uint8_t> out;
+  putMagic(out, "IMPM");
+  putText(out, module.title, 26);
+  put8(out, 4);   // row highlight: beat
+  put8(out, 16);  // row highlight: bar
+  const size_t orderCount = module.orders.size() + 1;
+  put16(out, static_cast<uint32_t>(orderCount));
+  put16(out, 0);  // instruments
+  put16(out, static_cast<uint32_t>(module.samples.size()));
+  put16(out, static_cast<uint32_t>(module.patterns.size()));
+  put16(out, 0x0214);  // created with
+  put16(out, 0x0214);  // compatible with
+  put16(out, 0x0001 | 0x0008);  // stereo, linear slides
+  put16(out, 0);  // no message
+  put8(out, module.globalVolume);
+  put8(out, module.mixVolume);
+  put8(out, module.initialSpeed);
+  put8(out, module.initialTempo);
+  put8(out, 128);  // panning separation
+  put8(out, 0);    // pitch wheel depth
+  put16(out, 0);   // message length
+  put32(out, 0);   // message offset
+  put32(out, 0);   // reserved
+  for (int channel = 0; channel < 64; ++channel) {
+    const bool used = channel < module.channels;
+    const uint8_t pan = used && static_cast<size_t>(channel) < module.channelPan.size()
+                            ? module.channelPan[channel] : 32;
+    put8(out, used ? pan : 32 | 128);  // +128: channel disabled
+  }
+  for (int channel = 0; channel < 64; ++channel) put8(out, 64);
+  for (uint8_t order : module.orders) put8(out, order);
+  put8(out, 255);  // end of song
+
+  const size_t sampleTable = out.size();
+  for (size_t i = 0; i < module.samples.size(); ++i) put32(out, 0);
+  const size_t patternTable = out.size();
+  for (size_t i = 0; i < module.patterns.size(); ++i) put32(out, 0);
+
+  std::vector<size_t> samplePointerAt;
+  for (size_t i = 0; i < module.samples.size(); ++i) {
+    const ItSample& sample = module.samples[i];
+    poke32(out, sampleTable + 4 * i, static_cast<uint32_t>(out.size()));
+    putMagic(out, "IMPS");
+    putText(out, "", 12);  // DOS file name
+    put8(out, 0);
+    put8(out, sample.globalVolume);
+    uint8_t flags = 0x01 | 0x02;  // has data, 16-bit
+    if (sample.loop) flags |= 0x10;
+    put8(out, flags);
+    put8(out, sample.defaultVolume);
+    putText(out, sample.name, 26);
+    put8(out, 0x01);  // signed samples
+    put8(out, 32);    // default pan (not used: bit 7 clear)
+    put32(out, static_cast<uint32_t>(sample.data.size()));
+    put32(out, sample.loop ? sample.loopStart : 0);
+    put32(out, sample.loop ? sample.loopEnd : 0);
+    put32(out, sample.c5Speed);
+    put32(out, 0);  // sustain loop
+    put32(out, 0);
+    samplePointerAt.push_back(out.size());
+    put32(out, 0);  // sample data offset, filled in below
+    put8(out, 0);   // vibrato speed, depth, rate, type
+    put8(out, 0);
+    put8(out, 0);
+    put8(out, 0);
+  }
+
+  for (size_t i = 0; i < module.patterns.size(); ++i) {
+    const ItPattern& pattern = module.patterns[i];
+    const std::vector<uint8_t> packed = packPattern(pattern, module.channels);
+    poke32(out, patternTable + 4 * i, static_cast<uint32_t>(out.size()));
+    put16(out, static_cast<uint32_t>(packed.size()));
+    put16(out, static_cast<uint32_t>(pattern.rows));
+    put32(out, 0);
+    out.insert(out.end(), packed.begin(), packed.end());
+  }
+
+  for (size_t i = 0; i < module.samples.size(); ++i) {
+    poke32(out, samplePointerAt[i], static_cast<uint32_t>(out.size()));
+    for (int16_t v : module.samples[i].data) put16(out, static_cast<uint16_t>(v));
+  }
+  return out;
+}
+
+}  // namespace tarvola::datagen

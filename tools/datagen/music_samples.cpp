@@ -1,0 +1,230 @@
+// Sample synthesis for the music: drums from shaped noise and swept sines, pitched sounds by
+// additive synthesis. Sustained sounds use partials at whole hertz, so a loop of exactly one
+// second (44100 frames) is seamless.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+
+#include "music.h"
+#include "raster/fixed_point.h"
+
+namespace tarvola::datagen {
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kMiddleC = 261.6256;
+
+// xorshift32: the same noise on every machine.
+struct Noise {
+  uint32_t state;
+  double next() {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return static_cast<double>(state) / 2147483648.0 - 1.0;
+  }
+};
+
+// Rounds to the nearest integer, halves away from zero.
+int32_t roundToInt32(double x) { return truncToInt32(x >= 0.0 ? x + 0.5 : x - 0.5); }
+
+// Scales to the given peak and converts to 16 bits, rounding to nearest.
+std::vector<int16_t> toPcm(const std::vector<double>& wave, double peak) {
+  double largest = 1e-9;
+  for (double v : wave) largest = std::max(largest, std::fabs(v));
+  std::vector<int16_t> pcm(wave.size());
+  for (size_t i = 0; i < wave.size(); ++i)
+    pcm[i] = static_cast<int16_t>(roundToInt32(wave[i] / largest * peak * 32767.0));
+  return pcm;
+}
+
+ItSample makeSample(const char* name, std::vector<int16_t> data, uint32_t c5Speed,
+                    uint8_t globalVolume) {
+  ItSample sample;
+  sample.name = name;
+  sample.data = std::move(data);
+  sample.c5Speed = c5Speed;
+  sample.globalVolume = globalVolume;
+  return sample;
+}
+
+ItSample makeLooped(const char* name, std::vector<int16_t> data, double baseHz, int loopStart,
+                    uint8_t globalVolume) {
+  ItSample sample = makeSample(name, std::move(data),
+                               static_cast<uint32_t>(roundToInt32(kRate * kMiddleC / baseHz)),
+                               globalVolume);
+  sample.loop = true;
+  sample.loopStart = static_cast<uint32_t>(loopStart);
+  sample.loopEnd = static_cast<uint32_t>(loopStart + kRate);
+  return sample;
+}
+
+// Sum of sine partials of voices at whole-hertz fundamentals; `amplitude(k, f)` weighs the
+// k-th harmonic at f Hz, partials stop at maxHz. Phases come from the seed.
+std::vector<double> additive(int frames, const std::vector<int>& voicesHz, int maxHz,
+                             const std::function<double(int, double)>& amplitude, uint32_t seed) {
+  std::vector<double> wave(static_cast<size_t>(frames), 0.0);
+  Noise phaseNoise{seed};
+  for (int voice : voicesHz) {
+    for (int k = 1; k * voice <= maxHz; ++k) {
+      const double hz = static_cast<double>(k * voice);
+      const double a = amplitude(k, hz);
+      const double phase = (phaseNoise.next() + 1.0) * 3.14159;
+      const double step = kTwoPi * hz / kRate;
+      for (int i = 0; i < frames; ++i) wave[i] += a * std::sin(step * i + phase);
+    }
+  }
+  return wave;
+}
+
+ItSample kick() {
+  const int frames = kRate * 45 / 100;
+  std::vector<double> wave(frames);
+  double phase = 0.0;
+  Noise noise{0x1234567u};
+  for (int i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / kRate;
+    const double hz = 48.0 + 130.0 * std::exp(-t / 0.035);
+    phase += kTwoPi * hz / kRate;
+    const double body = std::sin(phase) * std::exp(-t / 0.16);
+    const double click = noise.next() * std::exp(-t / 0.002) * 0.35;
+    wave[i] = std::tanh(1.8 * (body + click));
+    if (t > 0.40) wave[i] *= (0.45 - t) / 0.05;  // no step at the end
+  }
+  return makeSample("kick", toPcm(wave, 0.95), kRate, 64);
+}
+
+ItSample snare() {
+  const int frames = kRate * 30 / 100;
+  std::vector<double> wave(frames);
+  Noise noise{0xBEEF01u};
+  double previous = 0.0;
+  double phase = 0.0;
+  for (int i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / kRate;
+    const double n = noise.next();
+    const double bright = n - 0.6 * previous;  // tilt the noise towards the highs
+    previous = n;
+    phase += kTwoPi * (175.0 + 60.0 * std::exp(-t / 0.02)) / kRate;
+    wave[i] = 0.55 * std::sin(phase) * std::exp(-t / 0.045) + 0.6 * bright * std::exp(-t / 0.075);
+    if (t > 0.27) wave[i] *= (0.30 - t) / 0.03;
+  }
+  return makeSample("snare", toPcm(wave, 0.9), kRate, 64);
+}
+
+ItSample hat(const char* name, double seconds, double decay, uint32_t seed) {
+  const int frames = truncToInt32(kRate * seconds);
+  std::vector<double> wave(frames);
+  Noise noise{seed};
+  double a = 0.0;
+  double b = 0.0;
+  for (int i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / kRate;
+    const double n = noise.next();
+    const double high = n - a;  // first difference twice: a steep high-pass
+    a = n;
+    const double higher = high - b;
+    b = high;
+    wave[i] = higher * std::exp(-t / decay);
+    if (t > seconds - 0.01) wave[i] *= (seconds - t) / 0.01;
+  }
+  return makeSample(name, toPcm(wave, 0.8), kRate, 64);
+}
+
+ItSample crash() {
+  const int frames = kRate * 2;
+  std::vector<double> wave(frames);
+  Noise noise{0xC0FFEEu};
+  double a = 0.0;
+  double ring = 0.0;
+  for (int i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / kRate;
+    const double n = noise.next();
+    const double high = n - 0.8 * a;
+    a = n;
+    ring = 0.7 * ring + 0.3 * high;  // a little body under the hiss
+    const double envelope = std::exp(-t / 0.55) * std::min(1.0, t / 0.004);
+    wave[i] = (0.8 * high + 0.5 * ring) * envelope;
+    if (t > 1.9) wave[i] *= (2.0 - t) / 0.1;
+  }
+  return makeSample("crash", toPcm(wave, 0.8), kRate, 64);
+}
+
+// Saw-like bass at 55 Hz with a sub sine, a plucked start that settles into the loop.
+ItSample bass() {
+  const int loopStart = kRate * 3 / 10;
+  const int frames = loopStart + kRate;
+  std::vector<double> wave = additive(frames, {55}, 2500, [](int k, double hz) {
+    const double low = 1.0 / (1.0 + (hz / 320.0) * (hz / 320.0));
+    return (k == 1 ? 1.6 : 1.0) / k * low;
+  }, 0x55u);
+  for (int i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / kRate;
+    const double fall = std::max(0.0, 1.0 - t / 0.3);
+    wave[i] *= std::min(1.0, t / 0.003) * (0.6 + 0.4 * fall * fall * fall);
+  }
+  return makeLooped("bass", toPcm(wave, 0.9), 55.0, loopStart, 64);
+}
+
+// Three detuned saws a hertz apart, softly filtered, with a slow attack.
+ItSample pad() {
+  const int loopStart = kRate * 4 / 10;
+  const int frames = loopStart + kRate;
+  std::vector<double> wave = additive(frames, {219, 220, 221}, 6000, [](int k, double hz) {
+    return 1.0 / k / (1.0 + (hz / 1400.0) * (hz / 1400.0));
+  }, 0xA11u);
+  for (int i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / kRate;
+    const double rise = std::min(1.0, t / 0.35);
+    wave[i] *= rise * rise * (3.0 - 2.0 * rise);
+  }
+  return makeLooped("pad", toPcm(wave, 0.85), 220.0, loopStart, 64);
+}
+
+// A hollow square-ish lead: odd harmonics strong, even ones faint, two voices 1 Hz apart.
+ItSample lead() {
+  const int loopStart = kRate / 10;
+  const int frames = loopStart + kRate;
+  std::vector<double> wave = additive(frames, {440, 441}, 9000, [](int k, double hz) {
+    const double weight = (k % 2 == 1) ? 1.0 : 0.35;
+    return weight / k / (1.0 + (hz / 3200.0) * (hz / 3200.0));
+  }, 0x1EADu);
+  for (int i = 0; i < frames; ++i) wave[i] *= std::min(1.0, static_cast<double>(i) / (kRate * 0.008));
+  return makeLooped("lead", toPcm(wave, 0.85), 440.0, loopStart, 64);
+}
+
+// A plucked string: every partial decays, the high ones faster.
+ItSample pluck() {
+  const int frames = kRate / 2;
+  std::vector<double> wave(frames, 0.0);
+  Noise phaseNoise{0x9u};
+  for (int k = 1; k * 440 <= 9000; ++k) {
+    const double hz = 440.0 * k;
+    const double a = 1.0 / k;
+    const double decay = 4.0 + 2.2 * k;
+    const double phase = (phaseNoise.next() + 1.0) * 3.14159;
+    for (int i = 0; i < frames; ++i) {
+      const double t = static_cast<double>(i) / kRate;
+      wave[i] += a * std::exp(-t * decay) * std::sin(kTwoPi * hz * t + phase);
+    }
+  }
+  for (int i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / kRate;
+    wave[i] *= std::min(1.0, t / 0.002);
+    if (t > 0.45) wave[i] *= (0.5 - t) / 0.05;
+  }
+  return makeSample("pluck", toPcm(wave, 0.85),
+                    static_cast<uint32_t>(roundToInt32(kRate * kMiddleC / 440.0)), 64);
+}
+
+}  // namespace
+
+std::vector<ItSample> synthesiseMusicSamples() {
+  return {kick(),  snare(), hat("closed hat", 0.07, 0.018, 0x4A7u), hat("open hat", 0.4, 0.11, 0x0A7u),
+          crash(), bass(),  pad(), lead(), pluck()};
+}
+
+}  // namespace tarvola::datagen
