@@ -43,6 +43,8 @@ inline constexpr int32_t kFillUntextured = 0x040;
 inline constexpr int32_t kShadedTexture = 0x080;
 inline constexpr int32_t kThreeSurfaceAdd = 0x100;
 
+struct Camera;  // pipeline.h
+
 struct Mesh {
   int32_t vertexCount = 0;
   std::vector<MeshVertex> vertices;  // capacity fixed by allocate()
@@ -61,12 +63,20 @@ struct Mesh {
   void setRotation(float ax, float ay, float az) { setRotationDegrees(rotation, ax, ay, az); }
   void setRenderFlags(int32_t flags) { renderFlags = flags; }
 
+  // Reads the first triangle-mesh object of a 3DS file (load_3ds.cpp). On failure shows a
+  // message and leaves the mesh as it was.
+  void loadMesh(const char* path);
+
   // Smooth normals: each face adds (p0 - p1) x (p2 - p1) (area-weighted) to its three
   // vertices, then every normal is scaled by 1 / length. Unused vertices become non-finite.
   void computeVertexNormals();
 
   // u = viewNormal.x * 127 + 128, v = viewNormal.y * 127 + 128 into uv1 (which == 0) or uv2.
   void environmentCoords(int32_t which);
+
+  // Transforms, projects and culls the mesh and fills its faces into target and the depth
+  // buffer (pipeline.cpp). The camera is taken by value: a scene may move it between draws.
+  void draw(Surface& target, Camera camera);
 };
 
 }  // namespace tarvola

@@ -18,12 +18,15 @@ void creditsInit() {
   requirePicture(creditsPicture, 320, 240, kScreenPicture);
 }
 
+int32_t creditsBlurCentre(float t) {
+  // One period of the sweep lasts about 1800 hundredths.
+  return truncToInt32(std::sin((double(t) + 60) * 0.0034905555513170036) * 150 + 160);
+}
+
 void creditsRender(Surface& target, float t) {
   target.clear();
   copySurface(creditsPicture, target);
-  // The blur centre sweeps along row 180 between x = 10 and 310, one period in about 18 s.
-  const int32_t centreX = truncToInt32(std::sin((double(t) + 60) * 0.0034905555513170036) * 150 + 160);
-  radialZoomBlur(target, centreX, 180, 2000, 32);
+  radialZoomBlur(target, creditsBlurCentre(t), 180, 2000, 32);
   target.brighten(64);
 }
 

@@ -49,10 +49,13 @@ void metaballSceneRender(Surface& target, float t);
 // Scene 4, 80.00 - 94.00 s: the credits picture under a sweeping zoom blur, brightened.
 void creditsInit();
 void creditsRender(Surface& target, float t);
+// The zoom blur's centre column at time t: 10..310 along row 180.
+int32_t creditsBlurCentre(float t);
 
 // Scene 5, 94.00 - 124.00 s: the ray-grid tunnel; plasma layer until t = 10800, then faster.
 struct TunnelSceneState {
   float startTime = 0;
+  float clock = 0;  // the scene clock u of the last frame (read by tests and tools)
 };
 extern TunnelSceneState tunnelSceneState;
 void tunnelInit();

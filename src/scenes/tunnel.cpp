@@ -52,6 +52,7 @@ void tunnelRender(Surface& target, float t) {
     u = float(double(u) * 1.8);
     if (sync3.get() == 1.0f) sync3.set(0.0f);
   }
+  state.clock = u;
   grid.scrollU = float(double(u) * 0.7);
   grid.scrollV = 0.0f;
 

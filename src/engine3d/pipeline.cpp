@@ -1,0 +1,140 @@
+// Camera set-up, camera shake and the mesh render pipeline; see pipeline.h.
+// Arithmetic: each stored float is computed in double from floats and rounded once.
+#include "engine3d/pipeline.h"
+
+#include <cassert>
+#include <cmath>
+
+#include "raster/fillers.h"
+
+namespace tarvola {
+
+void Camera::setLookAt(float ex, float ey, float ez, float tx, float ty, float tz) {
+  position = Vec3{ex, ey, ez};
+  const float dx = tx - ex, dy = ty - ey, dz = tz - ez;
+  const double horizontal = double(dx) * dx + double(dz) * dz;
+  // right = (dz, 0, -dx), down = d x right, forward = d; each normalized.
+  const double rightScale = 1.0 / std::sqrt(horizontal);
+  const double downScale = 1.0 / std::sqrt(horizontal * horizontal + (double(dx) * dy) * (double(dx) * dy) +
+                                           (double(dy) * dz) * (double(dy) * dz));
+  const double forwardScale = 1.0 / std::sqrt(horizontal + double(dy) * dy);
+  setIdentity(rotation);
+  float (&m)[4][4] = rotation.m;
+  m[0][0] = float(dz * rightScale);
+  m[1][0] = 0.0f;
+  m[2][0] = float(-dx * rightScale);
+  m[0][1] = float(-double(dx) * dy * downScale);
+  m[1][1] = float(horizontal * downScale);
+  m[2][1] = float(-double(dy) * dz * downScale);
+  m[0][2] = float(dx * forwardScale);
+  m[1][2] = float(dy * forwardScale);
+  m[2][2] = float(dz * forwardScale);
+}
+
+Vec3 shakePosition(Vec3 base, float amplitude, float t) {
+  const double weight = double(1.0f - t) * amplitude;
+  return Vec3{float(base.x + weight * angleSin(t * 269377.96875f)),
+              float(base.y + weight * angleSin(t * 75826.6640625f)),
+              float(base.z + weight * angleSin(t * 11492387.0f))};
+}
+
+namespace {
+
+// Hands every face that is front-facing (counter-clockwise on the screen, y down), entirely
+// beyond depth 1 and with at least one corner strictly inside the target to fill(c0, c1, c2),
+// as private copies of its vertices in the face's order.
+// A face whose indices do not all name a vertex (a fault of whoever built the mesh) is
+// skipped rather than read outside the vertex array.
+template <class Fill>
+void drawFaces(Mesh& mesh, int32_t vertexCount, int32_t faceCount, float width, float height, Fill fill) {
+  for (int32_t f = 0; f < faceCount; ++f) {
+    const int32_t* idx = mesh.faces[size_t(f)].indices;
+    const bool valid = uint32_t(idx[0]) < uint32_t(vertexCount) && uint32_t(idx[1]) < uint32_t(vertexCount) &&
+                       uint32_t(idx[2]) < uint32_t(vertexCount);
+    assert(valid);
+    if (!valid) continue;
+    const MeshVertex c0 = mesh.vertices[size_t(idx[0])];
+    const MeshVertex c1 = mesh.vertices[size_t(idx[1])];
+    const MeshVertex c2 = mesh.vertices[size_t(idx[2])];
+    const double s = (double(c0.screenY) - c1.screenY) * (double(c2.screenX) - c0.screenX) -
+                     (double(c0.screenX) - c1.screenX) * (double(c2.screenY) - c0.screenY);
+    if (!(s < 0.0)) continue;
+    if (!(c0.depth > 1.0f && c1.depth > 1.0f && c2.depth > 1.0f)) continue;
+    auto inside = [&](const MeshVertex& c) {
+      return c.screenX > 0.0f && c.screenX < width && c.screenY > 0.0f && c.screenY < height;
+    };
+    if (!(inside(c0) || inside(c1) || inside(c2))) continue;
+    fill(c0, c1, c2);
+  }
+}
+
+}  // namespace
+
+void Mesh::draw(Surface& target, Camera camera) {
+  // The counts never exceed the arrays; clamped all the same, so a bad count cannot read past them.
+  assert(vertexCount <= int32_t(vertices.size()) && faceCount <= int32_t(faces.size()));
+  const int32_t liveVertices = vertexCount < int32_t(vertices.size()) ? vertexCount : int32_t(vertices.size());
+  const int32_t liveFaces = faceCount < int32_t(faces.size()) ? faceCount : int32_t(faces.size());
+  const float width = float(target.width), height = float(target.height);
+  // On a 320 x 240 target both scales are exactly 1 and the centre is (160, 120).
+  const float halfW = width * 0.5f, halfH = height * 0.5f;
+  const float scaleX = width * 0.003125f, scaleY = height * 0.004166667f;
+
+  // identity * object rotation * camera rotation: object-space directions to camera space.
+  Matrix4 m;
+  setIdentity(m);
+  multiplyRotation(m, rotation);
+  multiplyRotation(m, camera.rotation);
+  Vec3 origin;
+  transformPoint(position.x - camera.position.x, position.y - camera.position.y, position.z - camera.position.z,
+                 origin, camera.rotation);
+  const float (&r)[4][4] = m.m;
+
+  for (int32_t i = 0; i < liveVertices; ++i) {
+    MeshVertex& v = vertices[size_t(i)];
+    const double nx = v.normal.x, ny = v.normal.y, nz = v.normal.z;
+    const float rx = float(nx * r[0][0] + ny * r[1][0] + nz * r[2][0]);
+    const float ry = float(nx * r[0][1] + ny * r[1][1] + nz * r[2][1]);
+    const float rz = float(nx * r[0][2] + ny * r[1][2] + nz * r[2][2]);
+    const float inverseLength = float(1.0 / std::sqrt(double(rx) * rx + double(ry) * ry + double(rz) * rz));
+    v.viewNormal = Vec3{rx * inverseLength, ry * inverseLength, rz * inverseLength};
+
+    const double px = v.position.x, py = v.position.y, pz = v.position.z;
+    v.viewPosition.x = float(px * r[0][0] + py * r[1][0] + pz * r[2][0] + origin.x);
+    v.viewPosition.y = float(px * r[0][1] + py * r[1][1] + pz * r[2][1] + origin.y);
+    v.viewPosition.z = float(px * r[0][2] + py * r[1][2] + pz * r[2][2] + origin.z);
+
+    // Focal length 256; z exactly 0 divides by -1 instead, and its depth 0 fails the near test.
+    const float z = v.viewPosition.z;
+    const float k = 256.0f / (z == 0.0f ? -1.0f : z);
+    v.depth = z;
+    v.screenX = float((double(v.viewPosition.x) * k + halfW) * scaleX);
+    v.screenY = float((double(v.viewPosition.y) * k + halfH) * scaleY);
+  }
+  if (renderFlags & kEnvToUv1) environmentCoords(0);
+  if (renderFlags & kEnvToUv2) environmentCoords(1);
+
+  // The filler is chosen once per draw, by priority: three-surface, textured (shaded or
+  // not), untextured, points.
+  using V = const MeshVertex&;
+  auto eachFace = [&](auto fill) { drawFaces(*this, liveVertices, liveFaces, width, height, fill); };
+  if (renderFlags & kFillThreeSurface) {
+    const int32_t modeA = renderFlags & kThreeSurfaceBump ? 32 : 2;
+    const int32_t modeB = renderFlags & kThreeSurfaceAdd ? 256 : 512;
+    eachFace([&](V c0, V c1, V c2) {
+      fillThreeSurfaceTriangle(target, texture, lightmap, auxMap, c0, c1, c2, modeA, modeB);
+    });
+  } else if (renderFlags & kFillTextured) {
+    if (renderFlags & kShadedTexture) {
+      eachFace([&](V c0, V c1, V c2) { fillShadedTexturedTriangle(target, texture, c0, c1, c2); });
+    } else {
+      eachFace([&](V c0, V c1, V c2) { fillTexturedTriangle(target, texture, c0, c1, c2); });
+    }
+  } else if (renderFlags & kFillUntextured) {
+    eachFace([&](V c0, V c1, V c2) { fillUntexturedTriangle(target, c0, c1, c2); });
+  } else if (renderFlags & kDrawPoints) {
+    eachFace([&](V c0, V c1, V c2) { plotTrianglePoints(target, c0, c1, c2); });
+  }
+}
+
+}  // namespace tarvola

@@ -1,0 +1,28 @@
+// The camera and the mesh render pipeline: vertices and normals turned into camera space with
+// one combined matrix, projected with a focal length of 256 pixels, faces culled (back-facing,
+// too near, wholly off-screen) and handed in face order to the filler the render flags select.
+// No clipping, no sorting: the depth buffer settles visibility. Mesh::draw is defined here.
+#pragma once
+
+#include "engine3d/math3d.h"
+#include "engine3d/mesh.h"
+#include "surface/surface.h"
+
+namespace tarvola {
+
+// Camera space: x right, y down on the screen, z forward. rotation maps world directions into
+// it: columns 0, 1, 2 of its 3x3 part are the right, down and forward axes; row 3 is zero.
+struct Camera {
+  Vec3 position;
+  Matrix4 rotation;
+
+  // Eye at (ex, ey, ez) looking at (tx, ty, tz), no roll. Looking straight up or down
+  // (target directly above or below the eye) divides by zero: not supported.
+  void setLookAt(float ex, float ey, float ez, float tx, float ty, float tz);
+};
+
+// base + (1 - t) * amplitude * (sin(t * 269377.96875), sin(t * 75826.6640625), sin(t * 11492387)):
+// offsets that jump erratically from frame to frame and die out linearly as t reaches 1.
+Vec3 shakePosition(Vec3 base, float amplitude, float t);
+
+}  // namespace tarvola

@@ -1,0 +1,45 @@
+// The triangle fillers the mesh pipeline hands its visible faces to, and the point plot.
+// All share the scan conversion of triangle_setup.h and the depth test of depth_buffer.h;
+// they differ in the attributes they interpolate and the pixel they write.
+//
+// Contract common to the fillers: corners are the pipeline's private vertex copies (screenX,
+// screenY, depth > 1 and the attributes each filler names are read); the target must have the
+// depth buffer's width and height, or nothing is drawn; maps are read as 256 x 256 texels
+// (rows of 256) and a map holding fewer than 65536 pixels reads as black. Row 0 and column
+// width - 1 are never drawn. Nothing is allocated.
+#pragma once
+
+#include <cstdint>
+
+#include "engine3d/mesh.h"
+#include "surface/surface.h"
+
+namespace tarvola {
+
+// The texel of texture at uv1, copied unchanged (all four bytes).
+void fillTexturedTriangle(Surface& target, const Surface& texture, const MeshVertex& c0,
+                          const MeshVertex& c1, const MeshVertex& c2);
+
+// texture at uv1 combined byte-wise with lightmap at uv2. modeA 32: the lightmap lookup is
+// displaced by the slope of auxMap's red bytes at the uv1 texel (other values: plain lookup,
+// auxMap unread). modeB 256: average when displaced, saturating sum when plain; other values:
+// product (a * b) >> 8.
+void fillThreeSurfaceTriangle(Surface& target, const Surface& texture, const Surface& lightmap,
+                              const Surface& auxMap, const MeshVertex& c0, const MeshVertex& c1,
+                              const MeshVertex& c2, int32_t modeA, int32_t modeB);
+
+// The texel at uv1 times the interpolated vertex colour, (shade * texel) >> 8 per byte; the
+// shade packs the low bytes of the colour's integer parts with top byte 0.
+void fillShadedTexturedTriangle(Surface& target, const Surface& texture, const MeshVertex& c0,
+                                const MeshVertex& c1, const MeshVertex& c2);
+
+// Opaque white (0xFFFFFFFF), depth tested.
+void fillUntexturedTriangle(Surface& target, const MeshVertex& c0, const MeshVertex& c1,
+                            const MeshVertex& c2);
+
+// One white pixel at each corner, coordinates truncated toward zero, through putPixel (so
+// 0 < x < width and 0 < y < height); no depth test, no key stored.
+void plotTrianglePoints(Surface& target, const MeshVertex& c0, const MeshVertex& c1,
+                        const MeshVertex& c2);
+
+}  // namespace tarvola

@@ -1,0 +1,117 @@
+// Scene 3: the metaballs in the box, the demo's one 3D scene.
+#include <cmath>
+
+#include "engine3d/pipeline.h"
+#include "metaballs/polygonizer.h"
+#include "raster/fixed_point.h"
+#include "runtime/sync_events.h"
+#include "scenes/scene_pictures.h"
+#include "scenes/scenes.h"
+#include "surface/compositing.h"
+#include "surface/filters.h"
+
+namespace tarvola {
+
+MetaballSceneState metaballSceneState;
+
+namespace {
+MetaballPolygonizer metaballs;  // a blob, a ring and a rounded cube, polygonized every frame
+Mesh boxMesh;                   // the room around the camera path
+Surface sceneBuffer;            // both meshes are drawn here, then copied or blurred out
+Camera sceneCamera;
+}  // namespace
+
+void metaballSceneInit() {
+  metaballs.init(0.1f, 18, 10);
+  // Both environment passes; three-surface filler, no bump offsets, lookups added.
+  metaballs.mesh.setRenderFlags(0x11E);
+  metaballs.mesh.texture.loadTga("data/s02_tex7.tga");
+  metaballs.mesh.lightmap.loadTga("data/s02_lightmap2.tga");
+  requirePicture(metaballs.mesh.texture, 256, 256, kTextureTexels);
+  requirePicture(metaballs.mesh.lightmap, 256, 256, kTextureTexels);
+  metaballs.field.addInverseSquare(10);
+  metaballs.field.setSourcePosition(0, 0, 0, 0);
+  metaballs.field.addRing(16, 30);
+  metaballs.field.setSourcePosition(1, -10, -10, 10);
+  metaballs.field.addQuartic(12);
+  metaballs.field.setSourcePosition(2, 10, 10, 10);
+
+  boxMesh.loadMesh("data/box.3ds");
+  boxMesh.texture.loadTga("data/plat32.tga");
+  boxMesh.lightmap.loadTga("data/s02_lightmap6.tga");
+  boxMesh.auxMap.loadTga("data/plat_b2.tga");
+  requirePicture(boxMesh.texture, 256, 256, kTextureTexels);
+  requirePicture(boxMesh.lightmap, 256, 256, kTextureTexels);
+  requirePicture(boxMesh.auxMap, 256, 256, kTextureTexels);
+  // Environment coordinates into the second pair; three-surface filler with bump offsets from
+  // auxMap, lookups multiplied (0x200 has no effect).
+  boxMesh.setRenderFlags(0x236);
+  boxMesh.computeVertexNormals();
+  sceneBuffer.create(320, 240);
+}
+
+void metaballSceneRender(Surface& target, float t) {
+  MetaballSceneState& state = metaballSceneState;
+  // Event clock s and animation clock e.
+  const float s = float(double(t) * 0.8);
+  const float e = float(double(t) * 0.9 + state.timePhase);
+  sceneBuffer.clear();
+
+  const double a = e * 0.0052358333269755045;
+  const float b = float(-double(e) * 0.034905557);
+  auto at = [](double value) { return float(value); };
+  metaballs.field.setSourcePosition(0, at(45 * std::sin(e * 0.0017452777756585018)),
+                                    at(45 * std::sin(-e * 0.0034905555513170036)), at(45 * std::sin(a)));
+  metaballs.field.setSourcePosition(1, at(45 * std::sin(double(b))), at(45 * std::sin(a)),
+                                    at(45 * std::sin(-e * 0.006981111102634007)));
+  metaballs.field.setSourcePosition(2, at(45 * std::cos(double(b))), at(45 * std::sin(a)),
+                                    at(45 * std::cos(e * 0.006981111102634007)));
+
+  // The eye circles the origin at radius 140 and bobs by up to 140; shaken after an event.
+  Vec3 eye{at(140 * std::sin(a)), at(-140 * std::sin(e * 0.006108472214804755)), at(140 * std::cos(a))};
+  if (state.shake > 0.0f) eye = shakePosition(eye, 10.0f, 1.0f - state.shake);
+  sceneCamera.setLookAt(eye.x, eye.y, eye.z, 0, 0, 0);
+
+  boxMesh.setPosition(0, 160, 0);
+  boxMesh.setRotation(-90, 0, 0);
+  boxMesh.draw(sceneBuffer, sceneCamera);
+  metaballs.polygonize();
+  metaballs.mesh.setPosition(0, 0, 0);
+  metaballs.mesh.setRotation(at(0.3 * e), at(0.4 * e), at(0.5 * e));
+  metaballs.mesh.draw(sceneBuffer, sceneCamera);
+
+  if (state.shake > 0.0f) {
+    boxBlurRows(target, sceneBuffer, uint32_t(truncToInt32(double(state.shake) * 16)));
+  } else {
+    copySurface(sceneBuffer, target);
+  }
+
+  // sync1 shakes and blurs for 60 units of s; sync2 (always with sync1) also jumps ahead.
+  if (sync1.get() == 1.0f) {
+    sync1.set(0.0f);
+    state.shakeStart = s;
+  }
+  if (sync2.get() == 1.0f) {
+    state.timePhase += 500.0f;
+    sync2.set(0.0f);
+    state.shakeStart = s;
+  }
+  if (state.firstFrame) {
+    state.firstFrame = false;
+    state.flashStart = s;
+  }
+  float d = s - state.shakeStart;
+  state.shake = d < 60.0f ? float(1 - double(d) * 0.016666668) : 0.0f;
+
+  // A white flash over the first 40 units, and the dimming to black before t = 8000 (which,
+  // with r negative in the finale, becomes a pulse from full brightness to black).
+  d = s - state.flashStart;
+  if (d < 40.0f) {
+    const float w = float(1 - double(d) * 0.025);
+    target.fadeToColour(truncToInt32(double(w) * 255), packColour(255, 255, 255, 255));
+  }
+  const float r = 8000.0f - t;
+  if (r < 100.0f) target.scale(truncToInt32(double(r) * 0.01 * 255) & 0xFF);
+}
+
+}  // namespace tarvola
