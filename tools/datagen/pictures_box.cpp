@@ -86,7 +86,9 @@ Image boxLightMap() {
       const float r = centreRadius(x, y);
       const float fall = std::exp(-r * r * 1.3f);
       const float core = std::exp(-r * r * 12.0f);
-      image.at(x, y) = rgb255(255, 238, 210) * (0.22f + 0.78f * fall) + rgb255(40, 30, 10) * core;
+      // Warm where the wall faces the eye, cooling to a dim blue toward the rim.
+      const Rgb tint = mix(rgb255(70, 90, 150), rgb255(255, 238, 210), smoothstep(0.0f, 1.0f, fall));
+      image.at(x, y) = tint * (0.3f + 0.7f * fall) + rgb255(40, 30, 10) * core;
     }
   }
   return image;
