@@ -9,7 +9,9 @@ packages=(
   # tests and benchmarks
   libgtest-dev libbenchmark-dev
   imagemagick            # independent TGA/PNG reader and writer for the round-trip tests
-  assimp-utils           # independent 3DS writer for the mesh loader tests
+  # data-set generator (pictures, box mesh) and its checks; 3DS readers for the mesh tests
+  libfreetype-dev libpng-dev fonts-dejavu-core   # text in the pictures; the contact sheet
+  assimp-utils lib3ds-dev   # independent 3DS readers and writer (assimp, 3dsdump)
   # music
   libopenmpt-dev         # plays the Impulse Tracker module, reports its rows for the syncs
   libsdl2-dev            # audio output (and SDL's dummy driver for silent runs); the demo's window, message box, input
