@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +45,14 @@ bool parseCount(const char* text, int low, int high, int& value) {
 // decimal times such as 0.1 that binary floating point cannot hold).
 int64_t frameAtOrAfter(double seconds, int fps) {
   return int64_t(std::ceil(seconds * fps - 1e-7));
+}
+
+// CPU seconds this thread has run: frame times that other processes on the machine do not
+// inflate by taking the processor away.
+double threadSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
 // A counter that only moves when the host says a frame has passed.
@@ -233,9 +242,11 @@ std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std:
     const std::pair<const char*, SyncFlag*> all[] = {
         {"sync1", &sync1}, {"sync2", &sync2}, {"sync3", &sync3}, {"sync5", &sync5}, {"syncAny", &syncAny}};
     for (const auto& [name, flag] : all) {
-      if (flag->get() == 1.0f) flags += (flags.empty() ? "" : ",") + std::string(name);
+      if (flag->get() != 1.0f) continue;
+      if (!flags.empty()) flags.push_back(',');
+      flags.append(name);
     }
-    if (flags.empty()) flags = "-";
+    if (flags.empty()) flags.push_back('-');
     const int8_t slot = schedule.sceneAt[size_t(frame)];
     char line[200];
     std::snprintf(line, sizeof line, "%9.4f s  value %u  %-22s scene %d %s", double(sync.sample) / 44100.0,
@@ -261,7 +272,7 @@ class OfflinePlatform final : public Platform {
       : schedule_(schedule), syncs_(syncs), stopFrame_(stopFrame), emit_(emit), user_(user) {
     counter_.ticksPerSecond = schedule.fps;
     if (timeFrames) frameSeconds_.assign(size_t(schedule.endFrame) + 1, 0.0);
-    startedAt_ = std::chrono::steady_clock::now();
+    startedAt_ = threadSeconds();
   }
 
   int64_t frequency() override { return counter_.frequency(); }
@@ -269,22 +280,22 @@ class OfflinePlatform final : public Platform {
   bool openDisplay(const char*, int32_t, int32_t, bool) override { return true; }
   int32_t present(const Surface&) override {
     if (running_ && counter_.ticks < int64_t(frameSeconds_.size()))
-      frameSeconds_[size_t(counter_.ticks)] =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - frameBegan_).count();
+      frameSeconds_[size_t(counter_.ticks)] = threadSeconds() - frameBegan_;
     return 0;
   }
   void closeDisplay() override {}
   void pause(uint32_t) override {}
   void loadMusic(const char*) override {}  // the music pass has rendered it already
   void startMusic() override {
-    startupSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - startedAt_).count();
+    startupSeconds_ = threadSeconds() - startedAt_;
     clearSyncFlags();
     running_ = true;
   }
   PlatformMessage pollMessage() override {
     if (!running_) return PlatformMessage::kNone;
     if (!failed_ && emit_ != nullptr && !emit_(user_, counter_.ticks, demoFramebuffer())) failed_ = true;
-    if (failed_ || counter_.ticks + 1 >= stopFrame_) {
+    // A stop at the end frame is left to the timeline, so the run ends as a real one does.
+    if (failed_ || (counter_.ticks + 1 >= stopFrame_ && stopFrame_ < schedule_.endFrame)) {
       quit_ = true;
       return PlatformMessage::kQuit;
     }
@@ -292,7 +303,7 @@ class OfflinePlatform final : public Platform {
     const int64_t reached = samplesBeforeFrame(counter_.ticks, schedule_.fps);
     while (nextSync_ < syncs_.size() && syncs_[nextSync_].sample <= reached)
       onMusicSync(0, 0, syncs_[nextSync_++].value, 0);
-    frameBegan_ = std::chrono::steady_clock::now();
+    if (!frameSeconds_.empty()) frameBegan_ = threadSeconds();
     return PlatformMessage::kNone;
   }
   void fadeOutMusic() override { endFrame_ = quit_ ? -1 : counter_.ticks; }
@@ -315,8 +326,8 @@ class OfflinePlatform final : public Platform {
   bool failed_ = false;
   int64_t endFrame_ = -1;
   std::vector<double> frameSeconds_;
-  std::chrono::steady_clock::time_point startedAt_;
-  std::chrono::steady_clock::time_point frameBegan_;
+  double startedAt_ = 0.0;
+  double frameBegan_ = 0.0;
   double startupSeconds_ = 0.0;
 };
 
@@ -395,14 +406,15 @@ double median(std::vector<double> values) {
 }
 
 void printBench(const ProgrammeSchedule& schedule, const OfflinePlatform& platform, double musicSeconds,
-                double loopSeconds) {
+                double loopSeconds, double wallSeconds) {
   std::vector<double> perScene[kSceneCount];
   const std::vector<double>& times = platform.frameSeconds();
   for (int64_t frame = 1; frame < schedule.endFrame; ++frame) {
     const int8_t slot = schedule.sceneAt[size_t(frame)];
     if (slot >= 0) perScene[slot].push_back(times[size_t(frame)]);
   }
-  std::printf("%d fps, %lld frames\n", schedule.fps, static_cast<long long>(schedule.endFrame));
+  std::printf("%d fps, %lld frames; CPU time of the rendering thread\n", schedule.fps,
+              static_cast<long long>(schedule.endFrame));
   std::printf("%-24s %7s %10s %10s\n", "scene", "frames", "median ms", "worst ms");
   for (int i = 0; i < kSceneCount; ++i) {
     const double worst = perScene[i].empty() ? 0.0 : *std::max_element(perScene[i].begin(), perScene[i].end());
@@ -416,6 +428,7 @@ void printBench(const ProgrammeSchedule& schedule, const OfflinePlatform& platfo
   std::printf("frame loop                      %8.1f ms\n", loopSeconds * 1e3);
   std::printf("total                           %8.1f ms\n",
               (platform.startupSeconds() + musicSeconds + loopSeconds) * 1e3);
+  std::printf("start-up and frame loop, wall clock %6.1f ms\n", wallSeconds * 1e3);
   std::printf("peak RSS                        %8.1f MB\n", double(usage.ru_maxrss) / 1024.0);
 }
 
@@ -496,12 +509,12 @@ int runCapture(const CaptureOptions& options) {
   if (!wavPath.empty() && options.framesAt.empty() && !options.bench && !wav.open(wavPath, error))
     return fail(error, 2);
   MusicPass pass;
-  const auto musicBegan = std::chrono::steady_clock::now();
+  const double musicBegan = threadSeconds();
   const bool writeSound = !wavPath.empty() && options.framesAt.empty() && !options.bench;
   if (!renderMusicPass(modulePath, options.fps, std::max<int64_t>(stopFrame - 1, 0), outputs.firstFrame,
                        outputs.endFrame, withFade, writeSound ? &wav : nullptr, pass, error))
     return fail(error, 2);
-  const double musicSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - musicBegan).count();
+  const double musicSeconds = threadSeconds() - musicBegan;
   if (writeSound && !wav.close(error)) return fail(error, 2);
 
   FfmpegPipe ffmpeg;
@@ -518,10 +531,11 @@ int runCapture(const CaptureOptions& options) {
   const bool anyOutput = !options.pngDir.empty() || outputs.ffmpeg != nullptr;
   OfflinePlatform platform(schedule, pass.syncs, stopFrame, anyOutput ? &FrameOutputs::emit : nullptr, &outputs,
                            options.bench);
-  const auto loopBegan = std::chrono::steady_clock::now();
+  const double loopBegan = threadSeconds();
+  const auto wallBegan = std::chrono::steady_clock::now();
   runDemo(platform, programme);
-  const double loopSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - loopBegan).count() -
-                             platform.startupSeconds();
+  const double loopSeconds = threadSeconds() - loopBegan - platform.startupSeconds();
+  const double wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBegan).count();
   outputs.progress(true);
 
   int status = 0;
@@ -540,7 +554,7 @@ int runCapture(const CaptureOptions& options) {
   if (status == 0 && withFade && platform.endFrame() != schedule.endFrame)
     status = fail("the demo ended on frame " + std::to_string(platform.endFrame()) + ", the schedule said " +
                       std::to_string(schedule.endFrame), 2);
-  if (options.bench && status == 0) printBench(schedule, platform, musicSeconds, loopSeconds);
+  if (options.bench && status == 0) printBench(schedule, platform, musicSeconds, loopSeconds, wallSeconds);
   return status;
 }
 
