@@ -57,20 +57,20 @@ std::vector<std::string> filesIn(const fs::path& dir) {
 constexpr size_t kWavHeader = 44;
 
 TEST_F(CaptureRun, RangesAreRepeatableAndEqualTheSameFramesFromTheStart) {
-  // 10 fps, 44.0 - 46.0 s: the metaballs' first sync2 at 44.5 s lands inside the range.
-  ASSERT_EQ(capture({"--fps", "10", "--from", "44", "--to", "46", "--png", (dir / "a").string(), "--wav",
+  // 5 fps, 44.0 - 46.0 s: the metaballs' first sync2 at 44.5 s lands inside the range.
+  ASSERT_EQ(capture({"--fps", "5", "--from", "44", "--to", "46", "--png", (dir / "a").string(), "--wav",
                      (dir / "a.wav").string()}), 0) << log;
-  ASSERT_EQ(capture({"--fps", "10", "--from", "44", "--to", "46", "--png", (dir / "b").string(), "--wav",
+  ASSERT_EQ(capture({"--fps", "5", "--from", "44", "--to", "46", "--png", (dir / "b").string(), "--wav",
                      (dir / "b.wav").string()}), 0) << log;
-  ASSERT_EQ(capture({"--fps", "10", "--to", "46", "--png", (dir / "full").string(), "--wav",
+  ASSERT_EQ(capture({"--fps", "5", "--to", "46", "--png", (dir / "full").string(), "--wav",
                      (dir / "full.wav").string()}), 0) << log;
 
-  // Frames 440 to 459: 20 pictures, each 1/10 s.
+  // Frames 220 to 229: 10 pictures, each 1/5 s.
   const std::vector<std::string> names = filesIn(dir / "a");
-  ASSERT_EQ(names.size(), 20u);
-  EXPECT_EQ(names.front(), "frame-000440.png");
-  EXPECT_EQ(names.back(), "frame-000459.png");
-  EXPECT_EQ(filesIn(dir / "full").size(), 460u);
+  ASSERT_EQ(names.size(), 10u);
+  EXPECT_EQ(names.front(), "frame-000220.png");
+  EXPECT_EQ(names.back(), "frame-000229.png");
+  EXPECT_EQ(filesIn(dir / "full").size(), 230u);
   for (const std::string& name : names) {
     const std::string a = test::readFile(dir / "a" / name);
     EXPECT_EQ(a, test::readFile(dir / "b" / name)) << name;
@@ -79,12 +79,12 @@ TEST_F(CaptureRun, RangesAreRepeatableAndEqualTheSameFramesFromTheStart) {
   // Not all the same picture: the scene moves.
   EXPECT_NE(test::readFile(dir / "a" / names.front()), test::readFile(dir / "a" / names.back()));
 
-  // The sound of frames 440..459 is samples [440 * 4410, 460 * 4410) of the whole.
+  // The sound of frames 220..229 is samples [220 * 8820, 230 * 8820) of the whole.
   const std::string a = test::readFile(dir / "a.wav"), full = test::readFile(dir / "full.wav");
   EXPECT_EQ(a, test::readFile(dir / "b.wav"));
-  ASSERT_EQ(a.size(), kWavHeader + 20u * 4410u * 4u);
-  ASSERT_EQ(full.size(), kWavHeader + 460u * 4410u * 4u);
-  EXPECT_EQ(a.substr(kWavHeader), full.substr(kWavHeader + 440u * 4410u * 4u));
+  ASSERT_EQ(a.size(), kWavHeader + 10u * 8820u * 4u);
+  ASSERT_EQ(full.size(), kWavHeader + 230u * 8820u * 4u);
+  EXPECT_EQ(a.substr(kWavHeader), full.substr(kWavHeader + 220u * 8820u * 4u));
   EXPECT_EQ(a.substr(0, 4), "RIFF");
 }
 

@@ -15,6 +15,7 @@
 #include <map>
 
 #include "capture_outputs.h"
+#include "offline_platform.h"
 #include "runtime/frame_clock.h"
 #include "runtime/music_stream.h"
 #include "runtime/sync_events.h"
@@ -46,22 +47,6 @@ bool parseCount(const char* text, int low, int high, int& value) {
 int64_t frameAtOrAfter(double seconds, int fps) {
   return int64_t(std::ceil(seconds * fps - 1e-7));
 }
-
-// CPU seconds this thread has run: frame times that other processes on the machine do not
-// inflate by taking the processor away.
-double threadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
-// A counter that only moves when the host says a frame has passed.
-struct TickCounter final : Counter {
-  int64_t ticksPerSecond = 60;
-  int64_t ticks = 0;
-  int64_t frequency() override { return ticksPerSecond; }
-  int64_t read() override { return ticks; }
-};
 
 }  // namespace
 
@@ -259,78 +244,6 @@ std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std:
 
 namespace {
 
-// The capture's host: no window, pauses cost nothing, the counter moves one tick (1/fps s) at
-// each message poll, which is where a frame begins. The picture on screen at the poll that
-// starts frame k + 1 is frame k; the end frame only shows its predecessor again and is not
-// passed on. After the last wanted frame the poll asks the loop to quit.
-class OfflinePlatform final : public Platform {
- public:
-  using Emit = bool (*)(void* user, int64_t frame, const Surface& picture);
-
-  OfflinePlatform(const ProgrammeSchedule& schedule, const std::vector<TimedSync>& syncs, int64_t stopFrame,
-                  Emit emit, void* user, bool timeFrames)
-      : schedule_(schedule), syncs_(syncs), stopFrame_(stopFrame), emit_(emit), user_(user) {
-    counter_.ticksPerSecond = schedule.fps;
-    if (timeFrames) frameSeconds_.assign(size_t(schedule.endFrame) + 1, 0.0);
-    startedAt_ = threadSeconds();
-  }
-
-  int64_t frequency() override { return counter_.frequency(); }
-  int64_t read() override { return counter_.read(); }
-  bool openDisplay(const char*, int32_t, int32_t, bool) override { return true; }
-  int32_t present(const Surface&) override {
-    if (running_ && counter_.ticks < int64_t(frameSeconds_.size()))
-      frameSeconds_[size_t(counter_.ticks)] = threadSeconds() - frameBegan_;
-    return 0;
-  }
-  void closeDisplay() override {}
-  void pause(uint32_t) override {}
-  void loadMusic(const char*) override {}  // the music pass has rendered it already
-  void startMusic() override {
-    startupSeconds_ = threadSeconds() - startedAt_;
-    clearSyncFlags();
-    running_ = true;
-  }
-  PlatformMessage pollMessage() override {
-    if (!running_) return PlatformMessage::kNone;
-    if (!failed_ && emit_ != nullptr && !emit_(user_, counter_.ticks, demoFramebuffer())) failed_ = true;
-    // A stop at the end frame is left to the timeline, so the run ends as a real one does.
-    if (failed_ || (counter_.ticks + 1 >= stopFrame_ && stopFrame_ < schedule_.endFrame)) {
-      quit_ = true;
-      return PlatformMessage::kQuit;
-    }
-    ++counter_.ticks;
-    const int64_t reached = samplesBeforeFrame(counter_.ticks, schedule_.fps);
-    while (nextSync_ < syncs_.size() && syncs_[nextSync_].sample <= reached)
-      onMusicSync(0, 0, syncs_[nextSync_++].value, 0);
-    if (!frameSeconds_.empty()) frameBegan_ = threadSeconds();
-    return PlatformMessage::kNone;
-  }
-  void fadeOutMusic() override { endFrame_ = quit_ ? -1 : counter_.ticks; }
-
-  bool failed() const { return failed_; }
-  int64_t endFrame() const { return endFrame_; }
-  double startupSeconds() const { return startupSeconds_; }
-  const std::vector<double>& frameSeconds() const { return frameSeconds_; }
-
- private:
-  const ProgrammeSchedule& schedule_;
-  const std::vector<TimedSync>& syncs_;
-  int64_t stopFrame_;
-  Emit emit_;
-  void* user_;
-  TickCounter counter_;
-  size_t nextSync_ = 0;
-  bool running_ = false;
-  bool quit_ = false;
-  bool failed_ = false;
-  int64_t endFrame_ = -1;
-  std::vector<double> frameSeconds_;
-  double startedAt_ = 0.0;
-  double frameBegan_ = 0.0;
-  double startupSeconds_ = 0.0;
-};
-
 // Everything a frame may be written to.
 struct FrameOutputs {
   const CaptureOptions* options = nullptr;
@@ -405,31 +318,20 @@ double median(std::vector<double> values) {
   return n % 2 == 1 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
 }
 
-void printBench(const ProgrammeSchedule& schedule, const OfflinePlatform& platform, double musicSeconds,
-                double loopSeconds, double wallSeconds) {
-  std::vector<double> perScene[kSceneCount];
-  const std::vector<double>& times = platform.frameSeconds();
-  for (int64_t frame = 1; frame < schedule.endFrame; ++frame) {
-    const int8_t slot = schedule.sceneAt[size_t(frame)];
-    if (slot >= 0) perScene[slot].push_back(times[size_t(frame)]);
-  }
-  std::printf("%d fps, %lld frames; CPU time of the rendering thread\n", schedule.fps,
-              static_cast<long long>(schedule.endFrame));
+void printBench(const ProgrammeBench& bench) {
+  std::printf("%d fps, %lld frames; CPU time of the rendering thread\n", bench.fps,
+              static_cast<long long>(bench.frames));
   std::printf("%-24s %7s %10s %10s\n", "scene", "frames", "median ms", "worst ms");
   for (int i = 0; i < kSceneCount; ++i) {
-    const double worst = perScene[i].empty() ? 0.0 : *std::max_element(perScene[i].begin(), perScene[i].end());
-    std::printf("%d %-22s %7zu %10.3f %10.3f\n", i + 1, kSceneNames[i], perScene[i].size(),
-                median(perScene[i]) * 1e3, worst * 1e3);
+    std::printf("%d %-22s %7lld %10.3f %10.3f\n", i + 1, kSceneNames[i], static_cast<long long>(bench.sceneFrames[i]),
+                bench.sceneMedianMs[i], bench.sceneWorstMs[i]);
   }
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  std::printf("start-up work (pauses excluded) %8.1f ms\n", platform.startupSeconds() * 1e3);
-  std::printf("music (lock-step, with syncs)   %8.1f ms\n", musicSeconds * 1e3);
-  std::printf("frame loop                      %8.1f ms\n", loopSeconds * 1e3);
-  std::printf("total                           %8.1f ms\n",
-              (platform.startupSeconds() + musicSeconds + loopSeconds) * 1e3);
-  std::printf("start-up and frame loop, wall clock %6.1f ms\n", wallSeconds * 1e3);
-  std::printf("peak RSS                        %8.1f MB\n", double(usage.ru_maxrss) / 1024.0);
+  std::printf("start-up work (pauses excluded) %8.1f ms\n", bench.startupMs);
+  std::printf("music (lock-step, with syncs)   %8.1f ms\n", bench.musicMs);
+  std::printf("frame loop                      %8.1f ms\n", bench.loopMs);
+  std::printf("total                           %8.1f ms\n", bench.startupMs + bench.musicMs + bench.loopMs);
+  std::printf("start-up and frame loop, wall clock %6.1f ms\n", bench.wallMs);
+  std::printf("peak RSS                        %8.1f MB\n", bench.peakRssMb);
 }
 
 bool makeDirectory(const std::string& dir, std::string& error) {
@@ -453,7 +355,7 @@ int fail(const std::string& message, int code) {
 
 }  // namespace
 
-int runCapture(const CaptureOptions& options) {
+int runCapture(const CaptureOptions& options, ProgrammeBench* benchOut) {
   const DemoProgramme programme = demoProgramme();
   const ProgrammeSchedule schedule = scheduleProgramme(programme, options.fps);
   const char* const modulePath = "data/kyr.it";
@@ -554,7 +456,31 @@ int runCapture(const CaptureOptions& options) {
   if (status == 0 && withFade && platform.endFrame() != schedule.endFrame)
     status = fail("the demo ended on frame " + std::to_string(platform.endFrame()) + ", the schedule said " +
                       std::to_string(schedule.endFrame), 2);
-  if (options.bench && status == 0) printBench(schedule, platform, musicSeconds, loopSeconds, wallSeconds);
+  if (options.bench && status == 0) {
+    ProgrammeBench bench;
+    bench.fps = options.fps;
+    bench.frames = schedule.endFrame;
+    std::vector<double> perScene[kSceneCount];
+    const std::vector<double>& times = platform.frameSeconds();
+    for (int64_t frame = 1; frame < schedule.endFrame; ++frame) {
+      const int8_t slot = schedule.sceneAt[size_t(frame)];
+      if (slot >= 0) perScene[slot].push_back(times[size_t(frame)]);
+    }
+    for (int i = 0; i < kSceneCount; ++i) {
+      bench.sceneFrames[i] = int64_t(perScene[i].size());
+      bench.sceneMedianMs[i] = median(perScene[i]) * 1e3;
+      bench.sceneWorstMs[i] = perScene[i].empty() ? 0.0 : *std::max_element(perScene[i].begin(), perScene[i].end()) * 1e3;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    bench.startupMs = platform.startupSeconds() * 1e3;
+    bench.musicMs = musicSeconds * 1e3;
+    bench.loopMs = loopSeconds * 1e3;
+    bench.wallMs = wallSeconds * 1e3;
+    bench.peakRssMb = double(usage.ru_maxrss) / 1024.0;
+    if (benchOut != nullptr) *benchOut = bench;
+    else printBench(bench);
+  }
   return status;
 }
 

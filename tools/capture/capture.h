@@ -73,7 +73,23 @@ inline constexpr int64_t kFadeFrames = int64_t(kFadeRateMs) * LockstepMusic::kSa
 std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std::vector<TimedSync>& syncs,
                                    const DemoProgramme& programme);
 
-// The whole command: 0 on success, 1 for a bad command line, 2 when an output fails.
-int runCapture(const CaptureOptions& options);
+// What --bench measures: CPU time of the rendering thread, per scene per frame and in total.
+struct ProgrammeBench {
+  int fps = 0;
+  int64_t frames = 0;
+  int64_t sceneFrames[kSceneCount] = {};
+  double sceneMedianMs[kSceneCount] = {};
+  double sceneWorstMs[kSceneCount] = {};
+  double startupMs = 0.0;  // start-up work, the fixed pauses excluded
+  double musicMs = 0.0;    // the lock-step music pass
+  double loopMs = 0.0;     // the frame loop
+  double wallMs = 0.0;     // start-up and frame loop on the wall clock
+  double peakRssMb = 0.0;
+};
+
+// The whole command: 0 on success, 1 for a bad command line, 2 when an output fails. With
+// --bench the figures go to `bench` when given, else to stdout. Runs the demo once: the
+// scenes' state is process-wide and never reset, so a process runs one capture.
+int runCapture(const CaptureOptions& options, ProgrammeBench* bench = nullptr);
 
 }  // namespace tarvola
