@@ -135,7 +135,8 @@ TEST(CaptureOptions, ParsesEveryOptionAndRejectsBadValues) {
       {"--fps", "0", "--bench"},    {"--fps", "2.5", "--bench"},  {"--fps", "x", "--bench"},
       {"--scale", "0", "--bench"},  {"--from", "-1", "--bench"},  {"--to", "nan", "--bench"},
       {"--frames-at", "1,,2", "--png", "d"}, {"--frames-at", "1"},  {"--from", "5", "--to", "5", "--bench"},
-      {"--png"},                     {"--what"},                    {}};
+      {"--png"},                     {"--what"},                    {},
+      {"--bench", "--png", "d"},     {"--frames-at", "1", "--png", "d", "--wav", "w.wav"}};
   for (const auto& args : bad) {
     CaptureOptions o;
     error.clear();

@@ -137,6 +137,14 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
     error = "--frames-at writes PNG files: give --png DIR";
     return false;
   }
+  if (!options.framesAt.empty() && (!options.wavPath.empty() || !options.mp4Path.empty())) {
+    error = "--frames-at writes single pictures only: leave out --wav and --mp4";
+    return false;
+  }
+  if (options.bench && (!options.pngDir.empty() || !options.wavPath.empty() || !options.mp4Path.empty())) {
+    error = "--bench writes nothing: leave out --png, --wav and --mp4";
+    return false;
+  }
   if (options.to >= 0.0 && options.to <= options.from) {
     error = "--to must be later than --from";
     return false;
@@ -183,7 +191,7 @@ bool renderMusicPass(const char* modulePath, int fps, int64_t lastFrame, int64_t
                      bool withFade, WavWriter* wav, MusicPass& pass, std::string& error) {
   LockstepMusic music;
   if (!music.loadFile(modulePath)) {
-    error = std::string("cannot load the music ") + modulePath;
+    error = std::string("cannot load the music ") + modulePath + " (run from the directory that holds data/)";
     return false;
   }
   std::vector<float> piece(2 * size_t(LockstepMusic::kSampleRate / fps + 2));
@@ -414,10 +422,17 @@ int runCapture(const CaptureOptions& options, ProgrammeBench* benchOut) {
   const double musicBegan = threadSeconds();
   const bool writeSound = !wavPath.empty() && options.framesAt.empty() && !options.bench;
   if (!renderMusicPass(modulePath, options.fps, std::max<int64_t>(stopFrame - 1, 0), outputs.firstFrame,
-                       outputs.endFrame, withFade, writeSound ? &wav : nullptr, pass, error))
+                       outputs.endFrame, withFade, writeSound ? &wav : nullptr, pass, error)) {
+    std::string ignored;
+    wav.close(ignored);
+    if (temporaryWav) std::remove(wavPath.c_str());
     return fail(error, 2);
+  }
   const double musicSeconds = threadSeconds() - musicBegan;
-  if (writeSound && !wav.close(error)) return fail(error, 2);
+  if (writeSound && !wav.close(error)) {
+    if (temporaryWav) std::remove(wavPath.c_str());
+    return fail(error, 2);
+  }
 
   FfmpegPipe ffmpeg;
   if (!options.mp4Path.empty() && options.framesAt.empty() && !options.bench) {
