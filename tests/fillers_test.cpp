@@ -13,6 +13,7 @@
 #include "raster/depth_buffer.h"
 #include "raster/texel_ops.h"
 #include "raster/triangle_setup.h"
+#include "test_support.h"
 
 namespace tarvola {
 namespace {
@@ -154,7 +155,8 @@ class SpanWriterTest : public FillerTest {
                       uniform(-300, 600), uniform(-300, 600));
         for (float& channel : c[k].colour) channel = uniform(-20, 280);
         // Attribute sources: 0, 1 uv1; 2, 3, 4 colour; 5, 6 uv2.
-        const float sources[7] = {c[k].uv1[0], c[k].uv1[1], c[k].colour[0], c[k].colour[1], c[k].colour[2], c[k].uv2[0], c[k].uv2[1]};
+        const float sources[7] = {c[k].uv1[0],    c[k].uv1[1],    c[k].colour[0], c[k].colour[1],
+                                  c[k].colour[2], c[k].uv2[0], c[k].uv2[1]};
         s[k] = SetupVertex<N>{c[k].screenX, c[k].screenY, {}};
         for (int a = 0; a < N - 1; ++a) s[k].q[a] = sources[layout[a]];
         s[k].q[N - 1] = 32767.0f / c[k].depth;
@@ -166,30 +168,28 @@ class SpanWriterTest : public FillerTest {
     ASSERT_EQ(depthBuffer.keys, referenceKeys);
     for (size_t i = 0; i < reference.pixels.size(); ++i) ASSERT_EQ(target.pixels[i], reference.pixels[i]) << i;
   }
-  Surface randomMap(unsigned seed) {
-    std::mt19937 rng(seed);
-    Surface map;
-    map.create(256, 256);
-    for (uint32_t& p : map.pixels) p = rng();
-    return map;
-  }
 };
 
 TEST_F(SpanWriterTest, TexturedAndUntextured) {
-  const Surface texture = randomMap(100);
+  std::mt19937 maps(100);
+  const Surface texture = testing::randomSurface(256, 256, maps);
   using V = const MeshVertex&;
   compare<3>(1, {0, 1}, [&](V a, V b, V c) { fillTexturedTriangle(target, texture, a, b, c); },
              [&](const int32_t* q) { return texture.pixels[texel(q[0], q[1])]; });
   clearDepthBuffer();
   target.clear();
-  compare<1>(2, {}, [&](V a, V b, V c) { fillUntexturedTriangle(target, a, b, c); }, [](const int32_t*) { return 0xFFFFFFFFu; });
+  compare<1>(2, {}, [&](V a, V b, V c) { fillUntexturedTriangle(target, a, b, c); },
+             [](const int32_t*) { return 0xFFFFFFFFu; });
 }
 
 TEST_F(SpanWriterTest, ShadedTextured) {
-  const Surface texture = randomMap(101);
+  std::mt19937 maps(100);
+  const Surface texture = testing::randomSurface(256, 256, maps);
   compare<6>(
       3, {0, 1, 2, 3, 4},
-      [&](const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) { fillShadedTexturedTriangle(target, texture, a, b, c); },
+      [&](const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) {
+        fillShadedTexturedTriangle(target, texture, a, b, c);
+      },
       [&](const int32_t* q) {
         const uint32_t t = texture.pixels[texel(q[0], q[1])];
         uint32_t out = 0;
@@ -199,7 +199,9 @@ TEST_F(SpanWriterTest, ShadedTextured) {
 }
 
 TEST_F(SpanWriterTest, ThreeSurfaceAllFourWriters) {
-  const Surface texture = randomMap(102), lightmap = randomMap(103), heights = randomMap(104);
+  std::mt19937 maps(102);
+  const Surface texture = testing::randomSurface(256, 256, maps), lightmap = testing::randomSurface(256, 256, maps);
+  const Surface heights = testing::randomSurface(256, 256, maps);
   const int32_t modes[5][2] = {{32, 512}, {32, 256}, {2, 256}, {2, 512}, {7, 1000}};
   for (const auto& mode : modes) {
     SCOPED_TRACE(mode[0] * 1000 + mode[1]);
@@ -215,8 +217,9 @@ TEST_F(SpanWriterTest, ThreeSurfaceAllFourWriters) {
           const size_t i1 = texel(q[0], q[1]);
           size_t i2 = texel(q[2], q[3]);
           if (modeA == 32) {
-            const int32_t h0 = int32_t(byteAt(heights.pixels[i1], 2)), hx = int32_t(byteAt(heights.pixels[(i1 + 1) % 65536], 2)),
-                          hy = int32_t(byteAt(heights.pixels[(i1 + 256) % 65536], 2));
+            const int32_t h0 = int32_t(byteAt(heights.pixels[i1], 2));
+            const int32_t hx = int32_t(byteAt(heights.pixels[(i1 + 1) % 65536], 2));
+            const int32_t hy = int32_t(byteAt(heights.pixels[(i1 + 256) % 65536], 2));
             i2 = size_t((((q[3] >> 16) + hy - h0) & 0xFF) * 256 + (((q[2] >> 16) + hx - h0) & 0xFF));
           }
           uint32_t out = 0;

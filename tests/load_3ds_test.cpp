@@ -65,8 +65,9 @@ const Bytes kFace = list(0x4120, {{0, 1, 2}});
 
 // One triangle mesh with a material sub-chunk after its faces.
 Bytes triangleObject(const char* objectName, float offset) {
+  const Bytes material = chunk(0x4130, cat({name("m"), {1, 0, 0, 0}}));
   return object(objectName, chunk(0x4100, cat({list(0x4110, {{1 + offset, 2, 3}, {4, 5, 6}, {7, 8, 9}, {-1, -2, -3}}),
-                                               list(0x4120, {{0, 1, 2}, {2, 3, 0}}, chunk(0x4130, cat({name("m"), {1, 0, 0, 0}}))),
+                                               list(0x4120, {{0, 1, 2}, {2, 3, 0}}, material),
                                                list(0x4140, {{0.25f, 0.5f}, {0, 0}, {1, 1}, {0.5f, -0.25f}})})));
 }
 
@@ -94,7 +95,8 @@ class Load3dsTest : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
   Mesh load(const Bytes& bytes) {
-    std::ofstream(dir / "mesh.3ds", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(dir / "mesh.3ds", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     Mesh mesh;
     mesh.loadMesh((dir / "mesh.3ds").string().c_str());
     return mesh;
@@ -105,7 +107,8 @@ class Load3dsTest : public ::testing::Test {
 
 TEST_F(Load3dsTest, MappingOnlyWhenItFitsAndFirstOrNamedMeshObject) {
   // No mapping, more entries than vertices, or mapping before the vertex list: u stays 0.
-  for (const Bytes& f : {file(trimesh({kVerts, kFace})), file(trimesh({kVerts, kFace, list(0x4140, {{1, 1}, {1, 1}, {1, 1}, {1, 1}})})),
+  const Bytes tooLong = list(0x4140, {{1, 1}, {1, 1}, {1, 1}, {1, 1}});
+  for (const Bytes& f : {file(trimesh({kVerts, kFace})), file(trimesh({kVerts, kFace, tooLong})),
                          file(trimesh({list(0x4140, {{1, 1}}), kVerts, kFace}))}) {
     const Parsed p = parse(f);
     ASSERT_TRUE(p.ok);
@@ -120,7 +123,8 @@ TEST_F(Load3dsTest, MappingOnlyWhenItFitsAndFirstOrNamedMeshObject) {
   EXPECT_TRUE(p.ok && p.vertexCount == 4 && p.faceCount == 2 && p.vertices[0].x == 101.0f && p.faces[1].indices[1] == 3);
   EXPECT_TRUE(p.vertices[3].u == 0.5f && p.vertices[3].v == 0.25f);  // after the faces' material sub-chunk
   // Other top-level and editor-level chunks are skipped by their length.
-  EXPECT_TRUE(parse(chunk(0x4D4D, cat({chunk(0xB000, Bytes(20, 0xFF)), chunk(0x3D3D, cat({chunk(0xAFFF, Bytes(9, 1)), triangleObject("m", 0)}))}))).ok);
+  const Bytes editor = chunk(0x3D3D, cat({chunk(0xAFFF, Bytes(9, 1)), triangleObject("m", 0)}));
+  EXPECT_TRUE(parse(chunk(0x4D4D, cat({chunk(0xB000, Bytes(20, 0xFF)), editor}))).ok);
   // Selection by name; the first 64 characters take part.
   p = parse(file(cat({triangleObject("first", 0), triangleObject("second", 100)})), "second");
   EXPECT_TRUE(p.ok && p.vertices[0].x == 101.0f);
@@ -209,7 +213,10 @@ TEST_F(Load3dsTest, FileWrittenByAssimpLoads) {
     std::ofstream obj(dir / "model.obj");
     for (const auto& p : pos) obj << "v " << p[0] << ' ' << p[1] << ' ' << p[2] << '\n';
     for (const auto& t : uv) obj << "vt " << t[0] << ' ' << t[1] << '\n';
-    for (const auto& f : tri) obj << "f " << f[0] + 1 << '/' << f[0] + 1 << ' ' << f[1] + 1 << '/' << f[1] + 1 << ' ' << f[2] + 1 << '/' << f[2] + 1 << '\n';
+    for (const auto& f : tri) {
+      obj << "f " << f[0] + 1 << '/' << f[0] + 1 << ' ' << f[1] + 1 << '/' << f[1] + 1 << ' ' << f[2] + 1 << '/' << f[2] + 1
+          << '\n';
+    }
   }
   ASSERT_EQ(std::system(("cd '" + dir.string() + "' && assimp export model.obj model.3ds > /dev/null 2>&1").c_str()), 0);
   Mesh mesh;

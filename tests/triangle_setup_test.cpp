@@ -182,7 +182,7 @@ TEST(ScanTriangle, SharedEdgesCoverEveryPixelExactlyOnce) {
           ++skipped;
           continue;
         }
-        ASSERT_EQ(c.at(x, y), x >= x0 && x < x1 && y >= y0 && y < y1 ? 1 : 0) << "seed " << seed << " pixel " << x << "," << y;
+        ASSERT_EQ(c.at(x, y), x >= x0 && x < x1 && y >= y0 && y < y1 ? 1 : 0) << "seed " << seed << " at " << x << "," << y;
       }
     }
     EXPECT_LT(skipped, 30) << "seed " << seed;
