@@ -176,7 +176,7 @@ TEST_F(ScratchDir, PngKeepsRedGreenBlueInPlace) {
   ASSERT_TRUE(writePng((dir / "p.png").string(), pixels, 3, 2, error)) << error;
   const std::string command = "convert " + (dir / "p.png").string() + " rgb:" + (dir / "p.rgb").string();
   ASSERT_EQ(std::system(command.c_str()), 0);
-  const std::string rgb = test::readFile(dir / "p.rgb");
+  const std::string rgb = testing::readFile(dir / "p.rgb");
   const std::string expected("\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF\x12\x34\x56\xAB\xCD\xEF\x01\x02\x03", 18);
   EXPECT_EQ(rgb, expected);
   EXPECT_FALSE(writePng((dir / "missing/p.png").string(), pixels, 3, 2, error));
@@ -190,7 +190,7 @@ TEST_F(ScratchDir, WavIsSixteenBitStereoAndClampsTowardZero) {
   const float samples[8] = {0.0f, 1.0f, -1.0f, 2.0f, -3.0f, 0.5f, -0.5f, 0.99999f};
   wav.write(samples, 4);
   ASSERT_TRUE(wav.close(error)) << error;
-  const std::string bytes = test::readFile(dir / "w.wav");
+  const std::string bytes = testing::readFile(dir / "w.wav");
   ASSERT_EQ(bytes.size(), 44u + 16u);
   EXPECT_EQ(bytes.substr(0, 4), "RIFF");
   EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
@@ -205,7 +205,7 @@ TEST_F(ScratchDir, WavIsSixteenBitStereoAndClampsTowardZero) {
   // Read independently.
   const std::string command = "soxi -s " + (dir / "w.wav").string() + " > " + (dir / "n").string();
   if (std::system(command.c_str()) == 0) {
-    EXPECT_EQ(test::readFile(dir / "n"), "4\n");
+    EXPECT_EQ(testing::readFile(dir / "n"), "4\n");
   }
 }
 

@@ -34,12 +34,12 @@ class CaptureRun : public ::testing::Test {
 
   // Runs tarvola-capture from the build directory (which holds data/); its exit status, with
   // its output in `log`.
-  int capture(std::vector<std::string> args, const test::EnvChanges& env = {}) {
+  int capture(std::vector<std::string> args, const testing::EnvChanges& env = {}) {
     args.insert(args.begin(), {TARVOLA_CAPTURE, "--no-progress"});
-    const pid_t pid = test::spawn(args, env, TARVOLA_BINARY_DIR, dir / "log.txt");
-    const std::optional<int> status = test::waitExit(pid, test::milliseconds(240000));
-    if (!status) test::stop(pid);
-    log = test::readFile(dir / "log.txt");
+    const pid_t pid = testing::spawn(args, env, TARVOLA_BINARY_DIR, dir / "log.txt");
+    const std::optional<int> status = testing::waitExit(pid, testing::milliseconds(240000));
+    if (!status) testing::stop(pid);
+    log = testing::readFile(dir / "log.txt");
     return status.value_or(-1);
   }
 
@@ -72,16 +72,16 @@ TEST_F(CaptureRun, RangesAreRepeatableAndEqualTheSameFramesFromTheStart) {
   EXPECT_EQ(names.back(), "frame-000229.png");
   EXPECT_EQ(filesIn(dir / "full").size(), 230u);
   for (const std::string& name : names) {
-    const std::string a = test::readFile(dir / "a" / name);
-    EXPECT_EQ(a, test::readFile(dir / "b" / name)) << name;
-    EXPECT_EQ(a, test::readFile(dir / "full" / name)) << name;
+    const std::string a = testing::readFile(dir / "a" / name);
+    EXPECT_EQ(a, testing::readFile(dir / "b" / name)) << name;
+    EXPECT_EQ(a, testing::readFile(dir / "full" / name)) << name;
   }
   // Not all the same picture: the scene moves.
-  EXPECT_NE(test::readFile(dir / "a" / names.front()), test::readFile(dir / "a" / names.back()));
+  EXPECT_NE(testing::readFile(dir / "a" / names.front()), testing::readFile(dir / "a" / names.back()));
 
   // The sound of frames 220..229 is samples [220 * 8820, 230 * 8820) of the whole.
-  const std::string a = test::readFile(dir / "a.wav"), full = test::readFile(dir / "full.wav");
-  EXPECT_EQ(a, test::readFile(dir / "b.wav"));
+  const std::string a = testing::readFile(dir / "a.wav"), full = testing::readFile(dir / "full.wav");
+  EXPECT_EQ(a, testing::readFile(dir / "b.wav"));
   ASSERT_EQ(a.size(), kWavHeader + 10u * 8820u * 4u);
   ASSERT_EQ(full.size(), kWavHeader + 230u * 8820u * 4u);
   EXPECT_EQ(a.substr(kWavHeader), full.substr(kWavHeader + 220u * 8820u * 4u));
@@ -100,7 +100,7 @@ TEST_F(CaptureRun, TheEndAddsTheFadeOutAndStopsAtTheLastPicture) {
   const int64_t endFrame = scheduleProgramme(demoProgramme(), 7).endFrame;
   EXPECT_EQ(int64_t(names.size()), endFrame - first);
 
-  const std::string wav = test::readFile(dir / "end.wav");
+  const std::string wav = testing::readFile(dir / "end.wav");
   const int64_t frames = samplesBeforeFrame(endFrame, 7) - samplesBeforeFrame(first, 7) + kFadeFrames;
   ASSERT_EQ(int64_t(wav.size()), int64_t(kWavHeader) + frames * 4);
   // Music before the fade; the volume slide leaves about 1 % in the last 100 frames.
@@ -117,8 +117,8 @@ TEST_F(CaptureRun, SingleFramesAtGivenTimesEqualTheRangeFrames) {
   ASSERT_EQ(capture({"--fps", "10", "--from", "3", "--to", "3.1", "--png", (dir / "r").string()}), 0) << log;
   ASSERT_EQ(capture({"--fps", "10", "--from", "9.1", "--to", "9.2", "--png", (dir / "r").string()}), 0) << log;
   EXPECT_EQ(filesIn(dir / "at"), (std::vector<std::string>{"frame-at-3.png", "frame-at-9.05.png"}));
-  EXPECT_EQ(test::readFile(dir / "at/frame-at-3.png"), test::readFile(dir / "r/frame-000030.png"));
-  EXPECT_EQ(test::readFile(dir / "at/frame-at-9.05.png"), test::readFile(dir / "r/frame-000091.png"));
+  EXPECT_EQ(testing::readFile(dir / "at/frame-at-3.png"), testing::readFile(dir / "r/frame-000030.png"));
+  EXPECT_EQ(testing::readFile(dir / "at/frame-at-9.05.png"), testing::readFile(dir / "r/frame-000091.png"));
 }
 
 TEST_F(CaptureRun, ScaleEnlargesEveryPixel) {
@@ -130,12 +130,12 @@ TEST_F(CaptureRun, ScaleEnlargesEveryPixel) {
                               " && convert " + big.string() + " rgb:" + (dir / "b.rgb").string() +
                               " && identify -format %wx%h " + big.string() + " > " + (dir / "size").string();
   ASSERT_EQ(std::system(compare.c_str()), 0);
-  EXPECT_EQ(test::readFile(dir / "size"), "960x720");
-  EXPECT_EQ(test::readFile(dir / "a.rgb"), test::readFile(dir / "b.rgb"));
+  EXPECT_EQ(testing::readFile(dir / "size"), "960x720");
+  EXPECT_EQ(testing::readFile(dir / "a.rgb"), testing::readFile(dir / "b.rgb"));
 }
 
 TEST_F(CaptureRun, Mp4WithoutFfmpegFailsClearlyWhilePngAndWavStillWork) {
-  const test::EnvChanges noFfmpeg = {{"PATH", (dir / "empty-bin").string()}};
+  const testing::EnvChanges noFfmpeg = {{"PATH", (dir / "empty-bin").string()}};
   fs::create_directories(dir / "empty-bin");
   EXPECT_EQ(capture({"--fps", "10", "--to", "1", "--mp4", (dir / "v.mp4").string(), "--png",
                      (dir / "p").string()}, noFfmpeg), 2);
@@ -155,7 +155,7 @@ TEST_F(CaptureRun, Mp4HoldsH264AndAacOfTheRangesLength) {
   const std::string probe = "ffprobe -v error -show_entries stream=codec_name,nb_frames -of csv=p=0 " +
                             (dir / "v.mp4").string() + " > " + (dir / "probe").string();
   ASSERT_EQ(std::system(probe.c_str()), 0);
-  const std::string streams = test::readFile(dir / "probe");
+  const std::string streams = testing::readFile(dir / "probe");
   EXPECT_NE(streams.find("h264,20"), std::string::npos) << streams;
   EXPECT_NE(streams.find("aac"), std::string::npos) << streams;
   EXPECT_FALSE(fs::exists(dir / "v.mp4.sound.wav"));  // the temporary sound is gone
