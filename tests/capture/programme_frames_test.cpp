@@ -54,7 +54,7 @@ TEST(ProgrammeFrames, KeepTheirPixels) {
     const fs::path png = dir / ("frame-at-" + std::string(frame.time) + ".png");
     std::string signature = testing::runCommand("/usr/bin/identify -format '%#' " + png.string());
     allMatch = allMatch && signature == frame.signature;
-    actual += "    {\"" + std::string(frame.time) + "\", \"" + signature + "\"},\n";
+    actual.append("    {\"").append(frame.time).append("\", \"").append(signature).append("\"},\n");
   }
   EXPECT_TRUE(allMatch) << "frames differ from the committed ones; now:\n" << actual;
   fs::remove_all(dir);
