@@ -41,7 +41,7 @@ TEST(ProgrammeFrames, KeepTheirPixels) {
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const fs::path dir = pattern;
   std::string times;
-  for (const Expected& frame : kFrames) times += (times.empty() ? "" : ",") + std::string(frame.time);
+  for (const Expected& frame : kFrames) times.append(times.empty() ? "" : ",").append(frame.time);
   const pid_t pid = testing::spawn({TARVOLA_CAPTURE, "--no-progress", "--fps", "30", "--png", dir.string(),
                                     "--frames-at", times},
                                    {}, TARVOLA_BINARY_DIR, dir / "log.txt");
