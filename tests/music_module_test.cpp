@@ -1,6 +1,7 @@
-// The generated module data/kyr.it: it loads in libopenmpt as Impulse Tracker, and the sync events the
-// renderer reports match a schedule worked out here, independently, from the file's order list,
-// patterns, speed and tempo (whole-frame ticks of trunc(44100 * 5 / (2 * tempo)) frames).
+// The generated module data/kyr.it: it loads in libopenmpt as Impulse Tracker, and the sync
+// events the renderer reports match a schedule worked out here, independently, from the file's
+// order list, patterns, speed and tempo (whole-frame ticks of trunc(44100 * 5 / (2 * tempo))
+// frames).
 #include "runtime/module_renderer.h"
 
 #include <gtest/gtest.h>
