@@ -1,7 +1,7 @@
 // The 3DS loader: files built chunk by chunk here, a file written by an independent tool
 // (assimp), and damaged files (truncations, lengths past their parent, counts that do not fit,
-// indices out of range, random corruption), which must fail with the message and never read
-// outside the file image.
+// indices out of range), which must fail with the message and never read outside the file image
+// (random corruption is the fuzzer's).
 #include "engine3d/load_3ds.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -182,25 +181,6 @@ TEST_F(Load3dsTest, DamagedFilesAreRejectedWithTheMessage) {
   absent.loadMesh((dir / "mesh.3ds").string().c_str());
   EXPECT_EQ(recorder.messages().back().text, "Cant open " + (dir / "mesh.3ds").string());
   EXPECT_EQ(recorder.messages().back().caption, "ERROR!");
-}
-
-TEST_F(Load3dsTest, RandomCorruptionNeverReadsOutside) {
-  const Bytes good = file(cat({object("light", chunk(0x4600, Bytes(12, 0))), triangleObject("box", 0)}));
-  std::mt19937 rng(5);
-  int loaded = 0;
-  for (int i = 0; i < 20000; ++i) {
-    Bytes bad = good;
-    for (int k = 0, flips = 1 + int(rng() % 4); k < flips; ++k) bad[rng() % bad.size()] = uint8_t(rng());
-    const Parsed p = parse(bad);
-    if (!p.ok) continue;
-    ++loaded;
-    ASSERT_EQ(size_t(p.vertexCount), p.vertices.size());
-    ASSERT_EQ(size_t(p.faceCount), p.faces.size());
-    for (const LoadedFace& f : p.faces) {
-      for (int32_t index : f.indices) ASSERT_TRUE(index >= 0 && index < p.vertexCount);
-    }
-  }
-  EXPECT_GT(loaded, 0);
 }
 
 // An OBJ model exported to 3DS by assimp: counts, positions (axis swap), UVs and windings survive.

@@ -1,6 +1,6 @@
 // The capture renderer's parts in process: sample-exact syncs against the plain 1-frame
-// renderer and against the player's own stream, the frame schedule, the frame/sample
-// arithmetic, the command line, nearest-neighbour scaling, the WAV header and PNG channels.
+// renderer, the frame schedule, the frame/sample arithmetic, the command line,
+// nearest-neighbour scaling, the WAV header and PNG channels.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -13,7 +13,7 @@
 #include "capture.h"
 #include "capture_outputs.h"
 #include "platform/child_process.h"
-#include "runtime/music_stream.h"
+#include "runtime/module_renderer.h"
 #include "runtime/timeline.h"
 
 namespace tarvola {
@@ -49,33 +49,6 @@ TEST(LockstepMusic, FindsEverySyncOnTheSameSampleAsOneFramePieces) {
     EXPECT_EQ(hits[i].sample, expected[i].frame) << i;
     EXPECT_EQ(hits[i].value, expected[i].value) << i;
   }
-}
-
-std::vector<uint32_t>* playerValues = nullptr;
-void recordValue(uint32_t, uint32_t, uint32_t value, uint32_t) { playerValues->push_back(value); }
-
-TEST(LockstepMusic, RaisesWhatThePlayersStreamRaisesInTheSameOrder) {
-  // The demo's player pulls MusicStream in its device's pieces; over the whole programme it
-  // raises the same values in the same order, each within one of its 256-frame pieces.
-  const int64_t frames = 167 * int64_t(44100);
-  MusicStream stream;
-  ASSERT_TRUE(stream.loadModule(kModule.c_str()));
-  std::vector<uint32_t> values;
-  playerValues = &values;
-  stream.setSyncCallback(&recordValue);
-  std::vector<float> out(2 * 1024);
-  for (int64_t done = 0; done < frames; done += 1024) stream.pull(out.data(), 1024);
-
-  MusicPass pass;
-  std::string error;
-  ASSERT_TRUE(renderMusicPass(kModule.c_str(), 60, frames / 735 - 1, 0, 0, false, nullptr, pass, error)) << error;
-  std::vector<uint32_t> lockstep;
-  for (const TimedSync& sync : pass.syncs) lockstep.push_back(sync.value);
-  // The player may have pulled up to one device buffer further.
-  ASSERT_GE(values.size(), lockstep.size());
-  values.resize(lockstep.size());
-  EXPECT_EQ(values, lockstep);
-  EXPECT_GT(lockstep.size(), 80u);
 }
 
 TEST(CaptureSchedule, FrameAndSampleArithmetic) {

@@ -1,6 +1,7 @@
 // The capture renderer as a program: repeatable captures, a range equal to the same frames of a
-// capture from the start, frame and sample counts, the fade at the end, the sync list, MP4
-// through ffmpeg and the errors without it. Low frame rates and short ranges keep it quick.
+// capture from the start, frame and sample counts, the fade at the end, single frames and
+// scaling, the sync list, MP4 through ffmpeg and the errors without it. Low frame rates and
+// short ranges keep it quick.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -112,20 +113,16 @@ TEST_F(CaptureRun, TheEndAddsTheFadeOutAndStopsAtTheLastPicture) {
   EXPECT_LT(peakAfter, peakBefore / 50);
 }
 
-TEST_F(CaptureRun, SingleFramesAtGivenTimesEqualTheRangeFrames) {
+TEST_F(CaptureRun, SingleFramesAtGivenTimesEqualTheRangeFramesAndScaleEnlargesEveryPixel) {
   ASSERT_EQ(capture({"--fps", "10", "--frames-at", "9.05,3", "--png", (dir / "at").string()}), 0) << log;
   ASSERT_EQ(capture({"--fps", "10", "--from", "3", "--to", "3.1", "--png", (dir / "r").string()}), 0) << log;
   ASSERT_EQ(capture({"--fps", "10", "--from", "9.1", "--to", "9.2", "--png", (dir / "r").string()}), 0) << log;
+  ASSERT_EQ(capture({"--fps", "10", "--scale", "3", "--frames-at", "3", "--png", (dir / "x3").string()}), 0) << log;
   EXPECT_EQ(filesIn(dir / "at"), (std::vector<std::string>{"frame-at-3.png", "frame-at-9.05.png"}));
   EXPECT_EQ(testing::readFile(dir / "at/frame-at-3.png"), testing::readFile(dir / "r/frame-000030.png"));
   EXPECT_EQ(testing::readFile(dir / "at/frame-at-9.05.png"), testing::readFile(dir / "r/frame-000091.png"));
-}
-
-TEST_F(CaptureRun, ScaleEnlargesEveryPixel) {
-  ASSERT_EQ(capture({"--fps", "10", "--scale", "3", "--frames-at", "5", "--png", (dir / "x3").string()}), 0) << log;
-  ASSERT_EQ(capture({"--fps", "10", "--frames-at", "5", "--png", (dir / "x1").string()}), 0) << log;
-  // ImageMagick reads both and scales the small one by pixel replication.
-  const fs::path big = dir / "x3/frame-at-5.png", small = dir / "x1/frame-at-5.png";
+  // ImageMagick reads both sizes and scales the small one by pixel replication.
+  const fs::path big = dir / "x3/frame-at-3.png", small = dir / "at/frame-at-3.png";
   const std::string compare = "convert " + small.string() + " -sample 300% rgb:" + (dir / "a.rgb").string() +
                               " && convert " + big.string() + " rgb:" + (dir / "b.rgb").string() +
                               " && identify -format %wx%h " + big.string() + " > " + (dir / "size").string();
@@ -162,13 +159,9 @@ TEST_F(CaptureRun, Mp4HoldsH264AndAacOfTheRangesLength) {
 }
 
 TEST_F(CaptureRun, BadCommandLinesAndUnwritableOutputsFailWithAMessage) {
-  EXPECT_EQ(capture({"--fps", "0", "--png", (dir / "p").string()}), 1);
-  EXPECT_NE(log.find("--fps"), std::string::npos) << log;
+  // Status 1 for the command line (each rejected value is checked in process), 2 for outputs.
   EXPECT_EQ(capture({"--frobnicate"}), 1);
   EXPECT_NE(log.find("unknown option '--frobnicate'"), std::string::npos) << log;
-  EXPECT_EQ(capture({}), 1);
-  EXPECT_NE(log.find("nothing to do"), std::string::npos) << log;
-  EXPECT_EQ(capture({"--from", "20", "--to", "10", "--png", (dir / "p").string()}), 1);
   EXPECT_EQ(capture({"--frames-at", "200", "--png", (dir / "p").string()}), 1);
   EXPECT_NE(log.find("past the end"), std::string::npos) << log;
   EXPECT_EQ(capture({"--fps", "10", "--to", "1", "--wav", "/proc/no/such/dir/w.wav"}), 2);
