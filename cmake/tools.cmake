@@ -6,8 +6,10 @@ if(TARVOLA_DATAGEN_SOURCES)
   pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
   add_executable(tarvola-datagen ${TARVOLA_DATAGEN_SOURCES})
   target_link_libraries(tarvola-datagen PRIVATE tarvola_core PkgConfig::FREETYPE PkgConfig::LIBPNG)
+  # Also writes <build>/contact_sheet.png, every picture labelled on one sheet for review.
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/data/.stamp
                      COMMAND tarvola-datagen ${CMAKE_BINARY_DIR}/data
+                             --contact-sheet ${CMAKE_BINARY_DIR}/contact_sheet.png
                      COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_BINARY_DIR}/data/.stamp
                      DEPENDS tarvola-datagen
                      COMMENT "Generating the data set in ${CMAKE_BINARY_DIR}/data")

@@ -9,12 +9,20 @@ packages=(
   # tests and benchmarks
   libgtest-dev libbenchmark-dev
   imagemagick            # independent TGA/PNG reader and writer for the round-trip tests
-  assimp-utils           # independent 3DS writer for the mesh loader tests
+  # data-set generator (pictures, box mesh) and its checks; 3DS readers for the mesh tests
+  libfreetype-dev libpng-dev fonts-dejavu-core   # text in the pictures; the contact sheet
+  assimp-utils lib3ds-dev   # independent 3DS readers and writer (assimp, 3dsdump)
   # music
   libopenmpt-dev         # plays the Impulse Tracker module, reports its rows for the syncs
-  libsdl2-dev            # audio output (and SDL's dummy driver for silent runs)
+  libsdl2-dev            # audio output (and SDL's dummy driver for silent runs); the demo's window, message box, input
   libxmp-dev             # second, independent module loader for the module tests
   openmpt123 sox         # render the module to WAV and measure it by hand
+  # whole-program tests
+  xvfb                   # a virtual X server started by the test
+  matchbox-window-manager  # a window manager, so full screen means what it does on a desktop
+  xdotool                # finds the window and presses keys
+  wmctrl                 # asks the window manager to close a window, lists windows by caption
+  x11-utils              # xprop, to see the window manager is up
 )
 
 missing=()

@@ -1,10 +1,12 @@
 // tarvola-datagen: writes the demo's data set (pictures, box mesh, music module) into the
-// directory given on the command line, normally <build>/data.
+// directory given on the command line, normally <build>/data; with --contact-sheet FILE it
+// also writes a labelled PNG of every picture for review.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
 
+#include "contact_sheet.h"
 #include "datagen.h"
 
 namespace tarvola::datagen {
@@ -23,15 +25,27 @@ bool registerWriter(Writer writer) {
 
 int main(int argc, char** argv) {
   using namespace tarvola::datagen;
-  if (argc != 2 || argv[1][0] == '-') {
-    std::fprintf(stderr, "usage: %s DATA_DIR\n", argv[0]);
+  const char* dataArgument = nullptr;
+  const char* sheetArgument = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--contact-sheet") == 0 && i + 1 < argc) {
+      sheetArgument = argv[++i];
+    } else if (argv[i][0] != '-' && !dataArgument) {
+      dataArgument = argv[i];
+    } else {
+      dataArgument = nullptr;
+      break;
+    }
+  }
+  if (!dataArgument) {
+    std::fprintf(stderr, "usage: %s DATA_DIR [--contact-sheet FILE.png]\n", argv[0]);
     return 2;
   }
-  const std::filesystem::path dataDir = argv[1];
+  const std::filesystem::path dataDir = dataArgument;
   std::error_code error;
   std::filesystem::create_directories(dataDir, error);
   if (error) {
-    std::fprintf(stderr, "tarvola-datagen: cannot create %s: %s\n", argv[1], error.message().c_str());
+    std::fprintf(stderr, "tarvola-datagen: cannot create %s: %s\n", dataArgument, error.message().c_str());
     return 1;
   }
   // Registration order depends on the link order; run the writers in a fixed order.
@@ -44,5 +58,6 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  if (sheetArgument && !writeContactSheet(dataDir, sheetArgument)) return 1;
   return 0;
 }

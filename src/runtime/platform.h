@@ -1,0 +1,40 @@
+// What the demo asks of its host: a display with one non-blocking message poll, a
+// tick counter, a pause and the music's start-up and fade-out. The SDL program, the tests'
+// fake host and the offline capture renderer each implement it and run the same loop.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/frame_clock.h"
+#include "surface/surface.h"
+
+namespace tarvola {
+
+enum class PlatformMessage {
+  kNone,     // nothing was pending
+  kQuit,     // the quit request: ends the frame loop before that frame is drawn
+  kHandled,  // some other message, handled (Escape and close requests post a quit)
+};
+
+class Platform : public Counter {
+ public:
+  // Shows a width x height surface of 32-bit pixels (full screen unless windowed). False
+  // when there is no display; the host has then said why, and the demo ends with 0.
+  virtual bool openDisplay(const char* title, int32_t width, int32_t height, bool windowed) = 0;
+  // Shows the framebuffer without waiting for the display: >= 0 shown, < 0 frame lost.
+  virtual int32_t present(const Surface& framebuffer) = 0;
+  virtual void closeDisplay() = 0;
+  // Takes at most one pending message, without waiting, and handles it.
+  virtual PlatformMessage pollMessage() = 0;
+  virtual void pause(uint32_t milliseconds) = 0;
+  // Loads the module and registers the sync callback that raises the SyncEvent flags.
+  virtual void loadMusic(const char* path) = 0;
+  virtual void startMusic() = 0;
+  // Slows and fades the music out; returns when it is silent.
+  virtual void fadeOutMusic() = 0;
+
+ protected:
+  ~Platform() = default;
+};
+
+}  // namespace tarvola

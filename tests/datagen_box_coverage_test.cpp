@@ -1,0 +1,68 @@
+// The room drawn through the project's own pipeline covers the screen: data/box.3ds is loaded
+// by the 3DS loader, placed as the metaballs scene places it (position (0, 160, 0), rotation
+// (-90, 0, 0)) and drawn with the untextured filler from 100 eye positions sampled along the
+// scene's camera path, half of them shaken. Every pixel the fillers can reach (all but row 0
+// and column 319) inside the letterbox's band (rows 30 to 209, the only rows ever shown) must
+// be drawn. Outside the band, a hole may only sit right at a screen corner, where a face that
+// covers the corner can have all three corners off screen whatever the tessellation (the
+// pipeline drops a face with no corner on screen).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "engine3d/mesh.h"
+#include "engine3d/pipeline.h"
+#include "raster/depth_buffer.h"
+#include "surface/surface.h"
+
+namespace tarvola {
+namespace {
+
+constexpr int kWidth = 320, kHeight = 240;
+
+TEST(DataSetBoxCoverage, RoomCoversEveryReachablePixelAlongTheCameraPath) {
+  static Mesh box;  // meshes live for the whole run, as in the demo
+  box.loadMesh((std::filesystem::path(TARVOLA_BINARY_DIR) / "data" / "box.3ds").c_str());
+  ASSERT_GE(box.faceCount, 10000);
+  box.setRenderFlags(kFillUntextured);
+  box.computeVertexNormals();
+  createDepthBuffer(kWidth, kHeight);
+  Surface target;
+  target.create(kWidth, kHeight);
+  for (int i = 0; i < 100; ++i) {
+    // The scene's animation clock e (scene time * 0.9 plus 500 per cut), sampled past the
+    // periods of both the circle (about 1200) and the bob (about 1029).
+    const double e = 4005.0 + i * 97.3;
+    const double a = e * 0.0052358333269755045;
+    Vec3 eye{float(140.0 * std::sin(a)), float(-140.0 * std::sin(e * 0.006108472214804755)), float(140.0 * std::cos(a))};
+    if (i % 2 == 1) eye = shakePosition(eye, 10.0f, float(i % 10) * 0.1f);  // fresh to fading shakes
+    Camera camera;
+    camera.setLookAt(eye.x, eye.y, eye.z, 0.0f, 0.0f, 0.0f);
+    box.setPosition(0.0f, 160.0f, 0.0f);
+    box.setRotation(-90.0f, 0.0f, 0.0f);
+    target.clear();
+    clearDepthBuffer();
+    box.draw(target, camera);
+
+    int holesInBand = 0, firstX = -1, firstY = -1, farthest = 0;
+    for (int y = 1; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth - 1; ++x) {
+        if (target.pixels[size_t(y) * kWidth + size_t(x)] == 0xFFFFFFFFu) continue;
+        // How far the hole lies from the nearest corner of the reachable area.
+        farthest = std::max(farthest, std::max(std::min(x, kWidth - 2 - x), std::min(y - 1, kHeight - 1 - y)));
+        if (y >= 30 && y < 210 && holesInBand++ == 0) firstX = x, firstY = y;
+      }
+    }
+    EXPECT_EQ(holesInBand, 0) << "eye " << eye.x << ", " << eye.y << ", " << eye.z << ": first hole at " << firstX
+                              << ", " << firstY;
+    EXPECT_LT(farthest, 12) << "a hole away from the screen's corners, eye " << eye.x << ", " << eye.y << ", " << eye.z;
+    // Row 0 and column 319 are never drawn.
+    EXPECT_EQ(target.pixels[size_t(kWidth / 2)], 0u);
+    EXPECT_EQ(target.pixels[size_t(kHeight / 2) * kWidth + kWidth - 1], 0u);
+  }
+}
+
+}  // namespace
+}  // namespace tarvola
