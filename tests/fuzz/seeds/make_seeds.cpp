@@ -1,10 +1,11 @@
-// Writes the module seeds of the fuzz corpus with the data-set generator's own IT writer:
-// two tiny modules (a looping sample, S2x syncs, a tempo change, a note cut). Built and run by
-// hand when the seeds change: see tests/fuzz/README.md.
+// Writes seeds of the fuzz corpus with the data-set generator's own writers: two tiny modules
+// (a looping sample, S2x syncs, a tempo change, a note cut) and small crops of generated
+// pictures. Built and run by hand when the seeds change: see tests/fuzz/README.md.
 #include <cstdio>
 #include <vector>
 
 #include "it_writer.h"
+#include "tga_file.h"
 
 using namespace tarvola::datagen;
 
@@ -46,14 +47,33 @@ ItModule tinyModule(int channels, int rows, bool loop) {
   module.orders = {0, 0};
   return module;
 }
+
+// A width x height window of a generated picture, written again by the generator's writer.
+bool crop(const char* dataDir, const char* name, int x0, int y0, int width, int height, const char* out) {
+  int w = 0, h = 0;
+  std::vector<uint32_t> pixels, part;
+  if (!readTga(std::string(dataDir) + "/" + name, w, h, pixels) || x0 + width > w || y0 + height > h) return false;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) part.push_back(pixels[size_t(y0 + y) * size_t(w) + size_t(x0 + x)]);
+  return writeTga(out, width, height, part);
+}
+
 }  // namespace
 
+// make_seeds MODULE_DIR PICTURE_DIR DATA_DIR
 int main(int argc, char** argv) {
-  const char* dir = argc > 1 ? argv[1] : ".";
+  if (argc < 4) return 2;
+  const char* dir = argv[1];
   char path[512];
   std::snprintf(path, sizeof path, "%s/gen_1ch_looping.it", dir);
   if (!save(path, writeIt(tinyModule(1, 8, true)))) return 1;
   std::snprintf(path, sizeof path, "%s/gen_3ch_oneshot.it", dir);
   if (!save(path, writeIt(tinyModule(3, 4, false)))) return 1;
+  std::snprintf(path, sizeof path, "%s/gen_vok_12x9.tga", argv[2]);
+  if (!crop(argv[3], "vok.tga", 100, 100, 12, 9, path)) return 1;
+  std::snprintf(path, sizeof path, "%s/gen_plasma1_10x6.tga", argv[2]);
+  if (!crop(argv[3], "plasma1.tga", 300, 200, 10, 6, path)) return 1;
+  std::snprintf(path, sizeof path, "%s/gen_wscr_1x40.tga", argv[2]);
+  if (!crop(argv[3], "wscr.tga", 0, 0, 1, 40, path)) return 1;
   return 0;
 }
