@@ -1,6 +1,10 @@
-# libFuzzer targets for the loaders (tests/fuzz/fuzz_*.cpp), built with clang when
-# TARVOLA_FUZZ is on: the core library gets coverage instrumentation, AddressSanitizer and
-# UndefinedBehaviorSanitizer. scripts/fuzz-smoke.sh configures such a build and runs them.
+# Hardening: the offline whole-programme run used by the sanitizer and damaged-data checks
+# (scripts/damaged-data.sh), and the libFuzzer targets for the loaders (tests/fuzz/fuzz_*.cpp),
+# built with clang when TARVOLA_FUZZ is on: the core library then gets coverage
+# instrumentation, AddressSanitizer and UndefinedBehaviorSanitizer (scripts/fuzz-smoke.sh).
+add_executable(tarvola-offline-run ${PROJECT_SOURCE_DIR}/tests/hardening/offline_run.cpp)
+target_link_libraries(tarvola-offline-run PRIVATE tarvola_core)
+
 option(TARVOLA_FUZZ "Build the libFuzzer targets (clang only)" OFF)
 if(TARVOLA_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
