@@ -1,61 +1,40 @@
-// The sync callback's value table: which flags each S2x value raises.
+// The sync callback's value table: which flags each S2x value raises, and raising leaves the
+// flags already up (a scene's test-and-reset clears only its own).
 #include "runtime/sync_events.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 namespace tarvola {
 namespace {
 
-struct Raised {
-  bool one, two, three, five, any;
-};
-
-Raised raisedBy(uint32_t value) {
-  clearSyncFlags();
-  onMusicSync(7, 3, value, 9);  // handle, channel and user value are ignored
-  return {sync1.get() == 1.0f, sync2.get() == 1.0f, sync3.get() == 1.0f, sync5.get() == 1.0f,
-          syncAny.get() == 1.0f};
+// The flags up, as "1", "2", "3", "5" and "*" for syncAny.
+std::string raisedFlags() {
+  const std::pair<const SyncFlag*, char> flags[] = {{&sync1, '1'}, {&sync2, '2'}, {&sync3, '3'}, {&sync5, '5'}, {&syncAny, '*'}};
+  std::string up;
+  for (const auto& [flag, name] : flags)
+    if (flag->get() == 1.0f) up += name;
+  return up;
 }
 
-TEST(SyncEvents, ValueTable) {
-  struct Row {
-    uint32_t value;
-    Raised expected;
-  };
-  const Row table[] = {
-      {0, {false, false, false, false, false}},
-      {1, {true, false, false, false, true}},
-      {2, {true, true, false, false, true}},   // 2 raises sync1 as well
-      {3, {false, false, true, false, true}},
-      {4, {false, false, false, false, true}},
-      {5, {false, false, false, true, false}},  // 5 does not raise syncAny
-      {6, {false, false, false, false, false}},
-      {15, {false, false, false, false, false}},
-      {0xFFFFFFFFu, {false, false, false, false, false}},
-  };
-  for (const Row& row : table) {
-    const Raised got = raisedBy(row.value);
-    EXPECT_EQ(got.one, row.expected.one) << "value " << row.value;
-    EXPECT_EQ(got.two, row.expected.two) << "value " << row.value;
-    EXPECT_EQ(got.three, row.expected.three) << "value " << row.value;
-    EXPECT_EQ(got.five, row.expected.five) << "value " << row.value;
-    EXPECT_EQ(got.any, row.expected.any) << "value " << row.value;
+TEST(SyncEvents, ValueTableAndRaisingLeavesOtherFlags) {
+  // 2 raises sync1 as well; 5 does not raise syncAny; handle, channel and user are ignored.
+  const std::pair<uint32_t, const char*> table[] = {{0, ""}, {1, "1*"}, {2, "12*"}, {3, "3*"}, {4, "*"},
+                                                    {5, "5"}, {6, ""}, {15, ""}, {0xFFFFFFFFu, ""}};
+  for (const auto& [value, expected] : table) {
+    clearSyncFlags();
+    onMusicSync(7, 3, value, 9);
+    EXPECT_EQ(raisedFlags(), expected) << "value " << value;
   }
-}
-
-TEST(SyncEvents, RaisingLeavesOtherFlagsAndRepeatsCountOnce) {
   clearSyncFlags();
   onMusicSync(0, 0, 5, 0);
   onMusicSync(0, 0, 3, 0);
   onMusicSync(0, 0, 3, 0);
-  EXPECT_EQ(sync5.get(), 1.0f);
-  EXPECT_EQ(sync3.get(), 1.0f);
-  EXPECT_EQ(syncAny.get(), 1.0f);
-  EXPECT_EQ(sync1.get(), 0.0f);
-  // A scene's test-and-reset.
-  if (sync3.get() == 1.0f) sync3.set(0.0f);
-  EXPECT_EQ(sync3.get(), 0.0f);
-  EXPECT_EQ(sync5.get(), 1.0f);
+  EXPECT_EQ(raisedFlags(), "35*");
+  sync3.set(0.0f);
+  EXPECT_EQ(raisedFlags(), "5*");
   clearSyncFlags();
 }
 

@@ -144,16 +144,6 @@ TEST_F(TgaFiles, ShortPixelDataLeavesTheMissingPixelsBlack) {
   EXPECT_EQ(s.pixels[0], 0xFF000000u);  // top row: nothing in the file
 }
 
-TEST_F(TgaFiles, DecodeFromMemoryAgreesWithTheFileLoader) {
-  const std::vector<uint8_t> bytes = tgaBytes(3, 2, 32, {1, 2, 3, 4, 5, 6});
-  Surface fromFile, fromMemory;
-  load(fromFile, write("m.tga", bytes));
-  EXPECT_EQ(decodeTga(fromMemory, bytes.data(), bytes.size()), TgaResult::kLoaded);
-  EXPECT_EQ(fromMemory.pixels, fromFile.pixels);
-  EXPECT_EQ(decodeTga(fromMemory, bytes.data(), 10), TgaResult::kBadHeader);
-  EXPECT_TRUE(fromMemory.pixels.empty());
-}
-
 // ImageMagick's convert (the real one: a stand-in may come first on PATH).
 constexpr const char* kConvert = "/usr/bin/convert";
 
