@@ -68,8 +68,9 @@ class OfflineHost final : public Platform {
   static constexpr int64_t kTicks = 44100 * 100;  // whole audio frames per frame step at any fps dividing 100
 
   // Renders the music up to the audio frame of counter value `ticks`: its syncs raise the flags.
+  // Without a module nothing plays (and nothing advances): no syncs.
   void renderMusicUntil(int64_t ticks) {
-    if (musicStart_ < 0) return;
+    if (musicStart_ < 0 || !music_.loaded()) return;
     const int64_t due = (ticks - musicStart_) / 100;
     while (music_.framesRendered() < due) {
       const int64_t piece = due - music_.framesRendered();
