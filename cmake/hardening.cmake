@@ -4,6 +4,13 @@
 # instrumentation, AddressSanitizer and UndefinedBehaviorSanitizer (scripts/fuzz-smoke.sh).
 add_executable(tarvola-offline-run ${PROJECT_SOURCE_DIR}/tests/hardening/offline_run.cpp)
 target_link_libraries(tarvola-offline-run PRIVATE tarvola_core)
+if(TARVOLA_TESTS)
+  # The whole programme at one frame a second on the generated data: ends, exit code 0.
+  add_test(NAME OfflineRun.WholeProgrammeEndsWithZero
+           COMMAND tarvola-offline-run 1 ${CMAKE_BINARY_DIR}/offline_run_frames.txt
+           WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  set_tests_properties(OfflineRun.WholeProgrammeEndsWithZero PROPERTIES TIMEOUT 120)
+endif()
 
 option(TARVOLA_FUZZ "Build the libFuzzer targets (clang only)" OFF)
 if(TARVOLA_FUZZ)
