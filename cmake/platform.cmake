@@ -19,5 +19,5 @@ if(TARVOLA_TESTS AND TARVOLA_PLATFORM_TEST_SOURCES)
   target_compile_definitions(tarvola_platform_tests PRIVATE TARVOLA_BINARY_DIR="${CMAKE_BINARY_DIR}"
                                                             TARVOLA_DEMO="$<TARGET_FILE:tarvola>")
   gtest_discover_tests(tarvola_platform_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR} DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 60)
+                       PROPERTIES TIMEOUT 300)
 endif()

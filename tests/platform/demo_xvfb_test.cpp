@@ -3,6 +3,7 @@
 // with no display at all it says why on stderr and exits 0 at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -119,6 +120,48 @@ TEST_F(DemoProgram, WithoutAnyDisplaySaysWhyOnStderrAndExitsAtOnce) {
   size_t lines = 0;
   for (size_t at = log.find("tarvola:"); at != std::string::npos; at = log.find("tarvola:", at + 1)) ++lines;
   EXPECT_EQ(lines, 2u) << log;
+}
+
+// The whole programme, watched: a screenshot in the middle of each scene's slot shows a live
+// picture between exactly black letterbox bars, and the demo ends by itself after the fade.
+TEST_F(DemoProgram, PlaysTheWholeProgrammeBetweenTheBarsAndEndsByItself) {
+  startDemoOnX();
+  const auto windowShown = Clock::now();
+  // Demo time starts after the 2000 ms and 1000 ms pauses and the scene inits.
+  constexpr double kStartDelay = 3.5;
+  const double middles[] = {4, 26, 62, 87, 109, 145};  // seconds of demo time, one per scene
+  for (double middle : middles) {
+    std::this_thread::sleep_until(windowShown + std::chrono::duration_cast<Clock::duration>(
+                                                    std::chrono::duration<double>(kStartDelay + middle)));
+    const std::vector<uint32_t> screen = capture(display_, "root", 1280, 960, scratch_);
+    ASSERT_EQ(screen.size(), 1280u * 960u);
+    fs::copy_file(scratch_ / "capture.png", scratch_ / ("scene-at-" + std::to_string(int(middle)) + "s.png"),
+                  fs::copy_options::overwrite_existing);
+    size_t litInBars = 0;
+    std::vector<uint32_t> bandColours;
+    for (size_t i = 0; i < screen.size(); ++i) {
+      const size_t row = i / 1280;
+      if (row < 120 || row >= 840) {
+        litInBars += screen[i] != 0;
+      } else if (i % 97 == 0) {
+        bandColours.push_back(screen[i]);
+      }
+    }
+    std::sort(bandColours.begin(), bandColours.end());
+    const size_t distinct = size_t(std::unique(bandColours.begin(), bandColours.end()) - bandColours.begin());
+    EXPECT_EQ(litInBars, 0u) << "letterbox bars at " << middle << " s";
+    EXPECT_GT(distinct, 50u) << "a live picture at " << middle << " s";
+  }
+  expectExitZero(milliseconds(40000));  // 166 s, the fade-out, and slack for a loaded machine
+}
+
+TEST_F(DemoProgram, EscapeInTheMiddleOfASceneEndsAtOnce) {
+  startDemoOnX();
+  std::this_thread::sleep_for(milliseconds(3500 + 12000));  // Scene 2, demo time about 12 s
+  const auto pressed = Clock::now();
+  ASSERT_EQ(run({"xdotool", "key", "Escape"}, env_), 0);
+  expectExitZero(milliseconds(5000));
+  EXPECT_LT(Clock::now() - pressed, milliseconds(2500)) << "the fade-out lasts about 500 ms";
 }
 
 }  // namespace
