@@ -18,7 +18,7 @@ namespace tarvola {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace test;
+using namespace testing;
 
 // The files in the order the start-up opens them: the loading picture, the letterbox, then
 // the scene inits (Scenes 3, 5, 2, 6, 1, 4). The music's absence is silent.
