@@ -103,6 +103,17 @@ if grep -q . "$work/intact/stderr" || grep -q Fuckedup "$work/intact/stdout"; th
   echo "the intact run reported:"; cat "$work/intact/stderr" "$work/intact/stdout"; exit 1
 fi
 echo "$(wc -l <"$work/intact/frames.txt") frames, no report"
+# The capture renderer, where the tree has it: the whole programme through it as well.
+if [ -d tools/capture ]; then
+  cmake --build build-asan -j2 --target tarvola-capture
+  echo "== tarvola-capture --bench under ASan + UBSan at $fps frames per second"
+  (cd "$work/intact" && timeout "$limit" "$asan/tarvola-capture" --fps "$fps" --bench --no-progress \
+     >capture.stdout 2>capture.stderr) || { cat "$work/intact/capture.stderr"; exit 1; }
+  if grep -qE 'ERROR: AddressSanitizer|runtime error:|ERROR: LeakSanitizer' "$work/intact/capture.stderr"; then
+    cat "$work/intact/capture.stderr"; exit 1
+  fi
+  echo "capture: no report"
+fi
 
 echo "== damaged data"
 cases=()
