@@ -1,5 +1,6 @@
 # The SDL2 platform layer (display, message box) and the demo executable `tarvola`,
-# plus the whole-program tests in tests/platform/, which start Xvfb themselves.
+# plus the whole-program tests in tests/platform/, which start Xvfb themselves and run alone:
+# they watch the real program against the clock.
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 
 add_library(tarvola_platform STATIC ${TARVOLA_PLATFORM_SOURCES})
@@ -19,5 +20,5 @@ if(TARVOLA_TESTS AND TARVOLA_PLATFORM_TEST_SOURCES)
   target_compile_definitions(tarvola_platform_tests PRIVATE TARVOLA_BINARY_DIR="${CMAKE_BINARY_DIR}"
                                                             TARVOLA_DEMO="$<TARGET_FILE:tarvola>")
   gtest_discover_tests(tarvola_platform_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR} DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 300)
+                       PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 endif()

@@ -17,6 +17,9 @@ packages=(
   libsdl2-dev            # audio output (and SDL's dummy driver for silent runs); the demo's window, message box, input
   libxmp-dev             # second, independent module loader for the module tests
   openmpt123 sox         # render the module to WAV and measure it by hand
+  # offline capture renderer
+  libpng-dev             # PNG frames
+  ffmpeg                 # --mp4: H.264 + AAC encoding through a pipe (optional at run time)
   # whole-program tests
   xvfb                   # a virtual X server started by the test
   matchbox-window-manager  # a window manager, so full screen means what it does on a desktop

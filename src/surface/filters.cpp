@@ -141,29 +141,96 @@ uint32_t sampleBilinear320(const uint32_t* pixels, int32_t u, int32_t v) {
   return plain::sampleBilinear320(pixels, u, v);
 }
 
-void crossBlur(Surface& surface) {
-  if (surface.width <= 2 || surface.height <= 2 || surface.pixels.size() < surface.pixelCount()) return;
-  // The same arithmetic as the reference, with the rewritten left neighbour kept in registers
-  // rather than read back from memory: the only serial dependency is left -> sum -> / 5.
-  const size_t w = size_t(surface.width);
-  uint32_t* p = surface.pixels.data();
-  for (size_t y = 1; y + 1 < size_t(surface.height); ++y) {
-    uint32_t* line = p + y * w;
-    uint32_t leftB = line[0] & 0xFF, leftG = (line[0] >> 8) & 0xFF, leftR = (line[0] >> 16) & 0xFF;
-    for (size_t x = 1; x + 1 < w; ++x) {
-      const uint32_t up = line[x - w], down = line[x + w], centre = line[x], right = line[x + 1];
-      const uint32_t sumB = leftB + (up & 0xFF) + (down & 0xFF) + (centre & 0xFF) + (right & 0xFF);
-      const uint32_t sumG = leftG + ((up >> 8) & 0xFF) + ((down >> 8) & 0xFF) + ((centre >> 8) & 0xFF) +
-                            ((right >> 8) & 0xFF);
-      const uint32_t sumR = leftR + ((up >> 16) & 0xFF) + ((down >> 16) & 0xFF) + ((centre >> 16) & 0xFF) +
-                            ((right >> 16) & 0xFF);
-      leftB = sumB / 5;
-      leftG = sumG / 5;
-      leftR = sumR / 5;
-      line[x] = (centre & 0xFF000000u) | leftR << 16 | leftG << 8 | leftB;
-    }
+namespace {
+
+// The scalar row walk: the rewritten left neighbour kept in registers rather than read back
+// from memory, so the only serial dependency is left -> sum -> / 5.
+void crossBlurRow(uint32_t* line, size_t w) {
+  uint32_t leftB = line[0] & 0xFF, leftG = (line[0] >> 8) & 0xFF, leftR = (line[0] >> 16) & 0xFF;
+  for (size_t x = 1; x + 1 < w; ++x) {
+    const uint32_t up = line[x - w], down = line[x + w], centre = line[x], right = line[x + 1];
+    const uint32_t sumB = leftB + (up & 0xFF) + (down & 0xFF) + (centre & 0xFF) + (right & 0xFF);
+    const uint32_t sumG = leftG + ((up >> 8) & 0xFF) + ((down >> 8) & 0xFF) + ((centre >> 8) & 0xFF) +
+                          ((right >> 8) & 0xFF);
+    const uint32_t sumR = leftR + ((up >> 16) & 0xFF) + ((down >> 16) & 0xFF) + ((centre >> 16) & 0xFF) +
+                          ((right >> 16) & 0xFF);
+    leftB = sumB / 5;
+    leftG = sumG / 5;
+    leftR = sumR / 5;
+    line[x] = (centre & 0xFF000000u) | leftR << 16 | leftG << 8 | leftB;
   }
 }
+
+}  // namespace
+
+#if defined(__SSE2__)
+
+namespace {
+
+// One pixel of the cross blur from memory, exactly as the reference computes it.
+inline void crossBlurPixel(uint32_t* p, size_t i, size_t w) {
+  uint32_t pixel = p[i] & 0xFF000000u;
+  for (int b = 0; b < 3; ++b) {
+    const uint32_t sum = byteAt(p[i - 1], b) + byteAt(p[i + 1], b) + byteAt(p[i - w], b) + byteAt(p[i + w], b) +
+                         byteAt(p[i], b);
+    pixel |= (sum / 5) << (8 * b);
+  }
+  p[i] = pixel;
+}
+
+// Two 32-bit pixels as eight 16-bit lanes: a's bytes in lanes 0-3, b's in lanes 4-7.
+inline __m128i widenPair(uint32_t a, uint32_t b) {
+  return _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(a)), _mm_cvtsi32_si128(int(b))),
+                           _mm_setzero_si128());
+}
+
+}  // namespace
+
+// Rows in pairs as a wavefront: row y at column s and row y + 1 at column s - 1 in one step,
+// eight 16-bit lanes. Each value still sees its rewritten left and up neighbours and its
+// original right and down ones, so the result equals the row-by-row reference. A lane's
+// division by 5 is (sum * 52429) >> 18, exact for every sum up to 5 * 255.
+void crossBlur(Surface& surface) {
+  if (surface.width <= 2 || surface.height <= 2 || surface.pixels.size() < surface.pixelCount()) return;
+  const size_t w = size_t(surface.width), h = size_t(surface.height);
+  uint32_t* p = surface.pixels.data();
+  const __m128i fifth = _mm_set1_epi16(short(52429));
+  const __m128i colourLanes = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
+  const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
+  size_t y = 1;
+  for (; y + 2 < h; y += 2) {
+    uint32_t* top = p + y * w;     // row y
+    uint32_t* bottom = top + w;    // row y + 1
+    crossBlurPixel(p, y * w + 1, w);
+    // left: lanes 0-3 row y at s - 1, lanes 4-7 row y + 1 at s - 2.
+    __m128i left = widenPair(top[1], bottom[0]);
+    for (size_t s = 2; s + 1 < w; ++s) {
+      const uint32_t shared = bottom[s];  // row y's down and row y + 1's right
+      const __m128i up = _mm_unpacklo_epi64(widenPair(top[s - w], 0), left);
+      const __m128i centre = widenPair(top[s], bottom[s - 1]);
+      const __m128i others = _mm_add_epi16(_mm_add_epi16(centre, widenPair(top[s + 1], shared)),
+                                           widenPair(shared, bottom[s - 1 + w]));
+      const __m128i sum = _mm_add_epi16(_mm_add_epi16(others, up), left);
+      const __m128i blurred = _mm_srli_epi16(_mm_mulhi_epu16(sum, fifth), 2);
+      left = _mm_or_si128(_mm_and_si128(blurred, colourLanes), _mm_and_si128(centre, alphaLanes));
+      const __m128i packed = _mm_packus_epi16(left, left);
+      top[s] = uint32_t(_mm_cvtsi128_si32(packed));
+      bottom[s - 1] = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(packed, 4)));
+    }
+    crossBlurPixel(p, (y + 1) * w + (w - 2), w);
+  }
+  for (; y + 1 < h; ++y) crossBlurRow(p + y * w, w);
+}
+
+#else
+
+void crossBlur(Surface& surface) {
+  if (surface.width <= 2 || surface.height <= 2 || surface.pixels.size() < surface.pixelCount()) return;
+  const size_t w = size_t(surface.width);
+  for (size_t y = 1; y + 1 < size_t(surface.height); ++y) crossBlurRow(surface.pixels.data() + y * w, w);
+}
+
+#endif
 
 #if defined(__SSE2__)
 

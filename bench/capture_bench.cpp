@@ -1,0 +1,87 @@
+// The demo's speed: each scene's frame on 320 x 240 at a few times in its slot, and the whole
+// programme rendered offline at 60 fps without encoding (start-up work besides the pauses, the
+// lock-step music, the frame loop, peak memory) through the capture renderer.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "capture.h"
+#include "raster/depth_buffer.h"
+#include "runtime/sync_events.h"
+#include "scenes/scene_table.h"
+
+namespace tarvola {
+namespace {
+
+// The scenes load data/ relative to the working directory, as the demo does.
+bool scenesReady() {
+  static const bool ready = [] {
+    if (chdir(TARVOLA_BINARY_DIR) != 0) return false;
+    createDepthBuffer(320, 240);
+    for (int index : {2, 4, 1, 5, 0, 3}) {
+      if (kScenes[index].init != nullptr) kScenes[index].init();
+    }
+    return access("data/kyr.it", R_OK) == 0;
+  }();
+  return ready;
+}
+
+// range(0): scene slot; range(1): demo time in hundredths. Each frame renders at the same time,
+// after the depth clear the frame loop does; no sync events arrive.
+void BM_SceneFrame(benchmark::State& state) {
+  if (!scenesReady()) {
+    state.SkipWithError("data/ missing: build the data target first");
+    return;
+  }
+  const Scene& scene = kScenes[state.range(0)];
+  const float t = float(state.range(1));
+  Surface target;
+  target.create(320, 240);
+  clearSyncFlags();
+  for (auto _ : state) {
+    clearDepthBuffer();
+    scene.render(target, t);
+    benchmark::DoNotOptimize(target.pixels.data());
+  }
+  state.SetLabel("scene " + std::to_string(state.range(0) + 1) + " at " + std::to_string(state.range(1) / 100) + " s");
+  state.SetBytesProcessed(int64_t(state.iterations()) * 320 * 240 * 4);
+}
+BENCHMARK(BM_SceneFrame)
+    ->ArgsProduct({{0}, {100, 400, 800}})
+    ->ArgsProduct({{1}, {1200, 3000, 4000}})
+    ->ArgsProduct({{2}, {5000, 6200, 7800}})
+    ->ArgsProduct({{3}, {8200, 8800, 9300}})
+    ->ArgsProduct({{4}, {9600, 10500, 12000}})
+    ->ArgsProduct({{5}, {12500, 14000, 16000}})
+    ->Unit(benchmark::kMillisecond);
+
+// The whole programme, once: what `tarvola-capture --bench` prints, as counters. Last, since
+// the run uses the scenes' process-wide state from start-up on.
+void BM_WholeProgramme60fps(benchmark::State& state) {
+  if (!scenesReady()) {
+    state.SkipWithError("data/ missing: build the data target first");
+    return;
+  }
+  ProgrammeBench bench;
+  for (auto _ : state) {
+    CaptureOptions options;
+    options.bench = true;
+    options.progress = false;
+    if (runCapture(options, &bench) != 0) {
+      state.SkipWithError("the capture run failed");
+      return;
+    }
+    state.SetIterationTime((bench.startupMs + bench.musicMs + bench.loopMs) / 1e3);
+  }
+  state.counters["frames"] = double(bench.frames);
+  state.counters["startup_ms"] = bench.startupMs;
+  state.counters["music_ms"] = bench.musicMs;
+  state.counters["loop_ms"] = bench.loopMs;
+  state.counters["peak_rss_MB"] = bench.peakRssMb;
+  for (int i = 0; i < kSceneCount; ++i)
+    state.counters["scene" + std::to_string(i + 1) + "_median_ms"] = bench.sceneMedianMs[i];
+}
+BENCHMARK(BM_WholeProgramme60fps)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tarvola

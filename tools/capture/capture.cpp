@@ -1,0 +1,502 @@
+// The capture renderer's command line, schedule, music pass, offline host and driver; see capture.h.
+#include "capture.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+#include "capture_outputs.h"
+#include "offline_platform.h"
+#include "runtime/frame_clock.h"
+#include "runtime/music_stream.h"
+#include "runtime/sync_events.h"
+#include "runtime/timeline.h"
+
+namespace tarvola {
+
+namespace {
+
+const char* const kSceneNames[kSceneCount] = {"logo opening", "polar interference", "metaballs in the box",
+                                              "credits", "ray-grid tunnel", "finale"};
+
+bool parseNumber(const char* text, double& value) {
+  if (text == nullptr || *text == '\0') return false;
+  char* end = nullptr;
+  value = std::strtod(text, &end);
+  return *end == '\0' && std::isfinite(value) && value >= 0.0;
+}
+
+bool parseCount(const char* text, int low, int high, int& value) {
+  double v = 0;
+  if (!parseNumber(text, v) || v != std::floor(v) || v < low || v > high) return false;
+  value = int(v);
+  return true;
+}
+
+// The first frame whose time k / fps is at or after `seconds` (a hair of tolerance for
+// decimal times such as 0.1 that binary floating point cannot hold).
+int64_t frameAtOrAfter(double seconds, int fps) {
+  return int64_t(std::ceil(seconds * fps - 1e-7));
+}
+
+}  // namespace
+
+const char* captureUsage() {
+  return "usage: tarvola-capture [options]   (run from the directory that holds data/)\n"
+         "  --png DIR          frames as DIR/frame-NNNNNN.png (NNNNNN: frame number, 0 = demo time 0)\n"
+         "  --wav FILE         the sound of the captured range, the fade-out included when it reaches the end\n"
+         "  --mp4 FILE         H.264 + AAC video through ffmpeg\n"
+         "  --fps N            frames per second of demo time (default 60)\n"
+         "  --scale N          integer nearest-neighbour enlargement of the 320x240 pictures\n"
+         "  --from SECONDS     first frame of the range (demo time; default 0)\n"
+         "  --to SECONDS       end of the range, exclusive (default: the end of the demo)\n"
+         "  --frames-at T1,T2  single frames at those demo times, as DIR/frame-at-T.png (needs --png)\n"
+         "  --list-syncs       print the music's sync events; renders nothing\n"
+         "  --bench            render the whole demo without output; print frame times per scene\n"
+         "  --no-progress      no progress bar even on a terminal\n";
+}
+
+bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error,
+                         bool& help) {
+  help = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    auto needValue = [&]() {
+      if (value == nullptr) error = option + " needs a value";
+      return value != nullptr;
+    };
+    if (option == "--help" || option == "-h") {
+      help = true;
+      return true;
+    } else if (option == "--list-syncs") {
+      options.listSyncs = true;
+    } else if (option == "--bench") {
+      options.bench = true;
+    } else if (option == "--no-progress") {
+      options.progress = false;
+    } else if (option == "--png" || option == "--wav" || option == "--mp4") {
+      if (!needValue()) return false;
+      (option == "--png" ? options.pngDir : option == "--wav" ? options.wavPath : options.mp4Path) = value;
+      ++i;
+    } else if (option == "--fps") {
+      if (!needValue()) return false;
+      if (!parseCount(value, 1, 1000, options.fps)) {
+        error = "--fps wants a whole number from 1 to 1000, not '" + std::string(value) + "'";
+        return false;
+      }
+      ++i;
+    } else if (option == "--scale") {
+      if (!needValue()) return false;
+      if (!parseCount(value, 1, 16, options.scale)) {
+        error = "--scale wants a whole number from 1 to 16, not '" + std::string(value) + "'";
+        return false;
+      }
+      ++i;
+    } else if (option == "--from" || option == "--to") {
+      if (!needValue()) return false;
+      double seconds = 0;
+      if (!parseNumber(value, seconds)) {
+        error = option + " wants seconds (a number >= 0), not '" + std::string(value) + "'";
+        return false;
+      }
+      (option == "--from" ? options.from : options.to) = seconds;
+      ++i;
+    } else if (option == "--frames-at") {
+      if (!needValue()) return false;
+      std::string list = value;
+      size_t begin = 0;
+      while (begin <= list.size()) {
+        size_t end = list.find(',', begin);
+        if (end == std::string::npos) end = list.size();
+        const std::string time = list.substr(begin, end - begin);
+        double seconds = 0;
+        if (!parseNumber(time.c_str(), seconds)) {
+          error = "--frames-at wants seconds separated by commas, not '" + time + "'";
+          return false;
+        }
+        options.framesAt.push_back(time);
+        begin = end + 1;
+      }
+      ++i;
+    } else {
+      error = "unknown option '" + option + "'";
+      return false;
+    }
+  }
+  if (!options.framesAt.empty() && options.pngDir.empty()) {
+    error = "--frames-at writes PNG files: give --png DIR";
+    return false;
+  }
+  if (!options.framesAt.empty() && (!options.wavPath.empty() || !options.mp4Path.empty())) {
+    error = "--frames-at writes single pictures only: leave out --wav and --mp4";
+    return false;
+  }
+  if (options.bench && (!options.pngDir.empty() || !options.wavPath.empty() || !options.mp4Path.empty())) {
+    error = "--bench writes nothing: leave out --png, --wav and --mp4";
+    return false;
+  }
+  if (options.to >= 0.0 && options.to <= options.from) {
+    error = "--to must be later than --from";
+    return false;
+  }
+  if (!options.listSyncs && !options.bench && options.pngDir.empty() && options.wavPath.empty() &&
+      options.mp4Path.empty()) {
+    error = "nothing to do: give --png, --wav, --mp4, --list-syncs or --bench";
+    return false;
+  }
+  return true;
+}
+
+ProgrammeSchedule scheduleProgramme(const DemoProgramme& programme, int fps) {
+  // The frame loop's arithmetic, step by step: clock update, float sum of the deltas,
+  // hundredths in double rounded once to float, the timeline walked on them.
+  ProgrammeSchedule schedule;
+  schedule.fps = fps;
+  TickCounter counter;
+  counter.ticksPerSecond = fps;
+  FrameClock clock;
+  clock.start(counter);
+  Timeline timeline;
+  timeline.start(programme.timeline);
+  float demoSeconds = 0.0f;
+  schedule.sceneAt.push_back(-1);
+  for (int64_t frame = 1;; ++frame) {
+    counter.ticks = frame;
+    clock.update(counter);
+    demoSeconds += clock.delta;
+    if (timeline.update(float(double(demoSeconds) * 100.0))) {
+      schedule.endFrame = frame;
+      schedule.sceneAt.push_back(-1);
+      return schedule;
+    }
+    int8_t slot = -1;
+    for (int i = 0; i < kSceneCount; ++i) {
+      if (timeline.scene != nullptr && programme.scenes[i].render == timeline.scene) slot = int8_t(i);
+    }
+    schedule.sceneAt.push_back(slot);
+  }
+}
+
+bool renderMusicPass(const char* modulePath, int fps, int64_t lastFrame, int64_t firstFrame, int64_t outputEnd,
+                     bool withFade, WavWriter* wav, MusicPass& pass, std::string& error) {
+  LockstepMusic music;
+  if (!music.loadFile(modulePath)) {
+    error = std::string("cannot load the music ") + modulePath + " (run from the directory that holds data/)";
+    return false;
+  }
+  std::vector<float> piece(2 * size_t(LockstepMusic::kSampleRate / fps + 2));
+  for (int64_t frame = 0; frame <= lastFrame; ++frame) {
+    const int64_t frames = samplesBeforeFrame(frame + 1, fps) - samplesBeforeFrame(frame, fps);
+    music.render(piece.data(), frames, pass.syncs);
+    if (wav != nullptr && frame >= firstFrame && frame < outputEnd) wav->write(piece.data(), frames);
+  }
+  if (withFade) {
+    // The player's stream over the module's next samples: at a rate at or below 44100 Hz it
+    // never reads more source than output, plus the resampler's pieces of look-ahead.
+    const int64_t sourceFrames = kFadeFrames + 2 * 256 + 2;
+    std::vector<float> source(2 * size_t(sourceFrames));
+    std::vector<TimedSync> ignored;
+    music.render(source.data(), sourceFrames, ignored);
+    MusicStream stream;
+    stream.loadStream(std::move(source));
+    std::vector<float> out(2 * size_t(kFadeFrames));
+    const int64_t before = int64_t(kFadeVolumeAfterMs) * LockstepMusic::kSampleRate / 1000;
+    stream.slideRate(float(kFadeRateHz), kFadeRateMs);
+    stream.pull(out.data(), int(before));
+    stream.slideVolumeToSilenceAndStop(kFadeVolumeMs);
+    stream.pull(out.data() + 2 * before, int(kFadeFrames - before));
+    pass.fadeFrames = kFadeFrames;
+    if (wav != nullptr) wav->write(out.data(), kFadeFrames);
+  }
+  return true;
+}
+
+std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std::vector<TimedSync>& syncs,
+                                   const DemoProgramme& programme) {
+  (void)programme;
+  std::vector<std::string> lines;
+  for (const TimedSync& sync : syncs) {
+    const int64_t frame = frameReachingSample(sync.sample, schedule.fps);
+    if (frame >= schedule.endFrame) break;
+    // The flags come from the callback itself.
+    clearSyncFlags();
+    onMusicSync(0, 0, sync.value, 0);
+    std::string flags;
+    const std::pair<const char*, SyncFlag*> all[] = {
+        {"sync1", &sync1}, {"sync2", &sync2}, {"sync3", &sync3}, {"sync5", &sync5}, {"syncAny", &syncAny}};
+    for (const auto& [name, flag] : all) {
+      if (flag->get() != 1.0f) continue;
+      if (!flags.empty()) flags.push_back(',');
+      flags.append(name);
+    }
+    if (flags.empty()) flags.push_back('-');
+    const int8_t slot = schedule.sceneAt[size_t(frame)];
+    char line[200];
+    std::snprintf(line, sizeof line, "%9.4f s  value %u  %-22s scene %d %s", double(sync.sample) / 44100.0,
+                  sync.value, flags.c_str(), slot + 1, slot >= 0 ? kSceneNames[slot] : "-");
+    lines.push_back(line);
+  }
+  clearSyncFlags();
+  return lines;
+}
+
+namespace {
+
+// Everything a frame may be written to.
+struct FrameOutputs {
+  const CaptureOptions* options = nullptr;
+  int64_t firstFrame = 0;
+  int64_t endFrame = 0;                              // exclusive
+  std::multimap<int64_t, std::string> framesAt;      // frame -> file name
+  FfmpegPipe* ffmpeg = nullptr;
+  std::vector<uint32_t> scaled;
+  int64_t written = 0;
+  int64_t total = 0;
+  std::string error;
+  bool showProgress = false;
+  std::chrono::steady_clock::time_point began = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point lastShown{};
+
+  void progress(bool last) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!showProgress || (!last && now - lastShown < std::chrono::milliseconds(100))) return;
+    lastShown = now;
+    const double seconds = std::chrono::duration<double>(now - began).count();
+    const double rate = seconds > 0 ? double(written) / seconds : 0.0;
+    const double left = rate > 0 ? double(total - written) / rate : 0.0;
+    const int width = 30;
+    const int filled = total > 0 ? int(written * width / total) : width;
+    std::fprintf(stderr, "\r[%s%s] %lld/%lld frames  %.1f fps  %d:%02d left ", std::string(size_t(filled), '#').c_str(),
+                 std::string(size_t(width - filled), '.').c_str(), static_cast<long long>(written),
+                 static_cast<long long>(total), rate, int(left) / 60, int(left) % 60);
+    if (last) std::fputc('\n', stderr);
+    std::fflush(stderr);
+  }
+
+  static bool emit(void* user, int64_t frame, const Surface& picture) {
+    FrameOutputs& self = *static_cast<FrameOutputs*>(user);
+    const CaptureOptions& options = *self.options;
+    const bool inRange = options.framesAt.empty() ? frame >= self.firstFrame && frame < self.endFrame
+                                                  : self.framesAt.count(frame) > 0;
+    if (!inRange) return true;
+    const uint32_t* pixels = picture.pixels.data();
+    const int32_t width = picture.width * options.scale;
+    const int32_t height = picture.height * options.scale;
+    if (options.scale != 1 || self.ffmpeg != nullptr) {
+      scaleNearest(picture, options.scale, self.scaled);
+      pixels = self.scaled.data();
+    }
+    if (!options.pngDir.empty()) {
+      std::vector<std::string> names;
+      if (options.framesAt.empty()) {
+        char name[40];
+        std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(frame));
+        names.push_back(name);
+      } else {
+        for (auto [it, end] = self.framesAt.equal_range(frame); it != end; ++it) names.push_back(it->second);
+      }
+      for (const std::string& name : names) {
+        if (!writePng(options.pngDir + "/" + name, pixels, width, height, self.error)) return false;
+      }
+    }
+    if (self.ffmpeg != nullptr && !self.ffmpeg->writeFrame(self.scaled)) {
+      self.error = "ffmpeg stopped reading frames";
+      return false;
+    }
+    ++self.written;
+    self.progress(false);
+    return true;
+  }
+};
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0.0;
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
+}
+
+void printBench(const ProgrammeBench& bench) {
+  std::printf("%d fps, %lld frames; CPU time of the rendering thread\n", bench.fps,
+              static_cast<long long>(bench.frames));
+  std::printf("%-24s %7s %10s %10s\n", "scene", "frames", "median ms", "worst ms");
+  for (int i = 0; i < kSceneCount; ++i) {
+    std::printf("%d %-22s %7lld %10.3f %10.3f\n", i + 1, kSceneNames[i], static_cast<long long>(bench.sceneFrames[i]),
+                bench.sceneMedianMs[i], bench.sceneWorstMs[i]);
+  }
+  std::printf("start-up work (pauses excluded) %8.1f ms\n", bench.startupMs);
+  std::printf("music (lock-step, with syncs)   %8.1f ms\n", bench.musicMs);
+  std::printf("frame loop                      %8.1f ms\n", bench.loopMs);
+  std::printf("total                           %8.1f ms\n", bench.startupMs + bench.musicMs + bench.loopMs);
+  std::printf("start-up and frame loop, wall clock %6.1f ms\n", bench.wallMs);
+  std::printf("peak RSS                        %8.1f MB\n", bench.peakRssMb);
+}
+
+bool makeDirectory(const std::string& dir, std::string& error) {
+  std::error_code code;
+  std::filesystem::create_directories(dir, code);
+  if (!std::filesystem::is_directory(dir, code)) {
+    error = "cannot make the directory " + dir;
+    return false;
+  }
+  if (::access(dir.c_str(), W_OK) != 0) {
+    error = "cannot write to the directory " + dir;
+    return false;
+  }
+  return true;
+}
+
+int fail(const std::string& message, int code) {
+  std::fprintf(stderr, "tarvola-capture: %s\n", message.c_str());
+  return code;
+}
+
+}  // namespace
+
+int runCapture(const CaptureOptions& options, ProgrammeBench* benchOut) {
+  const DemoProgramme programme = demoProgramme();
+  const ProgrammeSchedule schedule = scheduleProgramme(programme, options.fps);
+  const char* const modulePath = "data/kyr.it";
+  std::string error;
+
+  if (options.listSyncs) {
+    MusicPass pass;
+    if (!renderMusicPass(modulePath, options.fps, schedule.endFrame, 0, 0, false, nullptr, pass, error))
+      return fail(error, 2);
+    for (const std::string& line : listSyncs(schedule, pass.syncs, programme)) std::printf("%s\n", line.c_str());
+    if (options.pngDir.empty() && options.wavPath.empty() && options.mp4Path.empty() && !options.bench) return 0;
+  }
+
+  // The frames wanted: a range, single frames, or everything for the benchmark.
+  FrameOutputs outputs;
+  outputs.options = &options;
+  outputs.firstFrame = frameAtOrAfter(options.from, options.fps);
+  outputs.endFrame = options.to < 0.0 ? schedule.endFrame
+                                      : std::min(frameAtOrAfter(options.to, options.fps), schedule.endFrame);
+  if (options.bench) {
+    outputs.firstFrame = 0;
+    outputs.endFrame = schedule.endFrame;
+  }
+  int64_t stopFrame = outputs.endFrame;
+  if (!options.framesAt.empty()) {
+    stopFrame = 0;
+    for (const std::string& time : options.framesAt) {
+      const int64_t frame = frameAtOrAfter(std::strtod(time.c_str(), nullptr), options.fps);
+      if (frame >= schedule.endFrame)
+        return fail("--frames-at " + time + " is past the end of the demo (" +
+                        std::to_string(schedule.endFrame / options.fps) + " s)", 1);
+      outputs.framesAt.emplace(frame, "frame-at-" + time + ".png");
+      stopFrame = std::max(stopFrame, frame + 1);
+    }
+  } else if (outputs.firstFrame >= outputs.endFrame) {
+    return fail("the range holds no frame (the demo ends at frame " + std::to_string(schedule.endFrame) + ")", 1);
+  }
+  const bool withFade = options.framesAt.empty() && !options.bench && outputs.endFrame == schedule.endFrame;
+
+  if (!options.mp4Path.empty() && findOnPath("ffmpeg").empty())
+    return fail("--mp4 needs ffmpeg, and there is no ffmpeg on PATH (install it: apt-get install ffmpeg)", 2);
+  if (!options.pngDir.empty() && !makeDirectory(options.pngDir, error)) return fail(error, 2);
+
+  // The sound: straight into --wav, or for an MP4 alone into a temporary WAV that ffmpeg reads
+  // once the music pass has finished it (the sound does not depend on the pictures).
+  std::string wavPath = options.wavPath;
+  bool temporaryWav = false;
+  if (wavPath.empty() && !options.mp4Path.empty()) {
+    wavPath = options.mp4Path + ".sound.wav";
+    temporaryWav = true;
+  }
+  WavWriter wav;
+  if (!wavPath.empty() && options.framesAt.empty() && !options.bench && !wav.open(wavPath, error))
+    return fail(error, 2);
+  MusicPass pass;
+  const double musicBegan = threadSeconds();
+  const bool writeSound = !wavPath.empty() && options.framesAt.empty() && !options.bench;
+  if (!renderMusicPass(modulePath, options.fps, std::max<int64_t>(stopFrame - 1, 0), outputs.firstFrame,
+                       outputs.endFrame, withFade, writeSound ? &wav : nullptr, pass, error)) {
+    std::string ignored;
+    wav.close(ignored);
+    if (temporaryWav) std::remove(wavPath.c_str());
+    return fail(error, 2);
+  }
+  const double musicSeconds = threadSeconds() - musicBegan;
+  if (writeSound && !wav.close(error)) {
+    if (temporaryWav) std::remove(wavPath.c_str());
+    return fail(error, 2);
+  }
+
+  FfmpegPipe ffmpeg;
+  if (!options.mp4Path.empty() && options.framesAt.empty() && !options.bench) {
+    if (!ffmpeg.start(options.mp4Path, wavPath, 320 * options.scale, 240 * options.scale, options.fps, error)) {
+      if (temporaryWav) std::remove(wavPath.c_str());
+      return fail(error, 2);
+    }
+    outputs.ffmpeg = &ffmpeg;
+  }
+
+  outputs.total = options.framesAt.empty() ? outputs.endFrame - outputs.firstFrame : int64_t(outputs.framesAt.size());
+  outputs.showProgress = options.progress && ::isatty(2) != 0 && !options.bench;
+  const bool anyOutput = !options.pngDir.empty() || outputs.ffmpeg != nullptr;
+  OfflinePlatform platform(schedule, pass.syncs, stopFrame, anyOutput ? &FrameOutputs::emit : nullptr, &outputs,
+                           options.bench);
+  const double loopBegan = threadSeconds();
+  const auto wallBegan = std::chrono::steady_clock::now();
+  runDemo(platform, programme);
+  const double loopSeconds = threadSeconds() - loopBegan - platform.startupSeconds();
+  const double wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBegan).count();
+  outputs.progress(true);
+
+  int status = 0;
+  if (platform.failed()) status = fail(outputs.error, 2);
+  if (outputs.ffmpeg != nullptr) {
+    // The display keeps the last picture while the music fades out.
+    if (status == 0 && withFade) {
+      const int64_t hold = (pass.fadeFrames * options.fps + 44099) / 44100;
+      for (int64_t i = 0; i < hold && status == 0; ++i) {
+        if (!ffmpeg.writeFrame(outputs.scaled)) status = fail("ffmpeg stopped reading frames", 2);
+      }
+    }
+    if (!ffmpeg.finish(error) && status == 0) status = fail(error, 2);
+    if (temporaryWav) std::remove(wavPath.c_str());
+  }
+  if (status == 0 && withFade && platform.endFrame() != schedule.endFrame)
+    status = fail("the demo ended on frame " + std::to_string(platform.endFrame()) + ", the schedule said " +
+                      std::to_string(schedule.endFrame), 2);
+  if (options.bench && status == 0) {
+    ProgrammeBench bench;
+    bench.fps = options.fps;
+    bench.frames = schedule.endFrame;
+    std::vector<double> perScene[kSceneCount];
+    const std::vector<double>& times = platform.frameSeconds();
+    for (int64_t frame = 1; frame < schedule.endFrame; ++frame) {
+      const int8_t slot = schedule.sceneAt[size_t(frame)];
+      if (slot >= 0) perScene[slot].push_back(times[size_t(frame)]);
+    }
+    for (int i = 0; i < kSceneCount; ++i) {
+      bench.sceneFrames[i] = int64_t(perScene[i].size());
+      bench.sceneMedianMs[i] = median(perScene[i]) * 1e3;
+      bench.sceneWorstMs[i] = perScene[i].empty() ? 0.0 : *std::max_element(perScene[i].begin(), perScene[i].end()) * 1e3;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    bench.startupMs = platform.startupSeconds() * 1e3;
+    bench.musicMs = musicSeconds * 1e3;
+    bench.loopMs = loopSeconds * 1e3;
+    bench.wallMs = wallSeconds * 1e3;
+    bench.peakRssMb = double(usage.ru_maxrss) / 1024.0;
+    if (benchOut != nullptr) *benchOut = bench;
+    else printBench(bench);
+  }
+  return status;
+}
+
+}  // namespace tarvola

@@ -1,0 +1,229 @@
+// PNG, WAV and ffmpeg outputs of the capture renderer; see capture_outputs.h.
+#include "capture_outputs.h"
+
+#include <png.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "raster/fixed_point.h"
+
+extern char** environ;
+
+namespace tarvola {
+
+void scaleNearest(const Surface& source, int32_t scale, std::vector<uint32_t>& scaled) {
+  const int32_t width = source.width * scale;
+  scaled.resize(size_t(width) * size_t(source.height) * size_t(scale));
+  for (int32_t y = 0; y < source.height; ++y) {
+    const uint32_t* in = source.pixels.data() + size_t(y) * size_t(source.width);
+    uint32_t* row = scaled.data() + size_t(y) * size_t(scale) * size_t(width);
+    for (int32_t x = 0; x < source.width; ++x) {
+      const uint32_t pixel = in[x] & 0x00FFFFFFu;
+      for (int32_t i = 0; i < scale; ++i) row[x * scale + i] = pixel;
+    }
+    for (int32_t i = 1; i < scale; ++i) std::copy(row, row + width, row + size_t(i) * size_t(width));
+  }
+}
+
+bool writePng(const std::string& path, const uint32_t* pixels, int32_t width, int32_t height,
+              std::string& error) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  std::vector<png_byte> row(size_t(width) * 3);
+  bool ok = png != nullptr && info != nullptr;
+  // libpng reports its errors by longjmp; nothing with a destructor is created past this point.
+  if (ok && setjmp(png_jmpbuf(png)) != 0) ok = false;
+  if (ok) {
+    png_init_io(png, file);
+    // Fast deflate: a whole demo is ten thousand pictures, and level 6 takes several times as long.
+    png_set_compression_level(png, 2);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int32_t y = 0; y < height; ++y) {
+      const uint32_t* in = pixels + size_t(y) * size_t(width);
+      for (int32_t x = 0; x < width; ++x) {
+        row[size_t(x) * 3] = png_byte(in[x] >> 16);
+        row[size_t(x) * 3 + 1] = png_byte(in[x] >> 8);
+        row[size_t(x) * 3 + 2] = png_byte(in[x]);
+      }
+      png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+  }
+  png_destroy_write_struct(png != nullptr ? &png : nullptr, info != nullptr ? &info : nullptr);
+  if (std::fclose(file) != 0) ok = false;
+  if (!ok) error = "cannot write " + path;
+  return ok;
+}
+
+namespace {
+void putLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(uint8_t(value >> (8 * i)));
+}
+std::vector<uint8_t> wavHeader(int64_t frames) {
+  const uint32_t dataBytes = uint32_t(frames * 4);
+  std::vector<uint8_t> h;
+  for (char c : std::string("RIFF")) h.push_back(uint8_t(c));
+  putLe(h, 36 + dataBytes, 4);
+  for (char c : std::string("WAVEfmt ")) h.push_back(uint8_t(c));
+  putLe(h, 16, 4);
+  putLe(h, 1, 2);          // PCM
+  putLe(h, 2, 2);          // stereo
+  putLe(h, 44100, 4);      // frames per second
+  putLe(h, 44100 * 4, 4);  // bytes per second
+  putLe(h, 4, 2);          // bytes per frame
+  putLe(h, 16, 2);         // bits per sample
+  for (char c : std::string("data")) h.push_back(uint8_t(c));
+  putLe(h, dataBytes, 4);
+  return h;
+}
+}  // namespace
+
+WavWriter::~WavWriter() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+bool WavWriter::open(const std::string& path, std::string& error) {
+  path_ = path;
+  file_ = std::fopen(path.c_str(), "wb");
+  if (file_ == nullptr) {
+    error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  const std::vector<uint8_t> header = wavHeader(0);
+  failed_ = std::fwrite(header.data(), 1, header.size(), file_) != header.size();
+  return true;
+}
+
+void WavWriter::write(const float* stereo, int64_t frames) {
+  if (file_ == nullptr || frames <= 0) return;
+  buffer_.resize(size_t(frames) * 2);
+  for (size_t i = 0; i < buffer_.size(); ++i) {
+    const float s = std::clamp(stereo[i], -1.0f, 1.0f);  // NaN stays NaN and becomes INT32_MIN below
+    const int32_t v = truncToInt32(double(s) * 32767.0);
+    buffer_[i] = int16_t(v == INT32_MIN ? 0 : v);
+  }
+  // The samples go out little-endian, as WAV wants; this is a little-endian host.
+  if (std::fwrite(buffer_.data(), 4, size_t(frames), file_) != size_t(frames)) failed_ = true;
+  frames_ += frames;
+}
+
+bool WavWriter::close(std::string& error) {
+  if (file_ == nullptr) return true;
+  const std::vector<uint8_t> header = wavHeader(frames_);
+  if (std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(header.data(), 1, header.size(), file_) != header.size())
+    failed_ = true;
+  if (std::fclose(file_) != 0) failed_ = true;
+  file_ = nullptr;
+  if (failed_) error = "cannot write " + path_ + " (disk full?)";
+  return !failed_;
+}
+
+std::string findOnPath(const char* name) {
+  const char* path = std::getenv("PATH");
+  if (path == nullptr) return "";
+  std::string all(path);
+  size_t begin = 0;
+  while (begin <= all.size()) {
+    size_t end = all.find(':', begin);
+    if (end == std::string::npos) end = all.size();
+    const std::string dir = end > begin ? all.substr(begin, end - begin) : std::string(1, '.');
+    std::string candidate = dir;
+    candidate.push_back('/');
+    candidate.append(name);
+    if (::access(candidate.c_str(), X_OK) == 0) return dir;
+    begin = end + 1;
+  }
+  return "";
+}
+
+FfmpegPipe::~FfmpegPipe() {
+  std::string ignored;
+  if (pid_ > 0) finish(ignored);
+}
+
+bool FfmpegPipe::start(const std::string& mp4Path, const std::string& wavPath, int32_t width, int32_t height,
+                       int fps, std::string& error) {
+  const std::string dir = findOnPath("ffmpeg");
+  if (dir.empty()) {
+    error = "--mp4 needs ffmpeg, and there is no ffmpeg on PATH (install it: apt-get install ffmpeg)";
+    return false;
+  }
+  int fds[2];
+  if (::pipe(fds) != 0) {
+    error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
+    return false;
+  }
+  const std::string program = dir + "/ffmpeg";
+  const std::string size = std::to_string(width) + "x" + std::to_string(height);
+  const std::string rate = std::to_string(fps);
+  std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
+                                   "-f", "rawvideo", "-pix_fmt", "bgr0", "-s", size, "-r", rate, "-i", "pipe:0",
+                                   "-i", wavPath,
+                                   "-map", "0:v", "-map", "1:a",
+                                   "-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p",
+                                   "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", mp4Path};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+  posix_spawn_file_actions_addclose(&actions, fds[1]);
+  const int status = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(fds[0]);
+  if (status != 0) {
+    ::close(fds[1]);
+    pid_ = -1;
+    error = "cannot start " + program + ": " + std::strerror(status);
+    return false;
+  }
+  fd_ = fds[1];
+  return true;
+}
+
+bool FfmpegPipe::writeFrame(const std::vector<uint32_t>& pixels) {
+  if (fd_ < 0 || failed_) return false;
+  const char* bytes = reinterpret_cast<const char*>(pixels.data());
+  size_t left = pixels.size() * sizeof(uint32_t);
+  while (left > 0) {
+    const ssize_t wrote = ::write(fd_, bytes, left);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      failed_ = true;  // ffmpeg went away; finish() reports how it ended
+      return false;
+    }
+    bytes += wrote;
+    left -= size_t(wrote);
+  }
+  return true;
+}
+
+bool FfmpegPipe::finish(std::string& error) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (pid_ <= 0) return false;
+  int status = 0;
+  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && !failed_) return true;
+  error = "ffmpeg failed (exit status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) +
+          "); its messages are above";
+  return false;
+}
+
+}  // namespace tarvola
