@@ -41,7 +41,7 @@ TEST(ProgrammeFrames, KeepTheirPixels) {
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const fs::path dir = pattern;
   std::string times;
-  for (const Expected& frame : kFrames) times += (times.empty() ? "" : ",") + std::string(frame.time);
+  for (const Expected& frame : kFrames) times.append(times.empty() ? "" : ",").append(frame.time);
   const pid_t pid = testing::spawn({TARVOLA_CAPTURE, "--no-progress", "--fps", "30", "--png", dir.string(),
                                     "--frames-at", times},
                                    {}, TARVOLA_BINARY_DIR, dir / "log.txt");
@@ -54,7 +54,7 @@ TEST(ProgrammeFrames, KeepTheirPixels) {
     const fs::path png = dir / ("frame-at-" + std::string(frame.time) + ".png");
     std::string signature = testing::runCommand("/usr/bin/identify -format '%#' " + png.string());
     allMatch = allMatch && signature == frame.signature;
-    actual += "    {\"" + std::string(frame.time) + "\", \"" + signature + "\"},\n";
+    actual.append("    {\"").append(frame.time).append("\", \"").append(signature).append("\"},\n");
   }
   EXPECT_TRUE(allMatch) << "frames differ from the committed ones; now:\n" << actual;
   fs::remove_all(dir);
