@@ -26,6 +26,8 @@ packages=(
   xdotool                # finds the window and presses keys
   wmctrl                 # asks the window manager to close a window, lists windows by caption
   x11-utils              # xprop, to see the window manager is up
+  # hardening checks (fuzzers, ThreadSanitizer; the ASan runs use g++)
+  clang libclang-rt-14-dev   # libFuzzer and the sanitizer runtimes for clang
 )
 
 missing=()

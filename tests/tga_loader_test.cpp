@@ -116,8 +116,9 @@ TEST_F(TgaFiles, DamagedHeadersPrintTheConsoleLineAndLeaveTheSurfaceEmpty) {
       {"24-bit", tgaBytes(2, 1, 24, {1, 2})},
       {"zero width", tgaBytes(0, 1, 32, {1, 2})},
       {"zero height", tgaBytes(2, 0, 32, {1, 2})},
-      // 65535 x 65535 needs a 68 GB buffer: cannot be allocated, reported the same way.
+      // 65535 x 65535 would need a 64 GiB buffer: refused without trying, reported the same way.
       {"huge", tgaBytes(65535, 65535, 32, {1, 2, 3})},
+      {"just over the limit", tgaBytes(2048, 2049, 32, {1, 2, 3})},
   };
   for (const auto& [name, bytes] : files) {
     Surface s;

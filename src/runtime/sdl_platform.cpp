@@ -42,10 +42,12 @@ void SdlPlatform::loadMusic(const char* path) {
 void SdlPlatform::startMusic() { music_.play(); }
 void SdlPlatform::fadeOutMusic() { music_.fadeOutAndStop(); }
 
+// Every message also goes to stderr first, so that a run someone answers by script (or
+// nobody watches) keeps a record of which box was shown when; a box that cannot be shown
+// leaves that line alone.
 void showMessageBox(const char* text, const char* caption) {
-  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, messageBoxParent) != 0) {
-    writeMessageToStderr(text, caption);
-  }
+  writeMessageToStderr(text, caption);
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, messageBoxParent);
 }
 
 }  // namespace tarvola

@@ -29,8 +29,9 @@ class SdlPlatform final : public Platform {
   MusicPlayer music_;
 };
 
-// The loaders' notification on SDL: a blocking message box (caption and text as given, one
-// OK button) over the display when one is open; a line on stderr when no box can be shown.
+// The loaders' notification on SDL: a line on stderr, then a blocking message box (caption
+// and text as given, one OK button) over the display when one is open, without owner before;
+// with no display at all only the line.
 void showMessageBox(const char* text, const char* caption);
 
 }  // namespace tarvola

@@ -29,9 +29,14 @@ bool headerUsable(const TgaHeader& header) {
   return header.width != 0 && header.height != 0 && header.depth == 32;
 }
 
-// Allocates the 4x buffer with every top byte 255, or leaves the surface empty and returns false.
+// Allocates the 4x buffer with every top byte 255, or leaves the surface empty and returns false
+// (too many pixels, or no memory).
 bool allocatePicture(Surface& target, const TgaHeader& header) {
   const size_t imagePixels = size_t(header.width) * size_t(header.height);
+  if (imagePixels > kMaxPicturePixels) {
+    target = Surface{};
+    return false;
+  }
   try {
     target.pixels.assign(4 * imagePixels, 0xFF000000u);
   } catch (const std::bad_alloc&) {

@@ -20,8 +20,13 @@ namespace tarvola {
 enum class TgaResult {
   kLoaded,
   kBadHeader,  // shorter than the 18-byte header, width or height 0, or depth not 32
-  kTooLarge,   // the 16-byte-per-pixel buffer cannot be allocated
+  kTooLarge,   // more than kMaxPicturePixels, or the 16-byte-per-pixel buffer cannot be allocated
 };
+
+// The largest image accepted: 2048 x 2048 pixels, a 64 MiB buffer (the data set's largest is
+// 640 x 480). A damaged header may claim up to 65535 x 65535, a 64 GiB buffer that, where the
+// system overcommits memory, would be granted and then exhaust it while being filled.
+inline constexpr size_t kMaxPicturePixels = size_t(2048) * 2048;
 
 // Decodes size bytes into target. On failure the target is left empty (no size, no pixels).
 TgaResult decodeTga(Surface& target, const uint8_t* data, size_t size);

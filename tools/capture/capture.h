@@ -54,6 +54,8 @@ ProgrammeSchedule scheduleProgramme(const DemoProgramme& programme, int fps);
 // The music's part of a capture: renders frames [0, lastFrame] in per-frame pieces (and, when
 // `withFade`, the slow-down and fade-out that follow the end frame), collects every sync, and
 // writes the samples of frames [firstFrame, outputEnd) (plus the fade) to `wav` when given.
+// A module that does not load gives silence and no syncs (a line on stderr says so), as the
+// demo plays on without its music.
 class WavWriter;
 struct MusicPass {
   std::vector<TimedSync> syncs;
