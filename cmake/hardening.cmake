@@ -1,16 +1,7 @@
-# Hardening: the offline whole-programme run used by the sanitizer and damaged-data checks
-# (scripts/damaged-data.sh), and the libFuzzer targets for the loaders (tests/fuzz/fuzz_*.cpp),
-# built with clang when TARVOLA_FUZZ is on: the core library then gets coverage
-# instrumentation, AddressSanitizer and UndefinedBehaviorSanitizer (scripts/fuzz-smoke.sh).
-add_executable(tarvola-offline-run ${PROJECT_SOURCE_DIR}/tests/hardening/offline_run.cpp)
-target_link_libraries(tarvola-offline-run PRIVATE tarvola_core)
-if(TARVOLA_TESTS)
-  # The whole programme at one frame a second on the generated data: ends, exit code 0.
-  add_test(NAME OfflineRun.WholeProgrammeEndsWithZero
-           COMMAND tarvola-offline-run 1 ${CMAKE_BINARY_DIR}/offline_run_frames.txt
-           WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
-  set_tests_properties(OfflineRun.WholeProgrammeEndsWithZero PROPERTIES TIMEOUT 120)
-endif()
+# Hardening: the libFuzzer targets for the loaders (tests/fuzz/fuzz_*.cpp), built with clang
+# when TARVOLA_FUZZ is on: the core library then gets coverage instrumentation,
+# AddressSanitizer and UndefinedBehaviorSanitizer (scripts/fuzz-smoke.sh). The sanitizer run
+# of the whole programme uses the capture renderer (scripts/damaged-data.sh).
 
 option(TARVOLA_FUZZ "Build the libFuzzer targets (clang only)" OFF)
 if(TARVOLA_FUZZ)

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# The whole programme rendered offline by the capture renderer (tarvola-capture; the small
-# tarvola-offline-run where the tree has none) under AddressSanitizer and
+# The whole programme rendered offline by the capture renderer (tarvola-capture) under AddressSanitizer and
 # UndefinedBehaviorSanitizer (float-cast-overflow included), first on the intact data set, then once for every file of
 # data/ damaged in each way: missing, truncated to half, truncated to 10 bytes, random bytes of
 # the same length, and (pictures) a valid header declaring 65535 x 65535. Each run must end
@@ -16,11 +15,9 @@ cd "$(dirname "$0")/.."
 root="$PWD"
 fps="${FPS:-${1:-2}}"
 asan="$root/build-asan"
-run="$asan/tarvola-offline-run"
 data="$asan/data"
 [ -e "$root/build/data/.stamp" ] && data="$root/build/data"
 capture="$asan/tarvola-capture"
-[ -d tools/capture ] || capture=""
 limit=180  # seconds per run; an intact run at 2 frames per second takes a few
 work="$asan/damaged"
 # Scene numbers that use a file: the rest must render as before. The letterbox and the music
@@ -43,19 +40,16 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 # "index scene hash" per frame, stdout, stderr. The capture's frame k shows demo time k/fps;
 # frames within one frame of a scene change count as scene 0 (not compared).
 render() {
-  if [ -n "$capture" ]; then
-    rm -rf png && mkdir png
-    local status=0
-    timeout "$limit" "$capture" --fps "$fps" --png png --no-progress >stdout 2>stderr || status=$?
-    (cd png && md5sum frame-*.png) | awk -v fps="$fps" '
-      BEGIN { n = split("0 8.5 44.5 80 94 124 166", b, " ") }
-      { k = $2; sub(/^frame-0*/, "", k); sub(/\.png$/, "", k); k += 0; t = k / fps; scene = 0
-        for (i = 2; i <= n; ++i) if (t > b[i - 1] + 1 / fps && t < b[i] - 1 / fps) scene = i - 1
-        print k, scene, $1 }' | sort -n >frames.txt
-    rm -rf png
-    return $status
-  fi
-  timeout "$limit" "$run" "$fps" frames.txt >stdout 2>stderr
+  rm -rf png && mkdir png
+  local status=0
+  timeout "$limit" "$capture" --fps "$fps" --png png --no-progress >stdout 2>stderr || status=$?
+  (cd png && md5sum frame-*.png) | awk -v fps="$fps" '
+    BEGIN { n = split("0 8.5 44.5 80 94 124 166", b, " ") }
+    { k = $2; sub(/^frame-0*/, "", k); sub(/\.png$/, "", k); k += 0; t = k / fps; scene = 0
+      for (i = 2; i <= n; ++i) if (t > b[i - 1] + 1 / fps && t < b[i] - 1 / fps) scene = i - 1
+      print k, scene, $1 }' | sort -n >frames.txt
+  rm -rf png
+  return $status
 }
 
 # One case: file, damage. Prints one line; exit 1 on a failure.
@@ -111,14 +105,13 @@ if [ "${1:-}" = "--case" ]; then run_case "$2" "$3"; exit; fi
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVOLA_SANITIZE=ON \
       -DTARVOLA_TESTS=OFF -DTARVOLA_BENCH=OFF >/dev/null
-targets=(tarvola-offline-run)
-[ -n "$capture" ] && targets+=(tarvola-capture)
+targets=(tarvola-capture)
 [ "$data" = "$asan/data" ] && targets+=(data)
 cmake --build build-asan -j2 --target "${targets[@]}"
 mkdir -p "$work/intact"
 rm -f "$work/intact/"*
 ln -sfn "$data" "$work/intact/data"
-echo "== the intact programme under ASan + UBSan at $fps frames per second (${capture:-$run})"
+echo "== the intact programme under ASan + UBSan at $fps frames per second ($capture)"
 (cd "$work/intact" && render) || { cat "$work/intact/stderr"; exit 1; }
 if grep -qE '^tarvola: |ERROR: AddressSanitizer|runtime error:|ERROR: LeakSanitizer' "$work/intact/stderr" ||
    grep -q Fuckedup "$work/intact/stdout"; then

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 struct openmpt_module;
 
@@ -17,6 +18,9 @@ struct SyncHit {
 };
 
 using SyncHitHandler = void (*)(void* user, const SyncHit& hit);
+
+// Reads a whole module file into bytes; false when it cannot be opened.
+bool readModuleFile(const char* path, std::vector<unsigned char>& bytes);
 
 class ModuleRenderer {
  public:

@@ -82,12 +82,12 @@ void closeOutput() {
 }
 
 bool decodeWav(const char* path, std::vector<float>& stereo) {
-  SDL_AudioSpec spec{};
+  SDL_AudioSpec wavFormat{};
   Uint8* data = nullptr;
   Uint32 length = 0;
-  if (SDL_LoadWAV(path, &spec, &data, &length) == nullptr) return false;
+  if (SDL_LoadWAV(path, &wavFormat, &data, &length) == nullptr) return false;
   SDL_AudioCVT convert{};
-  if (SDL_BuildAudioCVT(&convert, spec.format, spec.channels, spec.freq, AUDIO_F32SYS, 2,
+  if (SDL_BuildAudioCVT(&convert, wavFormat.format, wavFormat.channels, wavFormat.freq, AUDIO_F32SYS, 2,
                         MusicStream::kSampleRate) < 0) {
     SDL_FreeWAV(data);
     return false;

@@ -22,14 +22,8 @@ LockstepMusic::~LockstepMusic() {
 }
 
 bool LockstepMusic::loadFile(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
   std::vector<unsigned char> bytes;
-  unsigned char block[65536];
-  size_t got = 0;
-  while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes.insert(bytes.end(), block, block + got);
-  std::fclose(file);
-  if (bytes.empty()) return false;
+  if (!readModuleFile(path, bytes) || bytes.empty()) return false;
   int error = 0;
   module_ = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
                                                openmpt_error_func_ignore, nullptr, &error, nullptr, nullptr);
