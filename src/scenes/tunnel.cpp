@@ -29,7 +29,7 @@ void tunnelInit() {
   gridHeightSource.loadTga("data/tex01b2.tga");
   plasmaA.loadTga("data/plasma1.tga");
   plasmaB.loadTga("data/plasma2.tga");
-  requirePicture(gridTexture, 256, 256, kTextureWithSpareRow);
+  requirePicture(gridTexture, 256, 256, kTunnelTextureTexels);  // with the spare row the grid reads
   requirePicture(gridEnvMap, 256, 256, kTextureTexels);
   requirePicture(gridHeightSource, 256, 256, kTextureTexels);
   requirePicture(plasmaA, 640, 480, kPlasmaWindowRead);
