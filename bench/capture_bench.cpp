@@ -7,7 +7,7 @@
 
 #include "capture.h"
 #include "raster/depth_buffer.h"
-#include "runtime/sync_events.h"
+#include "music/sync_events.h"
 #include "scenes/scene_table.h"
 
 namespace tarvola {

@@ -1,7 +1,7 @@
 // Music rendering cost: one second of kyr.it through libopenmpt with sync detection, in the
 // audio thread's 256-frame pieces and in the capture renderer's exact 1-frame pieces, and the
 // player's stream during the rate slide (resampling on top of the module).
-#include "runtime/music_stream.h"
+#include "music/music_stream.h"
 
 #include <benchmark/benchmark.h>
 

@@ -11,7 +11,7 @@
 #include "engine3d/mesh.h"
 #include "engine3d/pipeline.h"
 #include "raster/depth_buffer.h"
-#include "raster/fixed_point.h"
+#include "base/fixed_point.h"
 #include "raster/fillers.h"
 
 using namespace tarvola;

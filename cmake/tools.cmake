@@ -15,3 +15,21 @@ if(TARVOLA_DATAGEN_SOURCES)
                      COMMENT "Generating the data set in ${CMAKE_BINARY_DIR}/data")
   add_custom_target(data ALL DEPENDS ${CMAKE_BINARY_DIR}/data/.stamp)
 endif()
+
+# The offline capture renderer `tarvola-capture` (tools/capture): the demo's frame loop on an
+# offline host, writing PNG (libpng), WAV and MP4 (through ffmpeg at run time). Its logic is a
+# library so the tests and benchmarks can drive it.
+if(NOT TARGET PkgConfig::LIBPNG)
+  pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
+endif()
+add_library(tarvola_capture STATIC ${PROJECT_SOURCE_DIR}/tools/capture/capture.cpp
+                                   ${PROJECT_SOURCE_DIR}/tools/capture/capture_outputs.cpp
+                                   ${PROJECT_SOURCE_DIR}/tools/capture/offline_platform.cpp)
+target_link_libraries(tarvola_capture PUBLIC tarvola_core PkgConfig::LIBPNG)
+target_include_directories(tarvola_capture PUBLIC ${PROJECT_SOURCE_DIR}/tools/capture)
+
+add_executable(tarvola-capture ${PROJECT_SOURCE_DIR}/tools/capture/main.cpp)
+target_link_libraries(tarvola-capture PRIVATE tarvola_capture)
+if(TARGET data)
+  add_dependencies(tarvola-capture data)
+endif()

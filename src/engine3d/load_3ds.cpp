@@ -10,7 +10,7 @@
 #include <string>
 
 #include "engine3d/mesh.h"
-#include "runtime/notify.h"
+#include "base/notify.h"
 
 namespace tarvola {
 

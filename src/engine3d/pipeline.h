@@ -4,7 +4,7 @@
 // No clipping, no sorting: the depth buffer settles visibility. Mesh::draw is defined here.
 #pragma once
 
-#include "engine3d/math3d.h"
+#include "base/math3d.h"
 #include "engine3d/mesh.h"
 #include "surface/surface.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine3d/math3d.h"
+#include "base/math3d.h"
 
 namespace tarvola {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine3d/math3d.h"
+#include "base/math3d.h"
 #include "engine3d/mesh.h"
 #include "metaballs/field.h"
 

@@ -3,7 +3,7 @@
 #include "raster/fillers.h"
 
 #include "raster/depth_buffer.h"
-#include "raster/fixed_point.h"
+#include "base/fixed_point.h"
 #include "raster/texel_ops.h"
 #include "raster/triangle_setup.h"
 

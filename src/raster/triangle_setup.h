@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "raster/fixed_point.h"
+#include "base/fixed_point.h"
 #include "surface/surface.h"
 
 namespace tarvola {

@@ -1,6 +1,6 @@
 // Scene 6: the finale, cycling through the interference, metaballs and tunnel scenes.
-#include "raster/fixed_point.h"
-#include "runtime/sync_events.h"
+#include "base/fixed_point.h"
+#include "music/sync_events.h"
 #include "scenes/scenes.h"
 
 namespace tarvola {

@@ -1,7 +1,7 @@
 // Scene 1: the logo opening.
 #include <cmath>
 
-#include "raster/fixed_point.h"
+#include "base/fixed_point.h"
 #include "scenes/scene_pictures.h"
 #include "scenes/scenes.h"
 #include "surface/compositing.h"

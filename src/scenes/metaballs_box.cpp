@@ -3,8 +3,8 @@
 
 #include "engine3d/pipeline.h"
 #include "metaballs/polygonizer.h"
-#include "raster/fixed_point.h"
-#include "runtime/sync_events.h"
+#include "base/fixed_point.h"
+#include "music/sync_events.h"
 #include "scenes/scene_pictures.h"
 #include "scenes/scenes.h"
 #include "surface/compositing.h"

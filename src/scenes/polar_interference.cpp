@@ -1,8 +1,8 @@
 // Scene 2: the polar interference.
 #include <cmath>
 
-#include "raster/fixed_point.h"
-#include "runtime/sync_events.h"
+#include "base/fixed_point.h"
+#include "music/sync_events.h"
 #include "scenes/scene_pictures.h"
 #include "scenes/scenes.h"
 #include "surface/compositing.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "raster/fixed_point.h"
+#include "base/fixed_point.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -6,7 +6,7 @@
 #include <cassert>
 #include <cmath>
 
-#include "raster/fixed_point.h"
+#include "base/fixed_point.h"
 
 namespace tarvola {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine3d/math3d.h"
+#include "base/math3d.h"
 #include "surface/surface.h"
 
 #if defined(__SSE2__)

@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "runtime/notify.h"
+#include "base/notify.h"
 
 namespace tarvola {
 

@@ -13,7 +13,7 @@
 
 #include "engine3d/load_3ds.h"
 #include "engine3d/mesh.h"
-#include "runtime/notify.h"
+#include "base/notify.h"
 
 using namespace tarvola;
 

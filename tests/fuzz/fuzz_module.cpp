@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "runtime/module_renderer.h"
+#include "music/module_renderer.h"
 
 using namespace tarvola;
 

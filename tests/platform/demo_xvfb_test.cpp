@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "child_process.h"
+#include "support/child_process.h"
 
 namespace tarvola {
 namespace {

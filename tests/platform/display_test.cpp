@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "support/child_process.h"
 #include "runtime/display.h"
 #include <SDL.h>
 

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "child_process.h"
+#include "support/child_process.h"
 
 namespace tarvola {
 namespace {

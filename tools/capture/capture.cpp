@@ -17,8 +17,8 @@
 #include "capture_outputs.h"
 #include "offline_platform.h"
 #include "runtime/frame_clock.h"
-#include "runtime/music_stream.h"
-#include "runtime/sync_events.h"
+#include "music/music_stream.h"
+#include "music/sync_events.h"
 #include "runtime/timeline.h"
 
 namespace tarvola {

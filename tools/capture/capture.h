@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "lockstep_music.h"
+#include "music/lockstep_music.h"
 #include "runtime/frame_loop.h"
 
 namespace tarvola {

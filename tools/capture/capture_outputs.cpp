@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "raster/fixed_point.h"
+#include "base/fixed_point.h"
 
 extern char** environ;
 

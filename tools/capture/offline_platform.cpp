@@ -3,7 +3,7 @@
 
 #include <ctime>
 
-#include "runtime/sync_events.h"
+#include "music/sync_events.h"
 
 namespace tarvola {
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "raster/fixed_point.h"
+#include "base/fixed_point.h"
 
 namespace tarvola::datagen {
 

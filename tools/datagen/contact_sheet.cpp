@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "pictures.h"
-#include "raster/fixed_point.h"
+#include "base/fixed_point.h"
 #include "text.h"
 #include "tga_file.h"
 

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "music.h"
-#include "raster/fixed_point.h"
+#include "base/fixed_point.h"
 
 namespace tarvola::datagen {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "datagen.h"
-#include "raster/fixed_point.h"
+#include "base/fixed_point.h"
 #include "pictures.h"
 #include "text.h"
 

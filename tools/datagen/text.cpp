@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "raster/fixed_point.h"
+#include "base/fixed_point.h"
 
 namespace tarvola::datagen {
 

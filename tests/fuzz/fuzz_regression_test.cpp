@@ -1,0 +1,130 @@
+// The fuzzers' inputs as regression tests: every seed of tests/fuzz/corpus/ and every input a
+// fuzzer once found (tests/fuzz/regressions/) goes through its loader here, in the ordinary
+// build, with the same checks the fuzz targets make.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine3d/load_3ds.h"
+#include "engine3d/mesh.h"
+#include "music/module_renderer.h"
+#include "surface/tga_loader.h"
+#include "support/test_support.h"
+
+namespace tarvola {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+// Every file of tests/fuzz/corpus/<kind> and tests/fuzz/regressions/<kind>.
+std::vector<fs::path> inputs(const char* kind) {
+  std::vector<fs::path> found;
+  for (const char* set : {"corpus", "regressions"}) {
+    const fs::path dir = fs::path(TARVOLA_SOURCE_DIR) / "tests" / "fuzz" / set / kind;
+    if (!fs::is_directory(dir)) continue;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+      if (entry.is_regular_file()) found.push_back(entry.path());
+  }
+  return found;
+}
+
+Bytes readAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(FuzzRegressions, PicturesLoadWithTheirContractOrFailEmpty) {
+  const std::vector<fs::path> files = inputs("tga");
+  ASSERT_GE(files.size(), 5u);
+  for (const fs::path& path : files) {
+    const Bytes bytes = readAll(path);
+    Surface picture;
+    if (decodeTga(picture, bytes.data(), bytes.size()) != TgaResult::kLoaded) {
+      EXPECT_EQ(picture.width, 0) << path;
+      EXPECT_TRUE(picture.pixels.empty()) << path;
+      continue;
+    }
+    ASSERT_EQ(picture.pixels.size(), 4 * size_t(picture.width) * size_t(picture.height)) << path;
+    for (uint32_t pixel : picture.pixels) ASSERT_EQ(pixel >> 24, 0xFFu) << path;
+  }
+}
+
+TEST(FuzzRegressions, OversizedHeadersAreRefusedWithoutAllocating) {
+  // The fuzzer's 45-byte file declaring 9216 x 9216 made the loader fill 1.3 GB.
+  const Bytes found = readAll(fs::path(TARVOLA_SOURCE_DIR) / "tests/fuzz/regressions/tga/header_9216x9216.tga");
+  Surface picture;
+  EXPECT_EQ(decodeTga(picture, found.data(), found.size()), TgaResult::kTooLarge);
+  EXPECT_TRUE(picture.pixels.empty());
+
+  // The limit itself: 2048 x 2048 loads (zero-filled, top bytes 255), 2049 x 2048 does not.
+  Bytes header(18, 0);
+  header[2] = 2;
+  header[13] = 8;  // width 2048
+  header[15] = 8;  // height 2048
+  header[16] = 32;
+  ASSERT_EQ(decodeTga(picture, header.data(), header.size()), TgaResult::kLoaded);
+  EXPECT_EQ(picture.pixels.size(), 4 * kMaxPicturePixels);
+  EXPECT_EQ(picture.pixels.back(), 0xFF000000u);
+  header[12] = 1;  // width 2049
+  EXPECT_EQ(decodeTga(picture, header.data(), header.size()), TgaResult::kTooLarge);
+  EXPECT_EQ(picture.width, 0);
+}
+
+TEST(FuzzRegressions, MeshFilesParseConsistentlyOrFailWithOneMessage) {
+  const std::vector<fs::path> files = inputs("3ds");
+  ASSERT_GE(files.size(), 4u);
+  for (const fs::path& path : files) {
+    const Bytes bytes = readAll(path);
+    std::vector<LoadedVertex> vertices;
+    std::vector<LoadedFace> faces;
+    int32_t vertexCount = -1, faceCount = -1;
+    const bool parsed = parseMeshChunks(bytes.data(), bytes.size(), nullptr, vertices, faces,
+                                        vertexCount, faceCount);
+    if (parsed) {
+      EXPECT_EQ(size_t(vertexCount), vertices.size()) << path;
+      EXPECT_EQ(size_t(faceCount), faces.size()) << path;
+      for (const LoadedFace& face : faces)
+        for (int32_t index : face.indices) {
+          EXPECT_GE(index, 0) << path;
+          EXPECT_LT(index, vertexCount) << path;
+        }
+    }
+    testing::MessageRecorder recorder;
+    Mesh mesh;
+    mesh.loadMesh(path.string().c_str());
+    EXPECT_EQ(recorder.messages().size(), parsed ? 0u : 1u) << path;
+    EXPECT_EQ(mesh.vertexCount, parsed ? vertexCount : 0) << path;
+    if (parsed) {
+      mesh.computeVertexNormals();
+      mesh.environmentCoords(0);
+    }
+  }
+}
+
+TEST(FuzzRegressions, ModulesRenderFiniteSamplesAndSmallSyncValues) {
+  const std::vector<fs::path> files = inputs("module");
+  ASSERT_GE(files.size(), 3u);
+  static float out[2 * 1024];
+  for (const fs::path& path : files) {
+    const Bytes bytes = readAll(path);
+    ModuleRenderer renderer;
+    if (!renderer.load(bytes.data(), bytes.size())) continue;
+    renderer.render(
+        out, 1024,
+        [](void*, const SyncHit& hit) {
+          EXPECT_LE(hit.value, 15u);
+          EXPECT_GE(hit.frame, 0);
+        },
+        nullptr);
+    for (float sample : out) ASSERT_TRUE(std::isfinite(sample)) << path;
+  }
+}
+
+}  // namespace
+}  // namespace tarvola

@@ -1,0 +1,98 @@
+// Test helpers for whole-program and display tests: start a child with its own directory,
+// environment and log, wait for it with a timeout, stop it, and start a private Xvfb.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace tarvola::testing {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// Environment changes for a child: {"NAME", "value"} sets, {"NAME", nullopt} removes.
+using EnvChanges = std::vector<std::pair<std::string, std::optional<std::string>>>;
+
+// fork + exec in `cwd` (if given) with output to `output`; fds above 2 closed but `keepFd`.
+inline pid_t spawn(const std::vector<std::string>& argv, const EnvChanges& env, const std::filesystem::path& cwd = {},
+                   const std::filesystem::path& output = "/dev/null", int keepFd = -1) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(127);
+  for (const auto& [name, value] : env) value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+  const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  dup2(out, 1);
+  dup2(out, 2);
+  for (int fd = 3; fd < 256; ++fd)
+    if (fd != keepFd) close(fd);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execvp(args[0], args.data());
+  _exit(127);
+}
+
+// The exit status if the child ended within `timeout`, else nothing (it keeps running).
+inline std::optional<int> waitExit(pid_t pid, milliseconds timeout) {
+  for (const auto deadline = Clock::now() + timeout;; std::this_thread::sleep_for(milliseconds(10))) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (Clock::now() > deadline) return std::nullopt;
+  }
+}
+
+inline void stop(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  if (!waitExit(pid, milliseconds(2000))) kill(pid, SIGKILL), waitExit(pid, milliseconds(2000));
+}
+
+// Runs a short helper command to completion (at most 10 s); its exit status.
+inline int run(const std::vector<std::string>& argv, const EnvChanges& env, const std::filesystem::path& output = "/dev/null") {
+  const pid_t pid = spawn(argv, env, {}, output);
+  const std::optional<int> status = waitExit(pid, milliseconds(10000));
+  if (!status) stop(pid);
+  return status.value_or(-1);
+}
+
+// Starts Xvfb on a free display number (it writes the number it took once it accepts
+// clients) with one screen of width x height x 24 bits; the display name, or nothing.
+inline std::optional<std::string> startXvfb(int width, int height, const std::filesystem::path& log, pid_t* pid) {
+  int fds[2];
+  if (pipe(fds) != 0) return std::nullopt;
+  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  *pid = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"}, {}, {}, log, fds[1]);
+  close(fds[1]);
+  std::string number;
+  for (char c; read(fds[0], &c, 1) == 1 && c != '\n';) number += c;
+  close(fds[0]);
+  return number.empty() ? std::nullopt : std::optional<std::string>(":" + number);
+}
+
+// The screen (or one window) as 0x00RRGGBB pixels through ImageMagick's import, also kept as
+// capture.png in `dir` to look at; empty if it is not width x height.
+inline std::vector<uint32_t> capture(const std::string& display, const std::string& window, int width, int height,
+                                     const std::filesystem::path& dir) {
+  const std::string raw = (dir / "capture.rgb").string(), size = std::to_string(width) + "x" + std::to_string(height);
+  run({"import", "-window", window, "-depth", "8", "rgb:" + raw}, {{"DISPLAY", display}});
+  run({"convert", "-size", size, "-depth", "8", "rgb:" + raw, (dir / "capture.png").string()}, {});
+  const std::string bytes = readFile(raw);
+  std::vector<uint32_t> pixels;
+  for (size_t i = 0; bytes.size() == size_t(width) * size_t(height) * 3 && i < bytes.size(); i += 3)
+    pixels.push_back(uint32_t(uint8_t(bytes[i])) << 16 | uint32_t(uint8_t(bytes[i + 1])) << 8 | uint8_t(bytes[i + 2]));
+  return pixels;
+}
+
+}  // namespace tarvola::testing
