@@ -48,8 +48,8 @@ const Maps& maps() {
   return m;
 }
 
-MeshVertex corner(float x, float y, float depth, float u, float v, float s, float t) {
-  MeshVertex c{};
+RasterCorner corner(float x, float y, float depth, float u, float v, float s, float t) {
+  RasterCorner c{};
   c.screenX = x;
   c.screenY = y;
   c.depth = depth;
@@ -72,7 +72,7 @@ void fillRate(benchmark::State& state, Fill fill) {
   target.create(320, 240);
   // Texture coordinates run over the 256-texel maps about once across the screen, as the
   // scenes' environment and texture mappings do.
-  const MeshVertex a = corner(0, 0, 40, 0, 0, 30, 10), b = corner(320, 0, 50, 255, 20, 250, 0),
+  const RasterCorner a = corner(0, 0, 40, 0, 0, 30, 10), b = corner(320, 0, 50, 255, 20, 250, 0),
                    c = corner(0, 240, 60, 10, 255, 0, 240), d = corner(320, 240, 70, 250, 240, 255, 255);
   for (auto _ : state) {
     state.PauseTiming();
@@ -86,7 +86,7 @@ void fillRate(benchmark::State& state, Fill fill) {
 }
 
 void BM_FillTextured(benchmark::State& state) {
-  fillRate(state, [](Surface& t, const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) {
+  fillRate(state, [](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
     fillTexturedTriangle(t, maps().texture, a, b, c);
   });
 }
@@ -95,21 +95,21 @@ BENCHMARK(BM_FillTextured)->Unit(benchmark::kMicrosecond);
 // Arguments: modeA, modeB.
 void BM_FillThreeSurface(benchmark::State& state) {
   const int32_t modeA = int32_t(state.range(0)), modeB = int32_t(state.range(1));
-  fillRate(state, [&](Surface& t, const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) {
+  fillRate(state, [&](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
     fillThreeSurfaceTriangle(t, maps().texture, maps().lightmap, maps().heights, a, b, c, modeA, modeB);
   });
 }
 BENCHMARK(BM_FillThreeSurface)->Args({32, 512})->Args({32, 256})->Args({2, 256})->Args({2, 512})->Unit(benchmark::kMicrosecond);
 
 void BM_FillShadedTextured(benchmark::State& state) {
-  fillRate(state, [](Surface& t, const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) {
+  fillRate(state, [](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
     fillShadedTexturedTriangle(t, maps().texture, a, b, c);
   });
 }
 BENCHMARK(BM_FillShadedTextured)->Unit(benchmark::kMicrosecond);
 
 void BM_FillUntextured(benchmark::State& state) {
-  fillRate(state, [](Surface& t, const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) {
+  fillRate(state, [](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
     fillUntexturedTriangle(t, a, b, c);
   });
 }
@@ -127,7 +127,7 @@ void smallTriangles(benchmark::State& state, Fill fill, float yOffset = 0) {
   std::mt19937 rng(9);
   std::uniform_real_distribution<float> x(5, 310), y(5, 230), leg(2, 4);
   constexpr int kCount = 4096;
-  std::vector<MeshVertex> corners;
+  std::vector<RasterCorner> corners;
   for (int i = 0; i < kCount; ++i) {
     const float x0 = x(rng), y0 = y(rng) + yOffset, depth = 100.0f - float(i) * 0.02f;
     corners.push_back(corner(x0, y0, depth, 0, 0, 10, 10));
@@ -147,14 +147,14 @@ void smallTriangles(benchmark::State& state, Fill fill, float yOffset = 0) {
 }
 
 void BM_SmallTrianglesThreeSurface(benchmark::State& state) {
-  smallTriangles(state, [](Surface& t, const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) {
+  smallTriangles(state, [](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
     fillThreeSurfaceTriangle(t, maps().texture, maps().lightmap, maps().heights, a, b, c, 32, 512);
   });
 }
 BENCHMARK(BM_SmallTrianglesThreeSurface)->Unit(benchmark::kMicrosecond);
 
 void BM_SmallTrianglesUntextured(benchmark::State& state) {
-  smallTriangles(state, [](Surface& t, const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) {
+  smallTriangles(state, [](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
     fillUntexturedTriangle(t, a, b, c);
   });
 }
@@ -163,7 +163,7 @@ BENCHMARK(BM_SmallTrianglesUntextured)->Unit(benchmark::kMicrosecond);
 void BM_SetupOnlyThreeSurface(benchmark::State& state) {
   smallTriangles(
       state,
-      [](Surface& t, const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) {
+      [](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
         fillThreeSurfaceTriangle(t, maps().texture, maps().lightmap, maps().heights, a, b, c, 32, 512);
       },
       260);
@@ -172,7 +172,7 @@ BENCHMARK(BM_SetupOnlyThreeSurface)->Unit(benchmark::kMicrosecond);
 
 void BM_SetupOnlyUntextured(benchmark::State& state) {
   smallTriangles(
-      state, [](Surface& t, const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) { fillUntexturedTriangle(t, a, b, c); },
+      state, [](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) { fillUntexturedTriangle(t, a, b, c); },
       260);
 }
 BENCHMARK(BM_SetupOnlyUntextured)->Unit(benchmark::kMicrosecond);

@@ -23,7 +23,7 @@ struct MeshVertex {
   float screenX;       // 19    projected x in pixels
   float screenY;       // 20    projected y in pixels
   float depth;         // 21    camera-space z
-  float scratch[2];    // 22-23 the rasterizer's own use on its private copy
+  float scratch[2];    // 22-23 unused; the record stays 24 floats
 };
 static_assert(sizeof(MeshVertex) == 24 * sizeof(float), "MeshVertex is 24 packed floats");
 

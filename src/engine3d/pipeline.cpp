@@ -5,7 +5,6 @@
 #include <cassert>
 #include <cmath>
 
-#include "raster/fillers.h"
 
 namespace tarvola {
 
@@ -42,7 +41,7 @@ namespace {
 
 // Hands every face that is front-facing (counter-clockwise on the screen, y down), entirely
 // beyond depth 1 and with at least one corner strictly inside the target to fill(c0, c1, c2),
-// as private copies of its vertices in the face's order.
+// as the fillers' corners copied from its vertices, in the face's order.
 // A face whose indices do not all name a vertex (a fault of whoever built the mesh) is
 // skipped rather than read outside the vertex array.
 template <class Fill>
@@ -64,7 +63,7 @@ void drawFaces(Mesh& mesh, int32_t vertexCount, int32_t faceCount, float width, 
       return c.screenX > 0.0f && c.screenX < width && c.screenY > 0.0f && c.screenY < height;
     };
     if (!(inside(c0) || inside(c1) || inside(c2))) continue;
-    fill(c0, c1, c2);
+    fill(toRasterCorner(c0), toRasterCorner(c1), toRasterCorner(c2));
   }
 }
 
@@ -116,7 +115,7 @@ void Mesh::draw(Surface& target, Camera camera) {
 
   // The filler is chosen once per draw, by priority: three-surface, textured (shaded or
   // not), untextured, points.
-  using V = const MeshVertex&;
+  using V = const RasterCorner&;
   auto eachFace = [&](auto fill) { drawFaces(*this, liveVertices, liveFaces, width, height, fill); };
   if (renderFlags & kFillThreeSurface) {
     const int32_t modeA = renderFlags & kThreeSurfaceBump ? 32 : 2;

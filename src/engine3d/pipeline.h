@@ -6,6 +6,7 @@
 
 #include "base/math3d.h"
 #include "engine3d/mesh.h"
+#include "raster/fillers.h"
 #include "surface/surface.h"
 
 namespace tarvola {
@@ -24,5 +25,11 @@ struct Camera {
 // base + (1 - t) * amplitude * (sin(t * 269377.96875), sin(t * 75826.6640625), sin(t * 11492387)):
 // offsets that jump erratically from frame to frame and die out linearly as t reaches 1.
 Vec3 shakePosition(Vec3 base, float amplitude, float t);
+
+// The corner the fillers read for a projected vertex: its floats copied unchanged.
+inline RasterCorner toRasterCorner(const MeshVertex& v) {
+  return RasterCorner{v.screenX, v.screenY, v.depth, {v.uv1[0], v.uv1[1]}, {v.uv2[0], v.uv2[1]},
+                      {v.colour[0], v.colour[1], v.colour[2]}};
+}
 
 }  // namespace tarvola

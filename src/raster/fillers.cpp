@@ -26,7 +26,7 @@ bool targetFitsDepthBuffer(const Surface& target) {
 }
 
 // Depth key of a corner: 32767 / depth as a float.
-float depthKey(const MeshVertex& c) { return 32767.0f / c.depth; }
+float depthKey(const RasterCorner& c) { return 32767.0f / c.depth; }
 
 // Span writer of every depth-tested filler: clip, then per pixel test the key (the last
 // attribute) against the depth buffer and, when it is nearer, store it and the rule's pixel.
@@ -104,29 +104,29 @@ struct WhiteRule {
   uint32_t operator()(const int32_t*) const { return 0xFFFFFFFFu; }
 };
 
-SetupVertex<3> texturedCorner(const MeshVertex& c) {
+SetupVertex<3> texturedCorner(const RasterCorner& c) {
   return SetupVertex<3>{c.screenX, c.screenY, {c.uv1[0], c.uv1[1], depthKey(c)}};
 }
-SetupVertex<5> threeSurfaceCorner(const MeshVertex& c) {
+SetupVertex<5> threeSurfaceCorner(const RasterCorner& c) {
   return SetupVertex<5>{c.screenX, c.screenY, {c.uv1[0], c.uv1[1], c.uv2[0], c.uv2[1], depthKey(c)}};
 }
-SetupVertex<6> shadedCorner(const MeshVertex& c) {
+SetupVertex<6> shadedCorner(const RasterCorner& c) {
   return SetupVertex<6>{c.screenX, c.screenY,
                         {c.uv1[0], c.uv1[1], c.colour[0], c.colour[1], c.colour[2], depthKey(c)}};
 }
-SetupVertex<1> untexturedCorner(const MeshVertex& c) { return SetupVertex<1>{c.screenX, c.screenY, {depthKey(c)}}; }
+SetupVertex<1> untexturedCorner(const RasterCorner& c) { return SetupVertex<1>{c.screenX, c.screenY, {depthKey(c)}}; }
 
 }  // namespace
 
-void fillTexturedTriangle(Surface& target, const Surface& texture, const MeshVertex& c0, const MeshVertex& c1,
-                          const MeshVertex& c2) {
+void fillTexturedTriangle(Surface& target, const Surface& texture, const RasterCorner& c0, const RasterCorner& c1,
+                          const RasterCorner& c2) {
   if (!targetFitsDepthBuffer(target)) return;
   fillWith(target, texturedCorner(c0), texturedCorner(c1), texturedCorner(c2), TexturedRule{mapTexels(texture)});
 }
 
 void fillThreeSurfaceTriangle(Surface& target, const Surface& texture, const Surface& lightmap,
-                              const Surface& auxMap, const MeshVertex& c0, const MeshVertex& c1,
-                              const MeshVertex& c2, int32_t modeA, int32_t modeB) {
+                              const Surface& auxMap, const RasterCorner& c0, const RasterCorner& c1,
+                              const RasterCorner& c2, int32_t modeA, int32_t modeB) {
   if (!targetFitsDepthBuffer(target)) return;
   const SetupVertex<5> v0 = threeSurfaceCorner(c0), v1 = threeSurfaceCorner(c1), v2 = threeSurfaceCorner(c2);
   const uint32_t* t = mapTexels(texture);
@@ -146,20 +146,20 @@ void fillThreeSurfaceTriangle(Surface& target, const Surface& texture, const Sur
   }
 }
 
-void fillShadedTexturedTriangle(Surface& target, const Surface& texture, const MeshVertex& c0,
-                                const MeshVertex& c1, const MeshVertex& c2) {
+void fillShadedTexturedTriangle(Surface& target, const Surface& texture, const RasterCorner& c0,
+                                const RasterCorner& c1, const RasterCorner& c2) {
   if (!targetFitsDepthBuffer(target)) return;
   fillWith(target, shadedCorner(c0), shadedCorner(c1), shadedCorner(c2), ShadedTexturedRule{mapTexels(texture)});
 }
 
-void fillUntexturedTriangle(Surface& target, const MeshVertex& c0, const MeshVertex& c1, const MeshVertex& c2) {
+void fillUntexturedTriangle(Surface& target, const RasterCorner& c0, const RasterCorner& c1, const RasterCorner& c2) {
   if (!targetFitsDepthBuffer(target)) return;
   fillWith(target, untexturedCorner(c0), untexturedCorner(c1), untexturedCorner(c2), WhiteRule{});
 }
 
-void plotTrianglePoints(Surface& target, const MeshVertex& c0, const MeshVertex& c1, const MeshVertex& c2) {
+void plotTrianglePoints(Surface& target, const RasterCorner& c0, const RasterCorner& c1, const RasterCorner& c2) {
   if (target.pixels.size() < target.pixelCount()) return;
-  for (const MeshVertex* c : {&c0, &c1, &c2}) {
+  for (const RasterCorner* c : {&c0, &c1, &c2}) {
     putPixel(target, truncToInt32(c->screenX), truncToInt32(c->screenY), 0xFFFFFFFFu);
   }
 }

@@ -2,8 +2,8 @@
 // All share the scan conversion of triangle_setup.h and the depth test of depth_buffer.h;
 // they differ in the attributes they interpolate and the pixel they write.
 //
-// Contract common to the fillers: corners are the pipeline's private vertex copies (screenX,
-// screenY, depth > 1 and the attributes each filler names are read); the target must have the
+// Contract common to the fillers: corners have depth > 1 and the attributes each filler names
+// are read; the target must have the
 // depth buffer's width and height, or nothing is drawn; maps are read as 256 x 256 texels
 // (rows of 256) and a map holding fewer than 65536 pixels reads as black. Row 0 and column
 // width - 1 are never drawn. Nothing is allocated.
@@ -11,35 +11,44 @@
 
 #include <cstdint>
 
-#include "engine3d/mesh.h"
 #include "surface/surface.h"
 
 namespace tarvola {
 
+// A triangle corner as the fillers read it, copied from a projected mesh vertex.
+struct RasterCorner {
+  float screenX;   // projected x in pixels
+  float screenY;   // projected y in pixels
+  float depth;     // camera-space z
+  float uv1[2];    // texel units (0..255 for one repeat)
+  float uv2[2];    // texel units
+  float colour[3]; // red, green, blue in 0..255, read by the shaded textured filler
+};
+
 // The texel of texture at uv1, copied unchanged (all four bytes).
-void fillTexturedTriangle(Surface& target, const Surface& texture, const MeshVertex& c0,
-                          const MeshVertex& c1, const MeshVertex& c2);
+void fillTexturedTriangle(Surface& target, const Surface& texture, const RasterCorner& c0,
+                          const RasterCorner& c1, const RasterCorner& c2);
 
 // texture at uv1 combined byte-wise with lightmap at uv2. modeA 32: the lightmap lookup is
 // displaced by the slope of auxMap's red bytes at the uv1 texel (other values: plain lookup,
 // auxMap unread). modeB 256: average when displaced, saturating sum when plain; other values:
 // product (a * b) >> 8.
 void fillThreeSurfaceTriangle(Surface& target, const Surface& texture, const Surface& lightmap,
-                              const Surface& auxMap, const MeshVertex& c0, const MeshVertex& c1,
-                              const MeshVertex& c2, int32_t modeA, int32_t modeB);
+                              const Surface& auxMap, const RasterCorner& c0, const RasterCorner& c1,
+                              const RasterCorner& c2, int32_t modeA, int32_t modeB);
 
 // The texel at uv1 times the interpolated vertex colour, (shade * texel) >> 8 per byte; the
 // shade packs the low bytes of the colour's integer parts with top byte 0.
-void fillShadedTexturedTriangle(Surface& target, const Surface& texture, const MeshVertex& c0,
-                                const MeshVertex& c1, const MeshVertex& c2);
+void fillShadedTexturedTriangle(Surface& target, const Surface& texture, const RasterCorner& c0,
+                                const RasterCorner& c1, const RasterCorner& c2);
 
 // Opaque white (0xFFFFFFFF), depth tested.
-void fillUntexturedTriangle(Surface& target, const MeshVertex& c0, const MeshVertex& c1,
-                            const MeshVertex& c2);
+void fillUntexturedTriangle(Surface& target, const RasterCorner& c0, const RasterCorner& c1,
+                            const RasterCorner& c2);
 
 // One white pixel at each corner, coordinates truncated toward zero, through putPixel (so
 // 0 < x < width and 0 < y < height); no depth test, no key stored.
-void plotTrianglePoints(Surface& target, const MeshVertex& c0, const MeshVertex& c1,
-                        const MeshVertex& c2);
+void plotTrianglePoints(Surface& target, const RasterCorner& c0, const RasterCorner& c1,
+                        const RasterCorner& c2);
 
 }  // namespace tarvola

@@ -126,11 +126,11 @@ TEST_F(PipelineTest, FlagsSelectTheFillerByPriority) {
     const std::vector<uint32_t> drawn = target.pixels;
     clearDepthBuffer();
     target.clear();
-    expected(mesh.vertices[0], mesh.vertices[1], mesh.vertices[2]);
+    expected(toRasterCorner(mesh.vertices[0]), toRasterCorner(mesh.vertices[1]), toRasterCorner(mesh.vertices[2]));
     EXPECT_EQ(drawn, target.pixels);
     return lit;
   };
-  using V = const MeshVertex&;
+  using V = const RasterCorner&;
   auto three = [&](int32_t modeA, int32_t modeB) {
     return [&, modeA, modeB](V a, V b, V c) {
       fillThreeSurfaceTriangle(target, mesh.texture, mesh.lightmap, mesh.auxMap, a, b, c, modeA, modeB);

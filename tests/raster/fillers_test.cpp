@@ -18,8 +18,8 @@
 namespace tarvola {
 namespace {
 
-MeshVertex corner(float x, float y, float depth, float u = 0, float v = 0, float s = 0, float t = 0) {
-  MeshVertex c{};
+RasterCorner corner(float x, float y, float depth, float u = 0, float v = 0, float s = 0, float t = 0) {
+  RasterCorner c{};
   c.screenX = x;
   c.screenY = y;
   c.depth = depth;
@@ -148,7 +148,7 @@ class SpanWriterTest : public FillerTest {
     std::vector<int32_t> referenceKeys(320 * 240, 0);
     ReferenceSpan<N, Formula> span{&referenceKeys, formula};
     for (int i = 0; i < 400; ++i) {
-      MeshVertex c[3];
+      RasterCorner c[3];
       SetupVertex<N> s[3];
       for (int k = 0; k < 3; ++k) {
         c[k] = corner(uniform(-80, 400), uniform(-80, 320), uniform(1.01f, 60.0f), uniform(-300, 600), uniform(-300, 600),
@@ -173,7 +173,7 @@ class SpanWriterTest : public FillerTest {
 TEST_F(SpanWriterTest, TexturedAndUntextured) {
   std::mt19937 maps(100);
   const Surface texture = testing::randomSurface(256, 256, maps);
-  using V = const MeshVertex&;
+  using V = const RasterCorner&;
   compare<3>(1, {0, 1}, [&](V a, V b, V c) { fillTexturedTriangle(target, texture, a, b, c); },
              [&](const int32_t* q) { return texture.pixels[texel(q[0], q[1])]; });
   clearDepthBuffer();
@@ -187,7 +187,7 @@ TEST_F(SpanWriterTest, ShadedTextured) {
   const Surface texture = testing::randomSurface(256, 256, maps);
   compare<6>(
       3, {0, 1, 2, 3, 4},
-      [&](const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) {
+      [&](const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
         fillShadedTexturedTriangle(target, texture, a, b, c);
       },
       [&](const int32_t* q) {
@@ -210,7 +210,7 @@ TEST_F(SpanWriterTest, ThreeSurfaceAllFourWriters) {
     const int32_t modeA = mode[0], modeB = mode[1];
     compare<5>(
         unsigned(10 + modeA + modeB), {0, 1, 5, 6},
-        [&](const MeshVertex& a, const MeshVertex& b, const MeshVertex& c) {
+        [&](const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
           fillThreeSurfaceTriangle(target, texture, lightmap, heights, a, b, c, modeA, modeB);
         },
         [&](const int32_t* q) {
