@@ -87,12 +87,6 @@ Parsed parse(const Bytes& bytes, const char* objectName = nullptr) {
 
 class Load3dsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tarvola_3ds_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
   Mesh load(const Bytes& bytes) {
     std::ofstream(dir / "mesh.3ds", std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -101,7 +95,8 @@ class Load3dsTest : public ::testing::Test {
     return mesh;
   }
   testing::MessageRecorder recorder;
-  std::filesystem::path dir;
+  testing::ScratchDir scratch;
+  const std::filesystem::path& dir = scratch.path();
 };
 
 TEST_F(Load3dsTest, MappingOnlyWhenItFitsAndFirstOrNamedMeshObject) {

@@ -31,8 +31,6 @@ uint32_t loadingPixel(int x, int y) {
 class DemoProgram : public ::testing::Test {
  protected:
   void SetUp() override {
-    scratch_ = fs::path(TARVOLA_BINARY_DIR) / "test_scratch" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(scratch_);
     fs::create_directories(scratch_ / "data");
     const fs::path generated = fs::path(TARVOLA_BINARY_DIR) / "data";
     ASSERT_TRUE(fs::exists(generated / "box.3ds")) << "build the data set first";
@@ -72,7 +70,8 @@ class DemoProgram : public ::testing::Test {
     EXPECT_EQ(status, std::optional<int>(0)) << readFile(scratch_ / "demo.log");
   }
 
-  fs::path scratch_;
+  testing::ScratchDir scratchDir_{fs::path(TARVOLA_BINARY_DIR) / "test_scratch"};
+  const fs::path& scratch_ = scratchDir_.path();
   std::string display_;
   EnvChanges env_;
   pid_t xvfb_ = -1, windowManager_ = -1, demo_ = -1;

@@ -27,9 +27,6 @@ uint32_t picturePixel(int x, int y) {
 class DisplayOnXvfb : public ::testing::Test {
  protected:
   void start(int width, int height) {
-    scratch_ = fs::path(TARVOLA_BINARY_DIR) / "test_scratch" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(scratch_);
-    fs::create_directories(scratch_);
     const std::optional<std::string> display = startXvfb(width, height, scratch_ / "xvfb.log", &xvfb_);
     ASSERT_TRUE(display) << readFile(scratch_ / "xvfb.log");
     display_ = *display;
@@ -53,7 +50,8 @@ class DisplayOnXvfb : public ::testing::Test {
 
   Display display;
   std::vector<uint32_t> picture = std::vector<uint32_t>(320 * 240);
-  fs::path scratch_;
+  testing::ScratchDir scratchDir_{fs::path(TARVOLA_BINARY_DIR) / "test_scratch"};
+  const fs::path& scratch_ = scratchDir_.path();
   std::string display_;
   pid_t xvfb_ = -1;
 };

@@ -37,9 +37,6 @@ size_t countOf(const std::string& text, const std::string& what) {
 class EmptyData : public ::testing::Test {
  protected:
   void SetUp() override {
-    scratch_ = fs::path(TARVOLA_BINARY_DIR) / "test_scratch" /
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(scratch_);
     fs::create_directories(scratch_ / "data");
   }
   void TearDown() override {
@@ -78,7 +75,8 @@ class EmptyData : public ::testing::Test {
     return false;
   }
 
-  fs::path scratch_;
+  testing::ScratchDir scratchDir_{fs::path(TARVOLA_BINARY_DIR) / "test_scratch"};
+  const fs::path& scratch_ = scratchDir_.path();
   std::string display_;
   pid_t xvfb_ = -1, windowManager_ = -1, demo_ = -1;
 };

@@ -1,9 +1,13 @@
 // Helpers shared by the test suites: surfaces of random pixels, a recorder for messages, files
-// read whole, command output, and pictures written in the demo's TGA form.
+// read whole, command output, pictures written in the demo's TGA form, scratch directories.
 #pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -53,6 +57,38 @@ inline bool writeTga(const std::string& path, int width, int height, const std::
   out << bytes;
   return bool(out.flush());
 }
+
+// A fresh, empty directory for the running test. By default a unique one under the system's
+// temporary directory, removed with its contents when this goes; given `keptUnder`, it is
+// <keptUnder>/<test name>, emptied first and kept afterwards for a look at what the test wrote.
+class ScratchDir {
+ public:
+  explicit ScratchDir(const std::filesystem::path& keptUnder = {}) : kept_(!keptUnder.empty()) {
+    std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::error_code ignored;
+    if (kept_) {
+      path_ = keptUnder / test;
+      std::filesystem::remove_all(path_, ignored);
+      std::filesystem::create_directories(path_, ignored);
+      return;
+    }
+    for (char& c : test) c = c == '/' ? '_' : c;  // parameterised tests are named "Name/N"
+    std::string pattern = (std::filesystem::temp_directory_path() / ("tarvola-" + test + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make " << pattern;
+    path_ = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    if (!kept_) std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  bool kept_;
+  std::filesystem::path path_;
+};
 
 inline uint32_t byteOf(uint32_t pixel, int i) { return (pixel >> (8 * i)) & 0xFF; }
 

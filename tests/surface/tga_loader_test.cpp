@@ -32,14 +32,6 @@ std::vector<uint8_t> tgaBytes(int width, int height, int depth, const std::vecto
 
 class TgaFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tarvola-tga-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string path = (dir_ / name).string();
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -55,7 +47,8 @@ class TgaFiles : public ::testing::Test {
 
   static int run(const std::string& command) { return std::system(command.c_str()); }
 
-  fs::path dir_;
+  testing::ScratchDir scratch_;
+  const fs::path& dir_ = scratch_.path();
 };
 
 TEST_F(TgaFiles, TurnsTheImageAndForcesEveryTopByteTo255) {

@@ -130,16 +130,8 @@ TEST(CaptureOutputs, ScaleNearestRepeatsPixelsAndDropsAlpha) {
 
 class ScratchDir : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tarvola-capture-parts-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
-  }
-  std::filesystem::path dir;
+  testing::ScratchDir scratch;
+  const std::filesystem::path& dir = scratch.path();
 };
 
 TEST_F(ScratchDir, PngKeepsRedGreenBlueInPlace) {

@@ -23,16 +23,6 @@ namespace fs = std::filesystem;
 // A fresh scratch directory per test, removed afterwards.
 class CaptureRun : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tarvola-capture-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-  }
-
   // Runs tarvola-capture from the build directory (which holds data/); its exit status, with
   // its output in `log`.
   int capture(std::vector<std::string> args, const testing::EnvChanges& env = {}) {
@@ -44,7 +34,8 @@ class CaptureRun : public ::testing::Test {
     return status.value_or(-1);
   }
 
-  fs::path dir;
+  testing::ScratchDir scratch;
+  const fs::path& dir = scratch.path();
   std::string log;
 };
 

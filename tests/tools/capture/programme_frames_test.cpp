@@ -37,9 +37,8 @@ constexpr Expected kFrames[] = {
 };
 
 TEST(ProgrammeFrames, KeepTheirPixels) {
-  char pattern[] = "/tmp/tarvola-frames-test-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const fs::path dir = pattern;
+  const testing::ScratchDir scratch;
+  const fs::path& dir = scratch.path();
   std::string times;
   for (const Expected& frame : kFrames) times.append(times.empty() ? "" : ",").append(frame.time);
   const pid_t pid = testing::spawn({TARVOLA_CAPTURE, "--no-progress", "--fps", "30", "--png", dir.string(),
@@ -57,7 +56,6 @@ TEST(ProgrammeFrames, KeepTheirPixels) {
     actual.append("    {\"").append(frame.time).append("\", \"").append(signature).append("\"},\n");
   }
   EXPECT_TRUE(allMatch) << "frames differ from the committed ones; now:\n" << actual;
-  fs::remove_all(dir);
 }
 
 }  // namespace
