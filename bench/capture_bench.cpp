@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include "capture.h"
-#include "raster/depth_buffer.h"
 #include "music/sync_events.h"
+#include "raster/depth_buffer.h"
 #include "scenes/scene_table.h"
 
 namespace tarvola {

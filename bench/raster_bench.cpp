@@ -8,10 +8,10 @@
 #include <random>
 #include <vector>
 
+#include "base/fixed_point.h"
 #include "engine3d/mesh.h"
 #include "engine3d/pipeline.h"
 #include "raster/depth_buffer.h"
-#include "base/fixed_point.h"
 #include "raster/fillers.h"
 
 using namespace tarvola;

@@ -9,8 +9,8 @@
 #include <new>
 #include <string>
 
-#include "engine3d/mesh.h"
 #include "base/notify.h"
+#include "engine3d/mesh.h"
 
 namespace tarvola {
 

@@ -2,8 +2,8 @@
 // attribute set and a depth-tested span writer whose pixel rule is chosen once per call.
 #include "raster/fillers.h"
 
-#include "raster/depth_buffer.h"
 #include "base/fixed_point.h"
+#include "raster/depth_buffer.h"
 #include "raster/texel_ops.h"
 #include "raster/triangle_setup.h"
 

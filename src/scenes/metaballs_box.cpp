@@ -1,9 +1,9 @@
 // Scene 3: the metaballs in the box, the demo's one 3D scene.
 #include <cmath>
 
+#include "base/fixed_point.h"
 #include "engine3d/pipeline.h"
 #include "metaballs/polygonizer.h"
-#include "base/fixed_point.h"
 #include "music/sync_events.h"
 #include "scenes/scene_pictures.h"
 #include "scenes/scenes.h"

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "base/math3d.h"
 #include "base/fixed_point.h"
+#include "base/math3d.h"
 #include "surface/compositing.h"
 
 #if defined(__SSE2__)

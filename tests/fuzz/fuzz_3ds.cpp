@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/notify.h"
 #include "engine3d/load_3ds.h"
 #include "engine3d/mesh.h"
-#include "base/notify.h"
 
 using namespace tarvola;
 

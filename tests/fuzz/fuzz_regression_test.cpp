@@ -13,8 +13,8 @@
 #include "engine3d/load_3ds.h"
 #include "engine3d/mesh.h"
 #include "music/module_renderer.h"
-#include "surface/tga_loader.h"
 #include "support/test_support.h"
+#include "surface/tga_loader.h"
 
 namespace tarvola {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "support/child_process.h"
 #include "runtime/display.h"
+#include "support/child_process.h"
 #include <SDL.h>
 
 namespace tarvola {

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "raster/depth_buffer.h"
 #include "music/sync_events.h"
+#include "raster/depth_buffer.h"
 
 namespace tarvola {
 namespace {

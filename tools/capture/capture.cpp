@@ -15,10 +15,10 @@
 #include <map>
 
 #include "capture_outputs.h"
-#include "offline_platform.h"
-#include "runtime/frame_clock.h"
 #include "music/music_stream.h"
 #include "music/sync_events.h"
+#include "offline_platform.h"
+#include "runtime/frame_clock.h"
 #include "runtime/timeline.h"
 
 namespace tarvola {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "pictures.h"
 #include "base/fixed_point.h"
+#include "pictures.h"
 #include "text.h"
 #include "tga_file.h"
 

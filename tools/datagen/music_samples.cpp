@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "music.h"
 #include "base/fixed_point.h"
+#include "music.h"
 
 namespace tarvola::datagen {
 

@@ -2,8 +2,8 @@
 // opening, its pulsing vignette mask and the credits.
 #include <cmath>
 
-#include "datagen.h"
 #include "base/fixed_point.h"
+#include "datagen.h"
 #include "pictures.h"
 #include "text.h"
 

@@ -4,8 +4,8 @@
 #include <SDL.h>
 
 #include "base/notify.h"
-#include "platform/sdl/sdl_audio.h"
 #include "music/sync_events.h"
+#include "platform/sdl/sdl_audio.h"
 
 namespace tarvola {
 

@@ -3,8 +3,8 @@
 // blocking message box.
 #pragma once
 
-#include "runtime/display.h"
 #include "music/music_player.h"
+#include "runtime/display.h"
 #include "runtime/platform.h"
 
 namespace tarvola {

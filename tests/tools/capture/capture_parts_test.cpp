@@ -12,9 +12,9 @@
 
 #include "capture.h"
 #include "capture_outputs.h"
-#include "support/child_process.h"
 #include "music/module_renderer.h"
 #include "runtime/timeline.h"
+#include "support/child_process.h"
 
 namespace tarvola {
 namespace {

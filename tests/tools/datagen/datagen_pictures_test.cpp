@@ -10,8 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "surface/surface.h"
 #include "support/test_support.h"
+#include "surface/surface.h"
 
 namespace tarvola {
 namespace {
