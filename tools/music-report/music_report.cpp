@@ -214,6 +214,9 @@ std::string fixed(double v, int decimals, const char* unit = "") {
   return text;
 }
 
+bool reportSound(const char* wavPath, const char* modulePath);
+void reportFrames(const char* framesDir);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -225,20 +228,28 @@ int main(int argc, char** argv) {
     else if (std::strcmp(argv[i], "--module") == 0) modulePath = argv[i + 1];
     else if (std::strcmp(argv[i], "--frames") == 0) framesDir = argv[i + 1];
   }
-  if (!wavPath || !modulePath) {
-    std::fprintf(stderr, "usage: %s --wav DEMO.wav --module kyr.it [--frames PNG_DIR_AT_60_FPS]\n", argv[0]);
+  if ((!wavPath || !modulePath) && !framesDir) {
+    std::fprintf(stderr, "usage: %s [--wav DEMO.wav --module kyr.it] [--frames PNG_DIR_AT_60_FPS]\n", argv[0]);
     return 2;
   }
+  if (wavPath && modulePath && !reportSound(wavPath, modulePath)) return 1;
+  if (framesDir) reportFrames(framesDir);
+  return 0;
+}
+
+namespace {
+
+bool reportSound(const char* wavPath, const char* modulePath) {
   Stereo sound;
   if (!readWav(wavPath, sound)) {
     std::fprintf(stderr, "tarvola-music-report: cannot read %s as 44.1 kHz mono or stereo WAV\n", wavPath);
-    return 1;
+    return false;
   }
   std::ifstream moduleFile(modulePath, std::ios::binary);
   const std::string moduleBytes((std::istreambuf_iterator<char>(moduleFile)), std::istreambuf_iterator<char>());
   if (moduleBytes.empty()) {
     std::fprintf(stderr, "tarvola-music-report: cannot read %s\n", modulePath);
-    return 1;
+    return false;
   }
   const size_t frames = std::min(sound.frames(), static_cast<size_t>(kDemoEnd * kRate));
   const std::string tmp = std::filesystem::temp_directory_path() / ("tarvola-music-report-" + std::to_string(getpid()));
@@ -312,8 +323,12 @@ int main(int argc, char** argv) {
       row(name.c_str(), fixed(level, 1, " LUFS"), relative.c_str());
     }
   }
+  std::filesystem::remove_all(tmp);
+  return true;
+}
 
-  if (framesDir) {
+void reportFrames(const char* framesDir) {
+  {
     std::printf("Near-white frames (mean luma of the picture area > 200), per scene slot\n");
     const double edges[] = {0.0, 8.5, 23.0, 44.5, 80.0, 94.0, 124.0, 166.0};
     const char* slots[] = {"1 logo", "2 interference, slow", "2 interference, fast", "3 metaballs", "4 credits",
@@ -333,6 +348,6 @@ int main(int argc, char** argv) {
           s == 1 || s == 2 ? "<= 10 %" : "");
     }
   }
-  std::filesystem::remove_all(tmp);
-  return 0;
 }
+
+}  // namespace
