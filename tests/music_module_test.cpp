@@ -101,7 +101,8 @@ const ModuleFacts& facts() {
 
 // The pass: 1424 rows, 178 s on the nominal grid of 0.125 s rows (the conductor's tempo 119
 // rows keep it there), as read here, by libopenmpt (from fractional tick lengths) and libxmp;
-// libopenmpt loads it as Impulse Tracker and logs nothing while loading.
+// libopenmpt loads it as Impulse Tracker and logs nothing while loading; libxmp finds the held
+// instruments' (bass, pad, lead) volume envelopes with their sustain.
 TEST(MusicModule, LoadsInLibopenmptAndLibxmpAsA178SecondPass) {
   ASSERT_TRUE(facts().ok) << facts().problem;
   EXPECT_EQ(facts().songRows, 1424);
@@ -129,6 +130,10 @@ TEST(MusicModule, LoadsInLibopenmptAndLibxmpAsA178SecondPass) {
   xmp_module_info info{};
   xmp_get_module_info(context, &info);
   EXPECT_EQ(info.mod->chn, 16);
+  int sustained = 0;
+  for (int i = 0; i < info.mod->ins; ++i)
+    sustained += (info.mod->xxi[i].aei.flg & (XMP_ENVELOPE_ON | XMP_ENVELOPE_SUS)) == (XMP_ENVELOPE_ON | XMP_ENVELOPE_SUS);
+  EXPECT_EQ(sustained, 3);
   EXPECT_NEAR(info.seq_data[0].duration, 178000, 200);
   xmp_release_module(context);
   xmp_free_context(context);
