@@ -345,7 +345,7 @@ Song writeSong() {
                   s.arp = 30;
                   s.lead = 44;
                   s.theme = bar >= 8 && bar < 12 ? 1 : 0;
-                  s.phraseBar = bar < 8 ? bar : bar < 12 ? bar - 8 : bar - 8;
+                  s.phraseBar = bar < 8 ? bar : bar - 8;  // B from its start, then A's answer
                   return s;
                 }, previous);
   fill(song, 628, 640);

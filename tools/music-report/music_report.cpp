@@ -214,31 +214,8 @@ std::string fixed(double v, int decimals, const char* unit = "") {
   return text;
 }
 
-bool reportSound(const char* wavPath, const char* modulePath);
-void reportFrames(const char* framesDir);
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  const char* wavPath = nullptr;
-  const char* modulePath = nullptr;
-  const char* framesDir = nullptr;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--wav") == 0) wavPath = argv[i + 1];
-    else if (std::strcmp(argv[i], "--module") == 0) modulePath = argv[i + 1];
-    else if (std::strcmp(argv[i], "--frames") == 0) framesDir = argv[i + 1];
-  }
-  if ((!wavPath || !modulePath) && !framesDir) {
-    std::fprintf(stderr, "usage: %s [--wav DEMO.wav --module kyr.it] [--frames PNG_DIR_AT_60_FPS]\n", argv[0]);
-    return 2;
-  }
-  if (wavPath && modulePath && !reportSound(wavPath, modulePath)) return 1;
-  if (framesDir) reportFrames(framesDir);
-  return 0;
-}
-
-namespace {
-
+// Every figure of the sound: the WAV holds the demo's sound from time 0 (the fade after 166 s
+// is left out); the module is rendered again once per instrument with the others muted.
 bool reportSound(const char* wavPath, const char* modulePath) {
   Stereo sound;
   if (!readWav(wavPath, sound)) {
@@ -327,27 +304,45 @@ bool reportSound(const char* wavPath, const char* modulePath) {
   return true;
 }
 
+// The share of frames of each scene slot (Scene 2 split where it goes to full speed at 23 s)
+// whose picture area averages a luma above 200: the picture reads as white.
 void reportFrames(const char* framesDir) {
-  {
-    std::printf("Near-white frames (mean luma of the picture area > 200), per scene slot\n");
-    const double edges[] = {0.0, 8.5, 23.0, 44.5, 80.0, 94.0, 124.0, 166.0};
-    const char* slots[] = {"1 logo", "2 interference, slow", "2 interference, fast", "3 metaballs", "4 credits",
-                           "5 tunnel", "6 finale"};
-    for (int s = 0; s < 7; ++s) {
-      int white = 0, count = 0;
-      for (int k = static_cast<int>(std::ceil(edges[s] * 60)); k < edges[s + 1] * 60; ++k) {
-        char file[64];
-        std::snprintf(file, sizeof file, "/frame-%06d.png", k);
-        bool ok = false;
-        const double luma = pictureLuma(framesDir + std::string(file), ok);
-        if (!ok) continue;
-        ++count;
-        white += luma > 200.0;
-      }
-      row(slots[s], count ? fixed(100.0 * white / count, 1, " %") + " of " + std::to_string(count) : "no frames",
-          s == 1 || s == 2 ? "<= 10 %" : "");
+  std::printf("Near-white frames (mean luma of the picture area > 200), per scene slot\n");
+  const double edges[] = {0.0, 8.5, 23.0, 44.5, 80.0, 94.0, 124.0, 166.0};
+  const char* slots[] = {"1 logo", "2 interference, slow", "2 interference, fast", "3 metaballs", "4 credits",
+                         "5 tunnel", "6 finale"};
+  for (int s = 0; s < 7; ++s) {
+    int white = 0, count = 0;
+    for (int k = static_cast<int>(std::ceil(edges[s] * 60)); k < edges[s + 1] * 60; ++k) {
+      char file[64];
+      std::snprintf(file, sizeof file, "/frame-%06d.png", k);
+      bool ok = false;
+      const double luma = pictureLuma(framesDir + std::string(file), ok);
+      if (!ok) continue;
+      ++count;
+      white += luma > 200.0;
     }
+    row(slots[s], count ? fixed(100.0 * white / count, 1, " %") + " of " + std::to_string(count) : "no frames",
+        s == 1 || s == 2 ? "<= 10 %" : "");
   }
 }
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  const char* wavPath = nullptr;
+  const char* modulePath = nullptr;
+  const char* framesDir = nullptr;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--wav") == 0) wavPath = argv[i + 1];
+    else if (std::strcmp(argv[i], "--module") == 0) modulePath = argv[i + 1];
+    else if (std::strcmp(argv[i], "--frames") == 0) framesDir = argv[i + 1];
+  }
+  if ((!wavPath || !modulePath) && !framesDir) {
+    std::fprintf(stderr, "usage: %s [--wav DEMO.wav --module kyr.it] [--frames PNG_DIR_AT_60_FPS]\n", argv[0]);
+    return 2;
+  }
+  if (wavPath && modulePath && !reportSound(wavPath, modulePath)) return 1;
+  if (framesDir) reportFrames(framesDir);
+  return 0;
+}
