@@ -248,10 +248,6 @@ std::vector<ItSample> synthesiseMusicSamples() {
           crash(), bass(),  pad(), lead(), pluck(), riser()};
 }
 
-}  // namespace tarvola::datagen
-
-namespace tarvola::datagen {
-
 // Envelope ticks are 1/50 s at tempo 125 and 1/48 s at the score's tempo 120.
 std::vector<ItInstrument> musicInstruments() {
   const char* names[kSampleCount] = {"kick", "snare", "closed hat", "open hat", "crash",
