@@ -17,6 +17,7 @@ packages=(
   libsdl2-dev            # audio output (and SDL's dummy driver for silent runs); the demo's window, message box, input
   libxmp-dev             # second, independent module loader for the module tests
   openmpt123 sox         # render the module to WAV and measure it by hand
+  libsndfile1-dev libfftw3-dev   # the music report: WAV reading, spectra (ffmpeg measures loudness)
   # offline capture renderer
   libpng-dev             # PNG frames
   ffmpeg                 # --mp4: H.264 + AAC encoding through a pipe (optional at run time)

@@ -101,7 +101,8 @@ const ModuleFacts& facts() {
 
 // The pass: 1424 rows, 178 s on the nominal grid of 0.125 s rows (the conductor's tempo 119
 // rows keep it there), as read here, by libopenmpt (from fractional tick lengths) and libxmp;
-// libopenmpt loads it as Impulse Tracker and logs nothing while loading.
+// libopenmpt loads it as Impulse Tracker and logs nothing while loading; libxmp finds the held
+// instruments' (bass, pad, lead) volume envelopes with their sustain.
 TEST(MusicModule, LoadsInLibopenmptAndLibxmpAsA178SecondPass) {
   ASSERT_TRUE(facts().ok) << facts().problem;
   EXPECT_EQ(facts().songRows, 1424);
@@ -120,7 +121,7 @@ TEST(MusicModule, LoadsInLibopenmptAndLibxmpAsA178SecondPass) {
   const char* type = openmpt_module_get_metadata(module, "type");
   EXPECT_STREQ(type, "it");
   openmpt_free_string(type);
-  EXPECT_EQ(openmpt_module_get_num_channels(module), 15);
+  EXPECT_EQ(openmpt_module_get_num_channels(module), 16);
   EXPECT_EQ(log, "");
   openmpt_module_destroy(module);
 
@@ -128,7 +129,11 @@ TEST(MusicModule, LoadsInLibopenmptAndLibxmpAsA178SecondPass) {
   ASSERT_EQ(xmp_load_module(context, const_cast<char*>(kModulePath.c_str())), 0);
   xmp_module_info info{};
   xmp_get_module_info(context, &info);
-  EXPECT_EQ(info.mod->chn, 15);
+  EXPECT_EQ(info.mod->chn, 16);
+  int sustained = 0;
+  for (int i = 0; i < info.mod->ins; ++i)
+    sustained += (info.mod->xxi[i].aei.flg & (XMP_ENVELOPE_ON | XMP_ENVELOPE_SUS)) == (XMP_ENVELOPE_ON | XMP_ENVELOPE_SUS);
+  EXPECT_EQ(sustained, 3);
   EXPECT_NEAR(info.seq_data[0].duration, 178000, 200);
   xmp_release_module(context);
   xmp_free_context(context);
@@ -136,7 +141,9 @@ TEST(MusicModule, LoadsInLibopenmptAndLibxmpAsA178SecondPass) {
 
 // Where the events stand against the scenes: all on one channel without notes, on the beat
 // grid, none under the credits, only 3 under the tunnel, 1 and 2 under the metaballs with 2 on
-// four-bar phrase starts, and a 5 every two to four bars in the finale.
+// four-bar phrase starts, and a 5 every two to four bars in the finale. Scene 2 turns white for
+// a while on every 1 - 4: two while it runs slowly, then at most one a bar but in the pick-up
+// bar before the metaballs.
 TEST(MusicModule, SyncsStandAloneOnTheBeatsOfTheirScenes) {
   ASSERT_TRUE(facts().ok) << facts().problem;
   int syncChannels = 0;
@@ -145,8 +152,9 @@ TEST(MusicModule, SyncsStandAloneOnTheBeatsOfTheirScenes) {
     EXPECT_TRUE(facts().syncsOnChannel[channel] == 0 || facts().notesOnChannel[channel] == 0) << "channel " << channel;
   }
   EXPECT_EQ(syncChannels, 1);
-  std::vector<int> finaleFives;
+  std::vector<int> finaleFives, slowPulses, fastPulses;
   for (const ScheduledSync& s : facts().syncs) {
+    if (s.value <= 4 && s.songRow >= 68 && s.songRow < 356) (s.songRow < 184 ? slowPulses : fastPulses).push_back(s.songRow);
     const double seconds = s.songRow * 0.125;
     EXPECT_EQ(s.songRow % 4, 0) << "off the beat at " << seconds;
     EXPECT_NEAR(static_cast<double>(s.frame), s.songRow * 5512.5, 64.0) << seconds;
@@ -157,6 +165,9 @@ TEST(MusicModule, SyncsStandAloneOnTheBeatsOfTheirScenes) {
     EXPECT_TRUE(seconds < 44.5 || seconds >= 80.0 || s.value == 1 || (s.value == 2 && (s.songRow - 356) % 64 == 0)) << seconds;
     if (seconds >= 124.0 && seconds < 166.0 && s.value == 5) finaleFives.push_back(s.songRow);
   }
+  EXPECT_EQ(slowPulses.size(), 2u);
+  for (size_t i = 1; i < fastPulses.size(); ++i)
+    EXPECT_TRUE(fastPulses[i] - fastPulses[i - 1] >= 16 || fastPulses[i] >= 340) << fastPulses[i] * 0.125;
   ASSERT_GE(finaleFives.size(), 5u);
   EXPECT_LE(finaleFives.front() - 992, 64);
   for (size_t i = 1; i < finaleFives.size(); ++i) {

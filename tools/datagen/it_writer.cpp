@@ -1,5 +1,5 @@
-// Impulse Tracker serialisation: header, order list, offset tables, sample headers,
-// packed patterns, then the sample data.
+// Impulse Tracker serialisation: header, order list, offset tables, instrument and sample
+// headers, packed patterns, then the sample data.
 #include "it_writer.h"
 
 #include <algorithm>
@@ -65,12 +65,12 @@ std::vector<uint8_t> writeIt(const ItModule& module) {
   put8(out, 16);  // row highlight: bar
   const size_t orderCount = module.orders.size() + 1;
   put16(out, static_cast<uint32_t>(orderCount));
-  put16(out, 0);  // instruments
+  put16(out, static_cast<uint32_t>(module.instruments.size()));
   put16(out, static_cast<uint32_t>(module.samples.size()));
   put16(out, static_cast<uint32_t>(module.patterns.size()));
   put16(out, 0x0214);  // created with
   put16(out, 0x0214);  // compatible with
-  put16(out, 0x0001 | 0x0008);  // stereo, linear slides
+  put16(out, 0x0001 | 0x0008 | (module.instruments.empty() ? 0 : 0x0004));  // stereo, linear slides, instruments
   put16(out, 0);  // no message
   put8(out, module.globalVolume);
   put8(out, module.mixVolume);
@@ -91,10 +91,63 @@ std::vector<uint8_t> writeIt(const ItModule& module) {
   for (uint8_t order : module.orders) put8(out, order);
   put8(out, 255);  // end of song
 
+  const size_t instrumentTable = out.size();
+  for (size_t i = 0; i < module.instruments.size(); ++i) put32(out, 0);
   const size_t sampleTable = out.size();
   for (size_t i = 0; i < module.samples.size(); ++i) put32(out, 0);
   const size_t patternTable = out.size();
   for (size_t i = 0; i < module.patterns.size(); ++i) put32(out, 0);
+
+  // Instruments in the 554-byte format of Impulse Tracker 2.
+  for (size_t i = 0; i < module.instruments.size(); ++i) {
+    const ItInstrument& instrument = module.instruments[i];
+    poke32(out, instrumentTable + 4 * i, static_cast<uint32_t>(out.size()));
+    putMagic(out, "IMPI");
+    putText(out, "", 12);  // DOS file name
+    put8(out, 0);
+    put8(out, instrument.newNoteAction);
+    put8(out, 0);  // duplicate check off
+    put8(out, 0);
+    put16(out, instrument.fadeOut);
+    put8(out, 0);    // pitch-pan separation
+    put8(out, 60);   // pitch-pan centre
+    put8(out, 128);  // global volume
+    put8(out, 32 | 128);  // default pan, not used: the channel's pan applies
+    put8(out, 0);    // random volume, random pan
+    put8(out, 0);
+    put16(out, 0x0214);  // tracker version
+    put8(out, 1);        // number of samples
+    put8(out, 0);
+    putText(out, instrument.name, 26);
+    put8(out, 0);    // filter cutoff and resonance unused
+    put8(out, 0);
+    put8(out, 0);    // MIDI channel, program, bank
+    put8(out, 0);
+    put16(out, 0);
+    for (int note = 0; note < 120; ++note) {
+      put8(out, static_cast<uint32_t>(note));
+      put8(out, instrument.sample);
+    }
+    const std::vector<ItEnvelopeNode>& nodes = instrument.volumeEnvelope;
+    const size_t count = std::min<size_t>(nodes.size(), 25);
+    uint8_t flags = count > 0 ? 0x01 : 0;
+    if (count > 0 && instrument.sustainNode >= 0) flags |= 0x04;
+    put8(out, flags);
+    put8(out, static_cast<uint32_t>(count));
+    put8(out, 0);  // loop
+    put8(out, 0);
+    put8(out, static_cast<uint32_t>(std::max(0, instrument.sustainNode)));  // sustain loop on one node
+    put8(out, static_cast<uint32_t>(std::max(0, instrument.sustainNode)));
+    for (size_t n = 0; n < 25; ++n) {
+      put8(out, n < count ? nodes[n].level : 0);
+      put16(out, n < count ? nodes[n].tick : 0);
+    }
+    put8(out, 0);
+    for (int envelope = 0; envelope < 2; ++envelope) {  // pan and pitch envelopes: off
+      for (int b = 0; b < 6 + 75 + 1; ++b) put8(out, 0);
+    }
+    for (int b = 0; b < 4; ++b) put8(out, 0);
+  }
 
   std::vector<size_t> samplePointerAt;
   for (size_t i = 0; i < module.samples.size(); ++i) {

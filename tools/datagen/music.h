@@ -18,7 +18,8 @@ enum MusicSample : uint8_t {
   kPad,
   kLead,
   kPluck,
-  kSampleCount = kPluck
+  kRiser,
+  kSampleCount = kRiser
 };
 
 // Pitched samples are tuned so that note n sounds at 261.6256 * 2^((n - 60) / 12) Hz (C-5 is
@@ -28,7 +29,11 @@ constexpr uint8_t kDrumNote = 60;
 // Synthesises every sample, in MusicSample order. Deterministic: fixed seeds, no clocks.
 std::vector<ItSample> synthesiseMusicSamples();
 
-// The whole module: samples, patterns, orders, tempo 120, speed 6.
+// One instrument per sample, same numbers: the sustained sounds get volume envelopes (attack,
+// sustain until a note-off, release), the plucked ones a decay.
+std::vector<ItInstrument> musicInstruments();
+
+// The whole module: instruments, samples, patterns, orders, tempo 120, speed 6.
 ItModule composeMusic();
 
 }  // namespace tarvola::datagen

@@ -80,23 +80,29 @@ std::vector<double> additive(int frames, const std::vector<int>& voicesHz, int m
   return wave;
 }
 
+// A tight kick: a sine swept from 200 Hz down to 52 Hz, short enough to leave the bass's octave
+// (82 Hz and up) to the bass, with a noise click on top.
 ItSample kick() {
-  const int frames = kRate * 45 / 100;
+  const int frames = kRate * 35 / 100;
   std::vector<double> wave(frames);
   double phase = 0.0;
   Noise noise{0x1234567u};
+  double previous = 0.0;
   for (int i = 0; i < frames; ++i) {
     const double t = static_cast<double>(i) / kRate;
-    const double hz = 48.0 + 130.0 * std::exp(-t / 0.035);
+    const double hz = 52.0 + 150.0 * std::exp(-t / 0.03);
     phase += kTwoPi * hz / kRate;
-    const double body = std::sin(phase) * std::exp(-t / 0.16);
-    const double click = noise.next() * std::exp(-t / 0.002) * 0.35;
+    const double body = std::sin(phase) * std::exp(-t / 0.11);
+    const double n = noise.next();
+    const double click = (n - previous) * std::exp(-t / 0.004) * 0.3;
+    previous = n;
     wave[i] = std::tanh(1.8 * (body + click));
-    if (t > 0.40) wave[i] *= (0.45 - t) / 0.05;  // no step at the end
+    if (t > 0.30) wave[i] *= (0.35 - t) / 0.05;  // no step at the end
   }
   return makeSample("kick", toPcm(wave, 0.95), kRate, 64);
 }
 
+// Snare: a 190 Hz body under bright noise that carries into the 2-6 kHz presence band.
 ItSample snare() {
   const int frames = kRate * 30 / 100;
   std::vector<double> wave(frames);
@@ -106,10 +112,10 @@ ItSample snare() {
   for (int i = 0; i < frames; ++i) {
     const double t = static_cast<double>(i) / kRate;
     const double n = noise.next();
-    const double bright = n - 0.6 * previous;  // tilt the noise towards the highs
+    const double bright = n - 0.85 * previous;  // tilt the noise towards the highs
     previous = n;
-    phase += kTwoPi * (175.0 + 60.0 * std::exp(-t / 0.02)) / kRate;
-    wave[i] = 0.55 * std::sin(phase) * std::exp(-t / 0.045) + 0.6 * bright * std::exp(-t / 0.075);
+    phase += kTwoPi * (190.0 + 70.0 * std::exp(-t / 0.02)) / kRate;
+    wave[i] = 0.5 * std::sin(phase) * std::exp(-t / 0.04) + 0.75 * bright * std::exp(-t / 0.09);
     if (t > 0.27) wave[i] *= (0.30 - t) / 0.03;
   }
   return makeSample("snare", toPcm(wave, 0.9), kRate, 64);
@@ -128,7 +134,9 @@ ItSample hat(const char* name, double seconds, double decay, uint32_t seed) {
     a = n;
     const double higher = high - b;
     b = high;
-    wave[i] = higher * std::exp(-t / decay);
+    double metal = 0.0;  // inharmonic square-ish cluster, as in analogue hats
+    for (double hz : {3150.0, 4230.0, 5370.0, 6120.0, 7410.0, 8340.0}) metal += std::sin(kTwoPi * hz * t) > 0 ? 1 : -1;
+    wave[i] = (higher + 0.3 * metal) * std::exp(-t / decay);
     if (t > seconds - 0.01) wave[i] *= (seconds - t) / 0.01;
   }
   return makeSample(name, toPcm(wave, 0.8), kRate, 64);
@@ -153,12 +161,28 @@ ItSample crash() {
   return makeSample("crash", toPcm(wave, 0.8), kRate, 64);
 }
 
+// A 4 s riser: noise through a low-pass whose cut-off climbs from 300 Hz to 12 kHz, swelling.
+ItSample riser() {
+  const int frames = kRate * 4;
+  std::vector<double> wave(frames);
+  Noise noise{0x215Eu};
+  double low = 0.0;
+  for (int i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / kRate;
+    const double cutoff = 300.0 * std::pow(40.0, t / 4.0);
+    const double a = 1.0 - std::exp(-kTwoPi * cutoff / kRate);
+    low += a * (noise.next() - low);
+    wave[i] = low * (0.15 + 0.85 * t * t / 16.0);
+  }
+  return makeSample("riser", toPcm(wave, 0.8), kRate, 64);
+}
+
 // Saw-like bass at 55 Hz with a sub sine, a plucked start that settles into the loop.
 ItSample bass() {
   const int loopStart = kRate * 3 / 10;
   const int frames = loopStart + kRate;
   std::vector<double> wave = additive(frames, {55}, 2500, [](int k, double hz) {
-    const double low = 1.0 / (1.0 + (hz / 320.0) * (hz / 320.0));
+    const double low = 1.0 / (1.0 + (hz / 900.0) * (hz / 900.0));
     return (k == 1 ? 1.6 : 1.0) / k * low;
   }, 0x55u);
   for (int i = 0; i < frames; ++i) {
@@ -169,28 +193,25 @@ ItSample bass() {
   return makeLooped("bass", toPcm(wave, 0.9), 55.0, loopStart, 64);
 }
 
-// Three detuned saws a hertz apart, softly filtered, with a slow attack.
+// Three detuned saws a hertz apart, softly filtered; the instrument's envelope shapes it.
 ItSample pad() {
   const int loopStart = kRate * 4 / 10;
   const int frames = loopStart + kRate;
   std::vector<double> wave = additive(frames, {219, 220, 221}, 6000, [](int k, double hz) {
-    return 1.0 / k / (1.0 + (hz / 1400.0) * (hz / 1400.0));
+    return 1.0 / k / (1.0 + (hz / 3500.0) * (hz / 3500.0));
   }, 0xA11u);
-  for (int i = 0; i < frames; ++i) {
-    const double t = static_cast<double>(i) / kRate;
-    const double rise = std::min(1.0, t / 0.35);
-    wave[i] *= rise * rise * (3.0 - 2.0 * rise);
-  }
+  for (int i = 0; i < frames; ++i) wave[i] *= std::min(1.0, static_cast<double>(i) / (kRate * 0.01));
   return makeLooped("pad", toPcm(wave, 0.85), 220.0, loopStart, 64);
 }
 
-// A hollow square-ish lead: odd harmonics strong, even ones faint, two voices 1 Hz apart.
+// A bright square-ish lead: odd harmonics strong, even ones fainter, two voices 1 Hz apart,
+// open up to 7 kHz so it cuts through.
 ItSample lead() {
   const int loopStart = kRate / 10;
   const int frames = loopStart + kRate;
-  std::vector<double> wave = additive(frames, {440, 441}, 9000, [](int k, double hz) {
-    const double weight = (k % 2 == 1) ? 1.0 : 0.35;
-    return weight / k / (1.0 + (hz / 3200.0) * (hz / 3200.0));
+  std::vector<double> wave = additive(frames, {440, 441}, 12000, [](int k, double hz) {
+    const double weight = (k % 2 == 1) ? 1.0 : 0.5;
+    return weight / std::pow(k, 0.8) / (1.0 + (hz / 7000.0) * (hz / 7000.0));
   }, 0x1EADu);
   for (int i = 0; i < frames; ++i) wave[i] *= std::min(1.0, static_cast<double>(i) / (kRate * 0.008));
   return makeLooped("lead", toPcm(wave, 0.85), 440.0, loopStart, 64);
@@ -201,10 +222,10 @@ ItSample pluck() {
   const int frames = kRate / 2;
   std::vector<double> wave(frames, 0.0);
   Noise phaseNoise{0x9u};
-  for (int k = 1; k * 440 <= 9000; ++k) {
+  for (int k = 1; k * 440 <= 12000; ++k) {
     const double hz = 440.0 * k;
-    const double a = 1.0 / k;
-    const double decay = 4.0 + 2.2 * k;
+    const double a = 1.0 / std::pow(k, 0.7);
+    const double decay = 3.0 + 0.8 * k;
     const double phase = (phaseNoise.next() + 1.0) * 3.14159;
     for (int i = 0; i < frames; ++i) {
       const double t = static_cast<double>(i) / kRate;
@@ -224,7 +245,30 @@ ItSample pluck() {
 
 std::vector<ItSample> synthesiseMusicSamples() {
   return {kick(),  snare(), hat("closed hat", 0.07, 0.018, 0x4A7u), hat("open hat", 0.4, 0.11, 0x0A7u),
-          crash(), bass(),  pad(), lead(), pluck()};
+          crash(), bass(),  pad(), lead(), pluck(), riser()};
+}
+
+// Envelope ticks are 1/50 s at tempo 125 and 1/48 s at the score's tempo 120.
+std::vector<ItInstrument> musicInstruments() {
+  const char* names[kSampleCount] = {"kick", "snare", "closed hat", "open hat", "crash",
+                                     "bass", "pad",   "lead",       "pluck",    "riser"};
+  std::vector<ItInstrument> instruments(kSampleCount);
+  for (int i = 0; i < kSampleCount; ++i) {
+    instruments[i].name = names[i];
+    instruments[i].sample = static_cast<uint8_t>(i + 1);
+  }
+  // Bass: a plucked accent settling to a held level; short release.
+  instruments[kBass - 1].volumeEnvelope = {{64, 0}, {46, 12}, {40, 30}, {0, 36}};
+  instruments[kBass - 1].sustainNode = 2;
+  // Pad: a 0.5 s swell, a slight sag, and a 1.25 s release that overlaps the next chord.
+  instruments[kPad - 1].volumeEnvelope = {{0, 0}, {64, 24}, {54, 60}, {0, 120}};
+  instruments[kPad - 1].sustainNode = 2;
+  // Lead: a quick attack, a small decay to the held level, a quarter-second release.
+  instruments[kLead - 1].volumeEnvelope = {{0, 0}, {64, 2}, {50, 16}, {46, 40}, {0, 52}};
+  instruments[kLead - 1].sustainNode = 3;
+  // Pluck: falls away within 1.2 s whatever the sample does.
+  instruments[kPluck - 1].volumeEnvelope = {{64, 0}, {44, 10}, {18, 36}, {0, 60}};
+  return instruments;
 }
 
 }  // namespace tarvola::datagen

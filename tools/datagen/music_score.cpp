@@ -1,7 +1,13 @@
 // The score of "kyr.it": a piece in A minor at 120 beats per minute (tempo 120, speed 6: a row
 // is 0.125 s, a beat 4 rows, a bar 16), arranged to the demo's scenes. It is written row by row
 // into one long song grid, then cut into patterns. Sections start on the scene cuts (8.5, 44.5,
-// 80, 94, 124, 166 s), so some sections end with a short bar that carries a drum fill.
+// 80, 94, 124, 166 s); where a cut falls inside a bar the odd beats are a pick-up fill.
+//
+// Material: three progressions (Am F C G; F G Em Am; the falling Am G F E), two themes (A over
+// the first, B over the third), a stop with a riser before the metaballs where theme A enters on
+// the cut, a breakdown with a riser before the finale, and in the finale a lift to B minor with
+// a counter-melody over theme A. The lead glides (tone portamento) and sings with vibrato, an
+// echo channel repeats it a dotted eighth later on the other side, the bass slides its octaves.
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -15,13 +21,14 @@ namespace tarvola::datagen {
 
 namespace {
 
-// The pad has two banks of three channels: a new chord swells in on one while the last one
-// fades out on the other.
+// The pad has two banks of three channels: a new chord swells in on one while the last one is
+// released on the other.
 enum Channel : int { kKickCh, kSnareCh, kHatCh, kCrashCh, kBassCh, kPadBank0, kPadBank1 = kPadBank0 + 3,
-                     kLeadCh = kPadBank1 + 3, kArpCh, kSyncCh, kConductorCh, kChannelCount };
+                     kLeadCh = kPadBank1 + 3, kArpCh, kEchoCh, kSyncCh, kConductorCh, kChannelCount };
 
 constexpr int kBar = 16;
 constexpr int kSongRows = 1424;  // 178 s
+constexpr int kEchoDelay = 3;    // rows: a dotted eighth
 
 struct Chord {
   int root;  // semitone, C = 0
@@ -43,10 +50,10 @@ struct Song {
     cell.hasVolume = true;
     cell.volume = static_cast<uint8_t>(volume);
   }
-  void cut(int row, int channel) {  // keeps the cell's effect
+  void stop(int row, int channel, uint8_t how = kNoteOff) {  // keeps the cell's effect
     ItCell& cell = at(row, channel);
     cell.hasNote = true;
-    cell.note = kNoteCut;
+    cell.note = how;
     cell.sample = 0;
     cell.hasVolume = false;
   }
@@ -61,6 +68,8 @@ struct Song {
   }
 };
 
+Chord lifted(Chord chord, int semitones) { return {(chord.root + semitones) % 12, chord.minor}; }
+
 // Chord tones placed in [low, low + 12).
 std::array<int, 3> voicing(Chord chord, int low) {
   const int tones[3] = {chord.root, chord.root + (chord.minor ? 3 : 4), chord.root + 7};
@@ -73,7 +82,8 @@ std::array<int, 3> voicing(Chord chord, int low) {
   return notes;
 }
 
-int bassNote(Chord chord) { return 28 + (chord.root + 8) % 12; }  // E-2 .. D#3, 41 to 78 Hz
+// E-3 .. D#4, 82 to 156 Hz: an octave above the kick's 52 Hz tail.
+int bassNote(Chord chord) { return 40 + (chord.root + 8) % 12; }
 
 // How one bar of a section is played.
 struct Style {
@@ -84,65 +94,82 @@ struct Style {
   int pad = 0;       // volume, 0 = silent
   int arp = 0;       // volume, 0 = silent
   bool arpEighths = false;
+  bool counter = false;  // the arpeggio channel plays the counter-melody instead
   int lead = 0;      // volume, 0 = silent
+  int theme = 0;     // 0 theme A, 1 theme B
+  int phraseBar = 0; // bar within the theme's eight
+  int lift = 0;      // semitones the whole bar is raised by
 };
 
-// The lead's two four-bar melodies over Am F C G: (row in bar, note) per bar, -1 = cut.
+// The lead's themes, eight bars each, as (row in bar, note) per bar; -1 releases the note.
 struct MelodyNote {
   int row;
   int note;
 };
-const std::vector<MelodyNote> kMelodyA[4] = {
-    {{0, 69}, {4, 72}, {6, 76}, {8, 74}, {12, 72}},
-    {{0, 72}, {6, 69}, {8, 77}, {12, 76}},
-    {{0, 76}, {4, 79}, {8, 76}, {10, 74}, {12, 72}},
-    {{0, 71}, {4, 74}, {8, 79}, {14, -1}}};
-const std::vector<MelodyNote> kMelodyB[4] = {
-    {{0, 76}, {2, 81}, {8, 79}, {12, 76}},
-    {{0, 77}, {4, 76}, {6, 72}, {8, 69}, {14, -1}},
-    {{0, 67}, {4, 72}, {8, 76}, {12, 79}},
-    {{0, 74}, {8, 71}, {12, 67}, {15, -1}}};
-const Chord kMelodyChords[4] = {kAm, kF, kC, kG};
+struct Theme {
+  std::vector<MelodyNote> bars[8];
+  Chord chords[4];
+};
+const Theme kThemes[2] = {
+    {{{{0, 69}, {4, 72}, {6, 76}, {8, 74}, {12, 72}},
+      {{0, 72}, {6, 69}, {8, 77}, {12, 76}},
+      {{0, 76}, {4, 79}, {8, 76}, {10, 74}, {12, 72}},
+      {{0, 71}, {4, 74}, {8, 79}, {14, -1}},
+      {{0, 76}, {2, 81}, {8, 79}, {12, 76}},
+      {{0, 77}, {4, 76}, {6, 72}, {8, 69}, {14, -1}},
+      {{0, 67}, {4, 72}, {8, 76}, {12, 79}},
+      {{0, 74}, {8, 71}, {12, 67}, {15, -1}}},
+     {kAm, kF, kC, kG}},
+    {{{{0, 81}, {4, 84}, {6, 83}, {8, 81}, {12, 76}},
+      {{0, 79}, {4, 83}, {8, 86}, {12, 83}, {14, 81}},
+      {{0, 77}, {4, 81}, {6, 84}, {8, 81}, {10, 79}, {12, 77}},
+      {{0, 76}, {4, 80}, {8, 83}, {14, -1}},
+      {{0, 84}, {2, 83}, {4, 81}, {8, 76}, {12, 81}},
+      {{0, 83}, {4, 79}, {8, 74}, {12, 79}},
+      {{0, 81}, {4, 77}, {8, 72}, {12, 77}},
+      {{0, 80}, {4, 76}, {6, 80}, {8, 83}, {14, -1}}},
+     {kAm, kG, kF, kE}},
+};
 
 bool sameChord(Chord a, Chord b) { return a.root == b.root && a.minor == b.minor; }
 
-// Writes one bar (or the first `length` rows of it) starting at `start`.
-// `melodyBar` counts bars of the lead's phrase; `previous` is the chord before this bar.
-void playBar(Song& song, int start, int length, const Style& style, Chord chord, Chord previous,
-             int melodyBar) {
+// Writes one bar (or the first `length` rows of it) starting at `start`; `previous` is the
+// chord before this bar (unlifted).
+void playBar(Song& song, int start, int length, const Style& style, Chord chord, Chord previous) {
   auto put = [&](int row, int channel, int note, uint8_t sample, int volume) {
     if (row < length) song.note(start + row, channel, note, sample, volume);
   };
   if (style.kick == 1) {
-    put(0, kKickCh, kDrumNote, kKick, 64);
-    put(7, kKickCh, kDrumNote, kKick, 40);
-    put(8, kKickCh, kDrumNote, kKick, 60);
+    put(0, kKickCh, kDrumNote, kKick, 50);
+    put(7, kKickCh, kDrumNote, kKick, 32);
+    put(8, kKickCh, kDrumNote, kKick, 46);
   } else if (style.kick == 2) {
-    for (int beat = 0; beat < 4; ++beat) put(4 * beat, kKickCh, kDrumNote, kKick, 64);
+    for (int beat = 0; beat < 4; ++beat) put(4 * beat, kKickCh, kDrumNote, kKick, 48);
   }
-  if (style.snare == 1) put(12, kSnareCh, kDrumNote, kSnare, 46);
+  if (style.snare == 1) put(12, kSnareCh, kDrumNote, kSnare, 60);
   if (style.snare >= 2) {
-    put(4, kSnareCh, kDrumNote, kSnare, 50);
-    put(12, kSnareCh, kDrumNote, kSnare, 50);
+    put(4, kSnareCh, kDrumNote, kSnare, 64);
+    put(12, kSnareCh, kDrumNote, kSnare, 64);
   }
   if (style.snare == 3) {
-    put(7, kSnareCh, kDrumNote, kSnare, 16);
-    put(14, kSnareCh, kDrumNote, kSnare, 18);
+    put(7, kSnareCh, kDrumNote, kSnare, 20);
+    put(14, kSnareCh, kDrumNote, kSnare, 24);
   }
   for (int row = 0; row < 16; ++row) {
     const bool offbeat = row % 4 == 2;
-    if (style.hats == 1 && offbeat) put(row, kHatCh, kDrumNote, kClosedHat, 34);
-    if (style.hats == 2) put(row, kHatCh, kDrumNote, kClosedHat, offbeat ? 38 : (row % 2 ? 20 : 28));
+    if (style.hats == 1 && offbeat) put(row, kHatCh, kDrumNote, kClosedHat, 58);
+    if (style.hats == 2) put(row, kHatCh, kDrumNote, kClosedHat, offbeat ? 62 : (row % 2 ? 36 : 48));
     if (style.hats == 3)
-      put(row, kHatCh, kDrumNote, offbeat ? kOpenHat : kClosedHat, offbeat ? 30 : (row % 2 ? 20 : 28));
+      put(row, kHatCh, kDrumNote, offbeat ? kOpenHat : kClosedHat, offbeat ? 40 : (row % 2 ? 36 : 48));
   }
 
-  const int root = bassNote(chord);
-  if (style.bass == 0) song.cut(start, kBassCh);  // a held note must not ring on
-  if (style.lead == 0) song.cut(start, kLeadCh);
+  const Chord sounding = lifted(chord, style.lift);
+  const int root = bassNote(sounding);
+  if (style.bass == 0) song.stop(start, kBassCh);  // a held note must not ring on
+  if (style.lead == 0) song.stop(start, kLeadCh);
   switch (style.bass) {
     case 1:
-      put(0, kBassCh, root, kBass, 50);
+      put(0, kBassCh, root, kBass, 46);
       break;
     case 2:
       for (int row = 0; row < 16; row += 2)
@@ -152,15 +179,17 @@ void playBar(Song& song, int start, int length, const Style& style, Chord chord,
       const int rows[7] = {0, 3, 6, 8, 10, 11, 14};
       const int steps[7] = {0, 0, 12, 0, 0, 12, 7};
       for (int i = 0; i < 7; ++i) put(rows[i], kBassCh, root + steps[i], kBass, i == 0 ? 54 : 46);
+      if (length > 6) song.effect(start + 6, kBassCh, kEffectG, 0x40);  // slide up the octave
       break;
     }
     case 4:
       for (int beat = 0; beat < 4; ++beat) {
-        song.cut(start + 4 * beat, kBassCh);
+        song.stop(start + 4 * beat, kBassCh, kNoteCut);
         put(4 * beat + 1, kBassCh, root, kBass, 44);
         put(4 * beat + 2, kBassCh, root + 12, kBass, 48);
         put(4 * beat + 3, kBassCh, root, kBass, 40);
       }
+      if (length > 14) song.effect(start + 14, kBassCh, kEffectG, 0x40);
       break;
     default:
       break;
@@ -168,76 +197,99 @@ void playBar(Song& song, int start, int length, const Style& style, Chord chord,
 
   const bool newChord = style.pad > 0 && (!sameChord(chord, previous) || !song.padSounding);
   if (song.padSounding && (newChord || style.pad == 0)) {
-    // Fade the sounding chord: D03 slides 3 down on each of a row's five later ticks, so four
-    // rows take any pad volume to 0; then the notes are cut.
-    const int old = kPadBank0 + 3 * song.padBank;
-    for (int voice = 0; voice < 3; ++voice) {
-      for (int row = 0; row < 4 && row < length; ++row) song.effect(start + row, old + voice, kEffectD, 0x03);
-      if (length > 4) song.cut(start + 4, old + voice);
-    }
+    for (int voice = 0; voice < 3; ++voice) song.stop(start, kPadBank0 + 3 * song.padBank + voice);
     song.padSounding = false;
   }
   if (newChord) {
     song.padBank = 1 - song.padBank;
-    const std::array<int, 3> padNotes = voicing(chord, 52);
+    const std::array<int, 3> padNotes = voicing(sounding, 52);
     for (int voice = 0; voice < 3; ++voice)
       put(0, kPadBank0 + 3 * song.padBank + voice, padNotes[voice], kPad, style.pad);
     song.padSounding = true;
   }
-  if (style.arp > 0) {
-    const std::array<int, 3> t = voicing(chord, 64);
+  const std::array<int, 3> t = voicing(sounding, 64);
+  if (style.counter) {
+    // Quarter notes falling through the chord an octave above the arpeggio's floor, with an
+    // eighth-note turn into the next beat.
+    const int line[6] = {t[1] + 12, t[0] + 12, t[2], t[1], t[2], t[0] + 12};
+    const int rows[6] = {0, 4, 8, 12, 14, 15};
+    for (int i = 0; i < 6; ++i) put(rows[i], kArpCh, line[i], kPluck, i < 4 ? style.arp : style.arp * 3 / 4);
+  } else if (style.arp > 0) {
     const int ladder[6] = {t[0], t[1], t[2], t[0] + 12, t[1] + 12, t[2] + 12};
     const int order[16] = {0, 1, 2, 3, 4, 5, 4, 3, 1, 2, 3, 4, 5, 4, 3, 2};
     for (int row = 0; row < 16; row += style.arpEighths ? 2 : 1)
       put(row, kArpCh, ladder[order[row]], kPluck, row % 4 == 0 ? style.arp : style.arp * 3 / 4);
   }
   if (style.lead > 0) {
-    const int inPhrase = ((melodyBar % 4) + 4) % 4;
-    if (sameChord(chord, kMelodyChords[inPhrase])) {
-      const bool answer = ((melodyBar - inPhrase) / 4) % 2 != 0;
-      const auto& bar = answer ? kMelodyB[inPhrase] : kMelodyA[inPhrase];
-      for (const MelodyNote& n : bar) {
+    const Theme& theme = kThemes[style.theme];
+    const int inPhrase = style.phraseBar % 8;
+    if (sameChord(chord, theme.chords[inPhrase % 4])) {
+      const std::vector<MelodyNote>& bar = theme.bars[inPhrase];
+      for (size_t i = 0; i < bar.size(); ++i) {
+        const MelodyNote& n = bar[i];
         if (n.row >= length) continue;
-        if (n.note < 0) song.cut(start + n.row, kLeadCh);
-        else put(n.row, kLeadCh, n.note, kLead, style.lead);
+        if (n.note < 0) {
+          song.stop(start + n.row, kLeadCh);
+          continue;
+        }
+        put(n.row, kLeadCh, n.note + style.lift, kLead, style.lead);
+        // Every other bar the second note glides in from the first.
+        if (i == 1 && inPhrase % 2 == 1) song.effect(start + n.row, kLeadCh, kEffectG, 0x10);
+        // Notes held for six rows or more sing with vibrato after their first two rows.
+        const int next = i + 1 < bar.size() ? bar[i + 1].row : 16;
+        for (int row = n.row + 2; next - n.row >= 6 && row < next && row < length; ++row)
+          song.effect(start + row, kLeadCh, kEffectH, 0x44);
       }
-    } else {  // outside the progression the lead holds the chord's third
-      put(0, kLeadCh, voicing(chord, 69)[1], kLead, style.lead);
-      if (length > 14) song.cut(start + 14, kLeadCh);
+    } else {  // outside the theme's progression the lead holds the chord's third
+      put(0, kLeadCh, voicing(sounding, 69)[1], kLead, style.lead);
+      for (int row = 2; row < 14 && row < length; ++row) song.effect(start + row, kLeadCh, kEffectH, 0x44);
+      if (length > 14) song.stop(start + 14, kLeadCh);
     }
   }
 }
 
-// A drum fill over rows [from, to): snare sixteenths getting louder, kick on the first.
+// A drum fill over rows [from, to): snare sixteenths getting louder.
 void fill(Song& song, int from, int to) {
   for (int row = from; row < to; ++row)
-    song.note(row, kSnareCh, kDrumNote, kSnare, 24 + 36 * (row - from + 1) / (to - from));
+    song.note(row, kSnareCh, kDrumNote, kSnare, 28 + 36 * (row - from + 1) / (to - from));
 }
 
-void crash(Song& song, int row, int volume = 50) { song.note(row, kCrashCh, kDrumNote, kCrash, volume); }
+void crash(Song& song, int row, int volume = 40) { song.note(row, kCrashCh, kDrumNote, kCrash, volume); }
+// The riser runs 32 rows (4 s) into `cut`, where a crash on the same channel ends it.
+void riser(Song& song, int cut) { song.note(cut - 32, kCrashCh, kDrumNote, kRiser, 40); }
 
 // Plays a section: bars from `start`, one chord per bar, the last bar possibly short.
 int section(Song& song, int start, int rows, const std::vector<Chord>& chords,
-            const std::function<Style(int bar)>& styleOf, Chord& previous, int melodyFrom = 0) {
+            const std::function<Style(int bar)>& styleOf, Chord& previous) {
   for (int bar = 0; bar * kBar < rows; ++bar) {
     const int length = std::min(kBar, rows - bar * kBar);
     const Chord chord = chords[std::min<size_t>(bar, chords.size() - 1)];
-    playBar(song, start + bar * kBar, length, styleOf(bar), chord, previous, bar - melodyFrom);
+    playBar(song, start + bar * kBar, length, styleOf(bar), chord, previous);
     previous = chord;
   }
   return start + rows;
+}
+
+// The lead's echo: each lead row again kEchoDelay rows later at 45 % volume, on the echo
+// channel panned to the other side.
+void echo(Song& song) {
+  for (int row = kSongRows - 1 - kEchoDelay; row >= 0; --row) {
+    ItCell copy = song.at(row, kLeadCh);
+    if (copy.hasVolume) copy.volume = static_cast<uint8_t>(copy.volume * 45 / 100);
+    song.at(row + kEchoDelay, kEchoCh) = copy;
+  }
 }
 
 Song writeSong() {
   Song song;
   Chord previous{-1, false};
 
-  // Intro, 0 - 8.5 s: the pad alone, then the arpeggio and a held bass; a one-beat snare pickup.
+  // Intro, 0 - 8.5 s: the pad alone, then the arpeggio; a one-beat pick-up. Bass and drums
+  // wait for the first cut.
   int row = section(song, 0, 68, {kAm, kF, kC, kG, kE}, [](int bar) {
     Style s;
-    s.pad = 44;
-    if (bar >= 1) s.arp = 14 + 6 * bar;
-    if (bar >= 2) s.bass = 1;
+    s.pad = 24;
+    if (bar >= 1) s.arp = 20 + 6 * bar;
     return s;
   }, previous);
   fill(song, 64, 68);
@@ -251,98 +303,126 @@ Song writeSong() {
     s.hats = 1;
     s.bass = 2;
     s.pad = 32;
+    if (bar >= 4) s.arp = 26;
     return s;
   }, previous);
   fill(song, 180, 184);
 
-  // Opening up, 23 - 44.5 s: full drums, syncopated bass, arpeggio, the lead from the 3rd bar.
-  for (int r : {184, 248, 312}) crash(song, r);
-  row = section(song, row, 172, {kAm, kF, kC, kG, kAm, kF, kC, kG, kF, kG, kE}, [](int bar) {
+  // Opening up, 23 - 44.5 s: full drums, syncopated bass, arpeggio; the second progression in
+  // bars 5 - 8; then a stop: drums and bass out, a riser, a three-beat snare pick-up.
+  for (int r : {184, 248}) crash(song, r);
+  row = section(song, row, 172, {kAm, kF, kC, kG, kF, kG, kEm, kAm, kF, kG, kE}, [](int bar) {
     Style s;
-    s.kick = bar < 10 ? 2 : 0;
+    s.pad = 26;
+    if (bar >= 8) {
+      s.pad = 36;
+      s.arp = 16;
+      s.arpEighths = true;
+      return s;
+    }
+    s.kick = 2;
     s.snare = 2;
     s.hats = 2;
     s.bass = 3;
-    s.pad = 28;
-    s.arp = 22;
-    if (bar >= 2 && bar < 8) s.lead = 38;
+    s.arp = 32;
     return s;
   }, previous);
-  song.note(344, kKickCh, kDrumNote, kKick, 64);
-  fill(song, 348, 356);
+  riser(song, 356);
+  fill(song, 344, 356);
 
-  // Metaballs, 44.5 - 80 s: everything, open hats; the lead in the 2nd and 4th phrases.
-  for (int r = 356; r < 628; r += 64) crash(song, r, 54);
+  // Metaballs, 44.5 - 80 s: theme A enters on the cut; theme B over the falling progression;
+  // theme A's answer; a Dm - E cadence with a fill.
+  for (int r = 356; r < 628; r += 64) crash(song, r, 44);
   row = section(song, row, 284,
-                {kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kF, kC, kG, kDm, kE},
+                {kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kG, kF, kE, kAm, kF, kC, kG, kDm, kE},
                 [](int bar) {
                   Style s;
                   s.kick = bar < 17 ? 2 : 0;
                   s.snare = 3;
                   s.hats = 3;
                   s.bass = 3;
-                  s.pad = 26;
-                  s.arp = 20;
-                  if ((bar >= 4 && bar < 8) || (bar >= 12 && bar < 16)) s.lead = 40;
+                  s.pad = 24;
+                  s.arp = 30;
+                  s.lead = 44;
+                  s.theme = bar >= 8 && bar < 12 ? 1 : 0;
+                  s.phraseBar = bar < 8 ? bar : bar - 8;  // B from its start, then A's answer
                   return s;
                 }, previous);
   fill(song, 628, 640);
 
-  // Breakdown under the credits, 80 - 94 s: pad, held bass, a slow arpeggio, hats creeping in.
+  // Breakdown under the credits, 80 - 94 s: the second progression, pad and a slow arpeggio;
+  // hats and a soft bass creep in.
   row = section(song, row, 112, {kF, kG, kEm, kAm, kF, kG, kE}, [](int bar) {
     Style s;
-    s.pad = 48;
-    s.bass = 1;
+    s.pad = 22;
     s.arp = 22;
     s.arpEighths = true;
-    if (bar >= 4) s.hats = 1;
+    if (bar >= 3) s.bass = 1;
+    if (bar >= 5) s.hats = 1;
     return s;
   }, previous);
   fill(song, 744, 752);
 
-  // Tunnel, 94 - 124 s: driving, rolling bass; from 108 s snare, open hats and the lead.
+  // Tunnel, 94 - 124 s: the falling progression, driving, rolling bass; from 108 s snare, open
+  // hats and theme B; from 120 s a breakdown with a riser into the finale.
   crash(song, 752);
-  crash(song, 864, 54);
+  crash(song, 864, 40);
   row = section(song, row, 240,
-                {kAm, kAm, kF, kG, kAm, kF, kG, kAm, kF, kC, kG, kAm, kF, kC, kG},
+                {kAm, kAm, kAm, kG, kF, kE, kE, kAm, kG, kF, kE, kAm, kG, kF, kE},
                 [](int bar) {
                   Style s;
+                  s.pad = 24;
+                  s.arp = 30;
+                  if (bar >= 7) {
+                    s.lead = 44;
+                    s.theme = 1;
+                    s.phraseBar = bar - 7;
+                  }
+                  if (bar >= 13) {
+                    s.pad = 34;
+                    s.arpEighths = true;
+                    return s;
+                  }
                   s.kick = 2;
                   s.hats = bar < 7 ? 2 : 3;
                   s.bass = 4;
-                  s.pad = 24;
-                  s.arp = 18;
-                  if (bar >= 7) {
-                    s.snare = 2;
-                    s.lead = 40;
-                  }
+                  if (bar >= 7) s.snare = 2;
                   return s;
-                }, previous, 7);
+                }, previous);
   fill(song, 856, 864);
+  riser(song, 992);
   fill(song, 984, 992);
 
-  // Finale, 124 - 166 s: the climax, crashes on every change of scene.
-  for (int r : {992, 1056, 1120, 1184, 1216, 1248, 1280, 1312}) crash(song, r, 56);
+  // Finale, 124 - 166 s: lifted to B minor, theme A, then theme A under a counter-melody; the
+  // falling progression brings it home to A minor; crashes on every change of scene.
+  for (int r : {992, 1056, 1120, 1184, 1216, 1248, 1280, 1312}) crash(song, r, 44);
   row = section(song, row, 336,
-                {kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kF, kC, kG, kDm, kF, kE,
+                {kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kF, kC, kG, kG, kF, kE,
                  kE, kAm},
-                [](int) {
+                [](int bar) {
                   Style s;
                   s.kick = 2;
                   s.snare = 3;
                   s.hats = 3;
                   s.bass = 3;
-                  s.pad = 30;
-                  s.arp = 22;
-                  s.lead = 42;
+                  s.pad = 28;
+                  s.arp = 30;
+                  s.lead = 46;
+                  s.phraseBar = bar;
+                  if (bar < 16) s.lift = 2;
+                  if (bar >= 8 && bar < 16) s.counter = true;
+                  if (bar >= 16) {
+                    s.theme = 1;
+                    s.phraseBar = bar - 15;
+                  }
                   return s;
                 }, previous);
   for (int r : {1048, 1112, 1176, 1240, 1304}) fill(song, r, r + 8);
   fill(song, 1320, 1328);
 
   // Outro, 166 - 178 s: a last hit, then the pad, dying away before the loop.
-  crash(song, 1328, 60);
-  song.note(1328, kKickCh, kDrumNote, kKick, 64);
+  crash(song, 1328, 48);
+  song.note(1328, kKickCh, kDrumNote, kKick, 52);
   section(song, row, 96, {kAm, kF, kAm, kF, kAm, kAm}, [](int bar) {
     Style s;
     s.pad = 44 - 4 * bar;
@@ -356,17 +436,22 @@ Song writeSong() {
   // The last chord dies away with fine volume slides (DF1: one step down per row).
   for (int r = 1392; r < kSongRows; ++r)
     for (int voice = 0; voice < 3; ++voice) song.effect(r, kPadBank0 + 3 * song.padBank + voice, kEffectD, 0xF1);
+  echo(song);
 
-  // Sync effects, on their own channel.
-  for (auto [r, v] : std::initializer_list<std::pair<int, int>>{
-           {68, 5}, {84, 4}, {116, 4}, {132, 5}, {148, 4}, {164, 3}})
+  // Sync effects, on their own channel. Scene 2 brightens its feedback trail on each 1 - 4, which
+  // turns the picture white for about 1.1 s while the scene runs at a fifth of its speed (to
+  // 23 s) and for about a quarter second after: so one pulse in its fade-in and one rising into
+  // the jump to full speed at 23 s, which ends it; then one every two bars, and one a beat in the
+  // pick-up before the metaballs. Its 5 (a blur) comes every four bars.
+  for (auto [r, v] : std::initializer_list<std::pair<int, int>>{{68, 5}, {84, 4}, {132, 5}, {180, 3}})
     song.sync(r, v);
-  for (int bar = 0; bar < 10; ++bar) {
+  for (int bar = 0; bar < 8; ++bar) {
     const int start = 184 + bar * kBar;
-    song.sync(start, bar % 4 == 0 ? 5 : 4);
-    song.sync(start + 8, 3);
+    if (bar % 4 == 0) song.sync(start, 5);
+    if (bar % 2 == 0) song.sync(start + 8, bar % 4 ? 3 : 4);
   }
-  song.sync(344, 4);
+  song.sync(312, 5);
+  for (int r : {344, 348, 352}) song.sync(r, 4);
   for (int bar = 0; bar < 17; ++bar) song.sync(356 + bar * kBar, bar % 4 == 0 ? 2 : 1);
   song.sync(628, 1);
   for (int r : {864, 896, 928, 960}) song.sync(r, 3);
@@ -423,10 +508,12 @@ ItModule composeMusic() {
   module.initialSpeed = 6;
   module.initialTempo = 120;
   module.globalVolume = 128;
-  module.mixVolume = 64;
-  //               kick snare hat crash bass pads (two banks)  lead arp sync conductor
-  module.channelPan = {32, 30, 40, 26, 32, 18, 32, 46, 20, 32, 44, 28, 38, 32, 32};
+  module.mixVolume = 84;
+  // Kick and bass in the middle, the pad's voices spread wide, lead and echo on either side.
+  //               kick snare hat crash bass pad bank 0  pad bank 1  lead arp echo sync conductor
+  module.channelPan = {32, 28, 46, 20, 32, 6, 32, 58, 6, 32, 58, 24, 12, 50, 32, 32};
   module.samples = synthesiseMusicSamples();
+  module.instruments = musicInstruments();
   int row = 0;
   for (int rows : kPatternRows) {
     ItPattern pattern;
