@@ -1,7 +1,8 @@
 // The page's side of the web host (src/platform/web): loading and "click to start", the audio
 // context and its music worklet, the audio output clock the frame clock reads, the queue of
 // the music's syncs, the canvas, full screen, messages and the end screen. Frame times measured
-// in the page go to window.tarvolaStats: [demo seconds, work ms, ms since the previous frame].
+// in the page go to window.tarvolaStats: [demo seconds, work ms, ms since the previous frame];
+// window.tarvolaSyncs counts the syncs raised, window.tarvolaEnded turns true at the end.
 'use strict';
 
 const kSampleRate = 44100;
@@ -46,6 +47,7 @@ var Module = {
     // The value of the next sync whose sample the reading reaches, else -1.
     nextSync(reachedMicros) {
       if (syncs.length === 0 || syncs[0].frame > Math.floor(reachedMicros * kSampleRate / 1e6)) return -1;
+      window.tarvolaSyncs = (window.tarvolaSyncs || 0) + 1;
       return syncs.shift().value;
     },
     draw(rgba, width, height) {
@@ -56,8 +58,9 @@ var Module = {
     frameBegins() { frameStart = performance.now(); },
     frameDone() {
       const now = performance.now();
-      if (atFrame >= 0) window.tarvolaStats.push([(lastMicros - startMicros) / 1e6, now - frameStart, now - lastFrameEnd]);
-      lastFrameEnd = now;
+      // The first frame's interval would span the pause before the music: left out.
+      if (atFrame >= 0 && lastFrameEnd > 0) window.tarvolaStats.push([(lastMicros - startMicros) / 1e6, now - frameStart, now - lastFrameEnd]);
+      lastFrameEnd = atFrame >= 0 ? now : 0;
     },
     loadMusic(bytes) { if (music) music.port.postMessage({ cmd: 'load', bytes }, [bytes.buffer]); },
     startMusic(micros) {
