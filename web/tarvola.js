@@ -20,14 +20,21 @@ const syncs = [];        // {frame, value}, in order
 let frameStart = 0, lastFrameEnd = 0;
 window.tarvolaStats = [];
 
+let clockOffset = 0;      // audio seconds minus performance seconds at the last audio reading
+
+// The audio output clock while the context runs; the performance clock carries on from it
+// otherwise (no audio, or a suspended context), so the frame clock's wait for a new reading
+// never waits for sound that does not come.
 function clockMicros() {
-  let seconds = performance.now() / 1000;
-  if (audio) {
+  const now = performance.now() / 1000;
+  let seconds = now + clockOffset;
+  if (audio && audio.state === 'running') {
     // The context time being heard now: the output timestamp moved on by the time since it.
     const stamp = audio.getOutputTimestamp();
     seconds = stamp.performanceTime > 0
-        ? Math.min(stamp.contextTime + (performance.now() - stamp.performanceTime) / 1000, audio.currentTime)
+        ? Math.min(stamp.contextTime + (now - stamp.performanceTime / 1000), audio.currentTime)
         : audio.currentTime;
+    clockOffset = seconds - now;
   }
   lastMicros = Math.floor(seconds * 1e6);
   return lastMicros;
