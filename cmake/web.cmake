@@ -27,11 +27,11 @@ set(TARVOLA_WEB_DIR ${PROJECT_SOURCE_DIR}/src/platform/web)
 add_executable(tarvola-web ${TARVOLA_WEB_DIR}/web_main.cpp ${TARVOLA_WEB_DIR}/web_platform.cpp)
 target_link_libraries(tarvola-web PRIVATE tarvola_core)
 # Only the frame loop and the host's waiting calls are rewritten for asyncify; the scenes run as
-# plain code. (Optimised builds inline runDemo into main before asyncify runs, which then warns
-# that the runDemo pattern matched nothing.)
+# plain code. Unoptimised builds call main through __original_main; optimised ones inline it and
+# runDemo into main before asyncify runs, and then warn that those names matched nothing.
 target_link_options(tarvola-web PRIVATE
   -sASYNCIFY -sASYNCIFY_IMPORTS=['emscripten_sleep','webWaitAnimationFrame']
-  -sASYNCIFY_ONLY=['main','tarvola::runDemo*','tarvola::WebPlatform::present*','tarvola::WebPlatform::pause*','tarvola::WebPlatform::fadeOutMusic*']
+  -sASYNCIFY_ONLY=['main','__original_main','tarvola::runDemo*','tarvola::WebPlatform::present*','tarvola::WebPlatform::pause*','tarvola::WebPlatform::fadeOutMusic*']
   -sINVOKE_RUN=0 -sEXIT_RUNTIME=0 -sALLOW_MEMORY_GROWTH -sINITIAL_MEMORY=64MB
   -sEXPORTED_RUNTIME_METHODS=['callMain'] -sENVIRONMENT=web)
 if(TARVOLA_WEB_DATA)
