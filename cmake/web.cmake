@@ -17,9 +17,16 @@ if(TARVOLA_WEB_SIMD)
   add_compile_options(-msimd128 -msse2)
 endif()
 
+# The core without the hosts, the native entry point and every file that includes libopenmpt or
+# SDL (found by content, so files may move between folders).
 file(GLOB_RECURSE TARVOLA_WEB_CORE_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*.cpp)
-list(FILTER TARVOLA_WEB_CORE_SOURCES EXCLUDE REGEX
-     "/src/platform/|/sdl_[^/]*\\.cpp$|/(main|module_renderer|music_stream|music_player|silent_audio)\\.cpp$")
+list(FILTER TARVOLA_WEB_CORE_SOURCES EXCLUDE REGEX "/src/platform/|/src/runtime/(main|sdl_[^/]*)\\.cpp$")
+foreach(source ${TARVOLA_WEB_CORE_SOURCES})
+  file(STRINGS ${source} native_includes REGEX "#include [<\"](libopenmpt/|SDL)")
+  if(native_includes)
+    list(REMOVE_ITEM TARVOLA_WEB_CORE_SOURCES ${source})
+  endif()
+endforeach()
 add_library(tarvola_core STATIC ${TARVOLA_WEB_CORE_SOURCES})
 target_include_directories(tarvola_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
 

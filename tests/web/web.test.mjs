@@ -3,7 +3,7 @@
 // renderer pixel for pixel; the served page plays in headless Chromium, every scene a live
 // picture between exactly black bars, and Escape ends it. Run by scripts/web-test.sh, which
 // builds everything and serves build-web/ at TARVOLA_WEB_URL.
-import { test } from 'node:test';
+import { after, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -15,6 +15,7 @@ const root = path.resolve(path.dirname(new URL(import.meta.url).pathname), '../.
 const build = path.join(root, 'build');
 const tmp = fs.mkdtempSync('/tmp/tarvola-web-test-');
 const syncFile = path.join(tmp, 'syncs.txt');
+after(() => fs.rmSync(tmp, { recursive: true, force: true }));
 const run = (file, args, options = {}) => execFileSync(file, args, { cwd: build, encoding: 'utf8', maxBuffer: 1 << 26, ...options });
 
 test('the worklet music gives the native sync list', async () => {
