@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian/Ubuntu packages tarvola needs to build, run and test.
-# Idempotent: installs only what is missing; uses sudo when not run as root.
+# Idempotent: installs only what is missing; uses sudo when not run as root. Packages given as
+# arguments are installed too (scripts/web.sh adds the web build's).
 set -euo pipefail
 
 packages=(
@@ -29,6 +30,7 @@ packages=(
   x11-utils              # xprop, to see the window manager is up
   # hardening checks (fuzzers, ThreadSanitizer; the ASan runs use g++)
   clang libclang-rt-14-dev   # libFuzzer and the sanitizer runtimes for clang
+  "$@"
 )
 
 missing=()

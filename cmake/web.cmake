@@ -1,0 +1,51 @@
+# The web build (emcmake cmake): the platform-free core without the libopenmpt player (the page
+# plays the music in an AudioWorklet), the page's host `tarvola-web` (.js + .wasm, the data set
+# preloaded from TARVOLA_WEB_DATA) and `tarvola-web-stepped`, the same run stepped offline in
+# node for the tests. SSE2 intrinsics map to WebAssembly SIMD (-msimd128 -msse2).
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+if(NOT CMAKE_BUILD_TYPE)
+  set(CMAKE_BUILD_TYPE Release CACHE STRING "Build type" FORCE)
+endif()
+set(TARVOLA_WEB_DATA "" CACHE PATH "The generated data/ folder to package into the page")
+option(TARVOLA_WEB_SIMD "Compile the SSE2 paths to WebAssembly SIMD" ON)
+
+# Float results must not depend on the compiler fusing multiplies and adds.
+add_compile_options(-Wall -Wextra -Wpedantic -ffp-contract=off)
+if(TARVOLA_WEB_SIMD)
+  add_compile_options(-msimd128 -msse2)
+endif()
+
+# The core without the files that include libopenmpt (the page plays the music in its worklet),
+# found by content so files may move within the layers.
+set(TARVOLA_WEB_CORE_SOURCES ${TARVOLA_CORE_SOURCES})
+foreach(source ${TARVOLA_CORE_SOURCES})
+  file(STRINGS ${source} native_includes REGEX "#include [<\"](libopenmpt/|SDL)")
+  if(native_includes)
+    list(REMOVE_ITEM TARVOLA_WEB_CORE_SOURCES ${source})
+  endif()
+endforeach()
+add_library(tarvola_core STATIC ${TARVOLA_WEB_CORE_SOURCES})
+target_include_directories(tarvola_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
+
+set(TARVOLA_WEB_DIR ${PROJECT_SOURCE_DIR}/src/platform/web)
+add_executable(tarvola-web ${TARVOLA_WEB_DIR}/web_main.cpp ${TARVOLA_WEB_DIR}/web_platform.cpp)
+target_link_libraries(tarvola-web PRIVATE tarvola_core)
+# Only the frame loop and the host's waiting calls are rewritten for asyncify; the scenes run as
+# plain code. Unoptimised builds call main through __original_main; optimised ones inline it and
+# runDemo into main before asyncify runs, and then warn that those names matched nothing.
+target_link_options(tarvola-web PRIVATE
+  -sASYNCIFY -sASYNCIFY_IMPORTS=['emscripten_sleep','webWaitAnimationFrame']
+  -sASYNCIFY_ONLY=['main','__original_main','tarvola::runDemo*','tarvola::WebPlatform::present*','tarvola::WebPlatform::pause*','tarvola::WebPlatform::fadeOutMusic*']
+  -sINVOKE_RUN=0 -sEXIT_RUNTIME=0 -sALLOW_MEMORY_GROWTH -sINITIAL_MEMORY=64MB
+  -sEXPORTED_RUNTIME_METHODS=['callMain'] -sENVIRONMENT=web)
+if(TARVOLA_WEB_DATA)
+  target_link_options(tarvola-web PRIVATE --preload-file ${TARVOLA_WEB_DATA}@data)
+endif()
+
+add_executable(tarvola-web-stepped ${TARVOLA_WEB_DIR}/stepped_main.cpp)
+target_link_libraries(tarvola-web-stepped PRIVATE tarvola_core)
+# One file: this emscripten would fetch() a separate .wasm, which node 18+ cannot for a path.
+target_link_options(tarvola-web-stepped PRIVATE -sSINGLE_FILE -sNODERAWFS -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH
+                    -sINITIAL_MEMORY=64MB -sEXIT_RUNTIME=1)

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the web page (scripts/web.sh) and runs the web tests in node: the worklet's sync list
+# and the stepped web build's frames against the native build, then the page served on
+# 127.0.0.1 in headless Chromium.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/web.sh
+port=${TARVOLA_WEB_PORT:-8765}
+python3 -m http.server -b 127.0.0.1 -d build-web "$port" > /dev/null 2>&1 &
+server=$!
+trap 'kill "$server"' EXIT
+export TARVOLA_WEB_URL="http://127.0.0.1:$port/"
+node --test tests/web/

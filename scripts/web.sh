@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the demo's web page into build-web/: installs what is missing (the native build's
+# packages, emscripten, node and npm, chromium for the tests; the page's npm packages in web/),
+# generates the data set with the native generator (build/data), compiles the core and the web
+# host to WebAssembly with the data set packaged, adds the page, its script and the music
+# worklet, and prints how to serve it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(emscripten node-acorn python3 chromium)
+command -v node > /dev/null || packages+=(nodejs)
+command -v npm > /dev/null || packages+=(npm)
+scripts/install-deps.sh "${packages[@]}"
+# Debian's emscripten finds its acorn through NODE_PATH when another node comes first on PATH.
+export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+(cd web && npm ci --no-audit --no-fund)
+
+jobs=${JOBS:-$(nproc)}
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j "$jobs" --target data tarvola-capture
+emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DTARVOLA_WEB_DATA="$PWD/build/data"
+cmake --build build-web -j "$jobs"
+cp web/index.html web/tarvola.js web/music_worklet.js web/module_player.js \
+   web/node_modules/chiptune3/libopenmpt.worklet.js build-web/
+
+echo
+echo "The page is in build-web/. Serve it and open http://127.0.0.1:8000/ :"
+echo "    python3 -m http.server -b 127.0.0.1 -d build-web 8000"

@@ -1,0 +1,124 @@
+// The web page's host; see web_platform.h. The JavaScript half is `Module.tarvolaWeb`.
+#include "platform/web/web_platform.h"
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "runtime/sync_events.h"
+
+namespace tarvola {
+
+// clang-format off
+EM_JS(double, webClockMicros, (), { return Module.tarvolaWeb.clockMicros(); });
+EM_JS(int, webNextSync, (double reachedMicros), { return Module.tarvolaWeb.nextSync(reachedMicros); });
+EM_JS(void, webDraw, (const uint8_t* rgba, int width, int height), {
+  Module.tarvolaWeb.draw(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+});
+// Resumes on the browser's next animation frame (an asyncify import).
+EM_JS(void, webWaitAnimationFrame, (), {
+  Asyncify.handleSleep(function(wakeUp) { Module.tarvolaWeb.frameDone(); requestAnimationFrame(function() { wakeUp(); }); });
+});
+EM_JS(void, webFrameBegins, (), { Module.tarvolaWeb.frameBegins(); });
+EM_JS(void, webLoadMusic, (const uint8_t* bytes, int size), {
+  Module.tarvolaWeb.loadMusic(HEAPU8.slice(bytes, bytes + size));
+});
+EM_JS(void, webStartMusic, (double startMicros), { Module.tarvolaWeb.startMusic(startMicros); });
+EM_JS(void, webFadeOutMusic, (), { Module.tarvolaWeb.fadeOutMusic(); });
+EM_JS(int, webMusicSilent, (), { return Module.tarvolaWeb.musicSilent() ? 1 : 0; });
+EM_JS(void, webShowEnd, (), { Module.tarvolaWeb.showEnd(); });
+EM_JS(void, webShowMessage, (const char* text, const char* caption), {
+  Module.tarvolaWeb.showMessage(UTF8ToString(caption), UTF8ToString(text));
+});
+// clang-format on
+
+namespace {
+
+// Messages posted by the page's event handlers and taken one per frame by the poll.
+int pendingMessages = 0;
+bool quitPosted = false;
+
+void postQuit() {
+  if (!quitPosted) ++pendingMessages;
+  quitPosted = true;
+}
+
+EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*) {
+  if (std::strcmp(event->key, "Escape") == 0) postQuit();
+  return EM_FALSE;
+}
+
+EM_BOOL onFullscreenChange(int, const EmscriptenFullscreenChangeEvent* event, void*) {
+  // Leaving full screen (Escape in full screen never reaches the page as a key) ends the run.
+  if (!event->isFullscreen) postQuit();
+  return EM_FALSE;
+}
+
+constexpr int kMaxFadeWaitMs = 3000;  // a worklet that stopped reporting must not hang the end
+
+}  // namespace
+
+int64_t WebPlatform::read() {
+  int64_t now = int64_t(webClockMicros());
+  if (now < lastReading_) now = lastReading_;  // the interpolated clock may step back a hair
+  lastReading_ = now;
+  for (int value; (value = webNextSync(double(now))) >= 0;) onMusicSync(0, 0, uint32_t(value), 0);
+  return now;
+}
+
+bool WebPlatform::openDisplay(const char*, int32_t width, int32_t height, bool) {
+  rgba_.assign(size_t(width) * size_t(height) * 4, 255);
+  emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, &onKeyDown);
+  emscripten_set_fullscreenchange_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_FALSE,
+                                           &onFullscreenChange);
+  return true;
+}
+
+int32_t WebPlatform::present(const Surface& framebuffer) {
+  const size_t count = size_t(framebuffer.width) * size_t(framebuffer.height);
+  if (count * 4 != rgba_.size()) return -1;
+  // 0xAARRGGBB words to the canvas's R, G, B bytes; the canvas's alpha stays 255.
+  for (size_t i = 0; i < count; ++i) {
+    const uint32_t pixel = framebuffer.pixels[i];
+    rgba_[4 * i] = uint8_t(pixel >> 16);
+    rgba_[4 * i + 1] = uint8_t(pixel >> 8);
+    rgba_[4 * i + 2] = uint8_t(pixel);
+  }
+  webDraw(rgba_.data(), framebuffer.width, framebuffer.height);
+  webWaitAnimationFrame();
+  return 0;
+}
+
+void WebPlatform::closeDisplay() { webShowEnd(); }
+
+PlatformMessage WebPlatform::pollMessage() {
+  webFrameBegins();
+  if (pendingMessages == 0) return PlatformMessage::kNone;
+  --pendingMessages;
+  return quitPosted ? PlatformMessage::kQuit : PlatformMessage::kHandled;
+}
+
+void WebPlatform::pause(uint32_t milliseconds) { emscripten_sleep(milliseconds); }
+
+void WebPlatform::loadMusic(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return;
+  std::vector<uint8_t> bytes;
+  uint8_t block[65536];
+  for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) bytes.insert(bytes.end(), block, block + got);
+  std::fclose(file);
+  if (!bytes.empty()) webLoadMusic(bytes.data(), int(bytes.size()));
+}
+
+void WebPlatform::startMusic() { webStartMusic(double(lastReading_)); }
+
+void WebPlatform::fadeOutMusic() {
+  webFadeOutMusic();
+  for (int waited = 0; webMusicSilent() == 0 && waited < kMaxFadeWaitMs; ++waited) emscripten_sleep(1);
+}
+
+void showPageMessage(const char* text, const char* caption) { webShowMessage(text, caption); }
+
+}  // namespace tarvola

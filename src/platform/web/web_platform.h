@@ -1,0 +1,45 @@
+// The demo's host in a web page: the framebuffer drawn into a 320x240 canvas, Escape and
+// leaving full screen as the quit request, pauses and frames that yield to the browser
+// (through asyncify), and the music in an AudioWorklet whose output clock is the counter.
+// The page's JavaScript (web/tarvola.js) provides the `tarvolaWeb` object these calls use.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "runtime/platform.h"
+
+namespace tarvola {
+
+class WebPlatform final : public Platform {
+ public:
+  // Microseconds of the audio output clock: the context time being heard now.
+  int64_t frequency() override { return 1000000; }
+  // Also raises, before the frame that reads it, every sync whose sample the reading reaches.
+  int64_t read() override;
+  bool openDisplay(const char* title, int32_t width, int32_t height, bool windowed) override;
+  // Draws into the canvas, then waits for the browser's next animation frame.
+  int32_t present(const Surface& framebuffer) override;
+  // Shows the quiet end screen.
+  void closeDisplay() override;
+  PlatformMessage pollMessage() override;
+  void pause(uint32_t milliseconds) override;
+  // Reads the module file and hands its bytes to the worklet; a file that is missing or not
+  // a module leaves the run silent, without syncs.
+  void loadMusic(const char* path) override;
+  // Music sample 0 sounds at the reading the frame clock took at its start.
+  void startMusic() override;
+  // Rate 44100 -> 1000 Hz over 500 ms, volume to silence over the last 200 ms; returns when
+  // the worklet reports silence (or after 3 s without a report).
+  void fadeOutMusic() override;
+
+ private:
+  std::vector<uint8_t> rgba_;  // the canvas's RGBA bytes, allocated at open
+  int64_t lastReading_ = 0;
+};
+
+// The loaders' notification in the page: a line on the console and a visible box that stays
+// until clicked; the run goes on.
+void showPageMessage(const char* text, const char* caption);
+
+}  // namespace tarvola

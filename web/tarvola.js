@@ -1,0 +1,124 @@
+// The page's side of the web host (src/platform/web): loading and "click to start", the audio
+// context and its music worklet, the audio output clock the frame clock reads, the queue of
+// the music's syncs, the canvas, full screen, messages and the end screen. Frame times measured
+// in the page go to window.tarvolaStats: [demo seconds, work ms, ms since the previous frame];
+// window.tarvolaSyncs counts the syncs raised, window.tarvolaEnded turns true at the end.
+'use strict';
+
+const kSampleRate = 44100;
+const startBox = document.getElementById('start');
+const canvas = document.getElementById('screen');
+const picture = canvas.getContext('2d', { alpha: false });
+let imageData = null;
+let audio = null;        // AudioContext, or null when the page runs silent
+let music = null;        // AudioWorkletNode
+let atFrame = -1;        // context frame of music sample 0
+let startMicros = 0;     // clock reading at music start
+let lastMicros = 0;
+let silent = false;
+const syncs = [];        // {frame, value}, in order
+let frameStart = 0, lastFrameEnd = 0;
+window.tarvolaStats = [];
+
+let clockOffset = 0;      // audio seconds minus performance seconds at the last audio reading
+
+// The audio output clock while the context runs; the performance clock carries on from it
+// otherwise (no audio, or a suspended context), so the frame clock's wait for a new reading
+// never waits for sound that does not come.
+function clockMicros() {
+  const now = performance.now() / 1000;
+  let seconds = now + clockOffset;
+  if (audio && audio.state === 'running') {
+    // The context time being heard now: the output timestamp moved on by the time since it.
+    const stamp = audio.getOutputTimestamp();
+    seconds = stamp.performanceTime > 0
+        ? Math.min(stamp.contextTime + (now - stamp.performanceTime / 1000), audio.currentTime)
+        : audio.currentTime;
+    clockOffset = seconds - now;
+  }
+  lastMicros = Math.floor(seconds * 1e6);
+  return lastMicros;
+}
+
+var Module = {
+  noInitialRun: true,
+  print: (text) => console.log(text),
+  printErr: (text) => console.error(text),
+  setStatus: (text) => { if (text) startBox.textContent = text.replace(/\(.*\)/, '').trim() || 'loading\u2026'; },
+  onRuntimeInitialized() {
+    startBox.innerHTML = 'click to start<small>F or a double click: full screen &middot; Escape ends it</small>';
+    startBox.addEventListener('click', start, { once: true });
+  },
+  tarvolaWeb: {
+    clockMicros,
+    // The value of the next sync whose sample the reading reaches, else -1.
+    nextSync(reachedMicros) {
+      if (syncs.length === 0 || syncs[0].frame > Math.floor(reachedMicros * kSampleRate / 1e6)) return -1;
+      window.tarvolaSyncs = (window.tarvolaSyncs || 0) + 1;
+      return syncs.shift().value;
+    },
+    draw(rgba, width, height) {
+      if (!imageData) imageData = picture.createImageData(width, height);
+      imageData.data.set(rgba);
+      picture.putImageData(imageData, 0, 0);
+    },
+    frameBegins() { frameStart = performance.now(); },
+    frameDone() {
+      const now = performance.now();
+      // The first frame's interval would span the pause before the music: left out.
+      if (atFrame >= 0 && lastFrameEnd > 0) window.tarvolaStats.push([(lastMicros - startMicros) / 1e6, now - frameStart, now - lastFrameEnd]);
+      lastFrameEnd = atFrame >= 0 ? now : 0;
+    },
+    loadMusic(bytes) { if (music) music.port.postMessage({ cmd: 'load', bytes }, [bytes.buffer]); },
+    startMusic(micros) {
+      startMicros = micros;
+      atFrame = Math.round(micros * kSampleRate / 1e6);
+      if (music) music.port.postMessage({ cmd: 'play', atFrame });
+    },
+    fadeOutMusic() { if (music) music.port.postMessage({ cmd: 'fade' }); else silent = true; },
+    musicSilent: () => silent,
+    showEnd() {
+      canvas.hidden = true;
+      document.getElementById('end').hidden = false;
+      if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+      if (audio) audio.close();
+      window.tarvolaEnded = true;
+    },
+    showMessage(caption, text) {
+      console.error('tarvola: ' + caption + ' ' + text);
+      const box = document.createElement('div');
+      box.textContent = caption + ' ' + text;
+      box.onclick = () => box.remove();
+      document.getElementById('messages').appendChild(box);
+    },
+  },
+};
+
+async function start() {
+  startBox.textContent = '';
+  try {
+    audio = new AudioContext({ sampleRate: kSampleRate, latencyHint: 'interactive' });
+    await audio.audioWorklet.addModule('music_worklet.js');
+    music = new AudioWorkletNode(audio, 'tarvola-music', { numberOfInputs: 0, outputChannelCount: [2] });
+    music.port.onmessage = (event) => {
+      const message = event.data;
+      if (message.cmd === 'sync') syncs.push({ frame: atFrame + message.sample, value: message.value });
+      else if (message.cmd === 'silent') silent = true;
+    };
+    music.connect(audio.destination);
+    await audio.resume();
+  } catch (error) {
+    console.error('tarvola: no audio worklet, the demo plays silent:', error);
+    audio = null;
+    music = null;
+  }
+  startBox.hidden = true;
+  Module.callMain([]);
+}
+
+function toggleFullscreen() {
+  if (document.fullscreenElement) return;  // leaving full screen ends the run: Escape does it
+  document.getElementById('stage').requestFullscreen().catch((error) => console.error(error));
+}
+document.addEventListener('keydown', (event) => { if (event.key === 'f' || event.key === 'F') toggleFullscreen(); });
+document.getElementById('stage').addEventListener('dblclick', toggleFullscreen);
