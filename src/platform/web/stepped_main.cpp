@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "runtime/frame_loop.h"
-#include "runtime/sync_events.h"
+#include "music/sync_events.h"
 
 namespace tarvola {
 namespace {

@@ -2,7 +2,7 @@
 // own start-up and frame loop on the web host. Returns 0 on every path, as natively.
 #include "platform/web/web_platform.h"
 #include "runtime/frame_loop.h"
-#include "runtime/notify.h"
+#include "base/notify.h"
 
 int main() {
   tarvola::setMessageHandler(&tarvola::showPageMessage);

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/sync_events.h"
+#include "music/sync_events.h"
 
 namespace tarvola {
 
