@@ -81,8 +81,17 @@ bool radialZoomBlurAvx2(uint32_t* pixels, int32_t height, int32_t cx, int32_t cy
                                           _mm_srli_epi16(_mm_mullo_epi16(q, keepSample), 8));
       line[x] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(mixed, mixed)));
     };
-    for (int32_t x = cx; x >= 0; --x) visit(x);
-    for (int32_t x = cx + 1; x < kRow; ++x) visit(x);
+    // The left run (columns cx down to 0) and the right run (cx + 1 up) never meet: a left
+    // sample's taps lie at columns <= cx (its tap at cx + 1, at x = cx, has weight 0) and a
+    // right sample's at >= cx + 1. Stepping both at once keeps each run's own order and gives
+    // the processor two independent chains of pixels instead of one.
+    int32_t left = cx, right = cx + 1;
+    for (; left >= 0 && right < kRow; --left, ++right) {
+      visit(left);
+      visit(right);
+    }
+    for (; left >= 0; --left) visit(left);
+    for (; right < kRow; ++right) visit(right);
   };
   int32_t v = cy << 16;
   for (int32_t y = cy; y >= 0; --y, v += s - 65536) row(y, v);
