@@ -340,8 +340,8 @@ struct Progress {
   }
 };
 
-// Where the wanted pictures go: PNG files (a range's or single frames' names) and the ffmpeg
-// pipe, enlarged straight into the pipe's frame buffer when there is one.
+// Where the wanted pictures go: PNG files (a range's or single frames' names, enlarged here)
+// and the ffmpeg pipe (at 320 x 240, copied into one of its frame buffers; ffmpeg enlarges).
 struct FrameSink {
   const CaptureOptions* options = nullptr;
   int64_t firstFrame = 0;
@@ -359,15 +359,18 @@ struct FrameSink {
     const bool wanted = options.framesAt.empty() ? frame >= self.firstFrame && frame < self.endFrame
                                                  : self.framesAt.count(frame) > 0;
     if (!wanted) return true;
-    const uint32_t* pixels = picture.pixels.data();
-    if (self.ffmpeg != nullptr || options.scale != 1) {
-      uint32_t* target = self.ffmpeg != nullptr ? self.ffmpeg->frameToFill() : self.scaled.data();
+    if (self.ffmpeg != nullptr) {
+      uint32_t* target = self.ffmpeg->frameToFill();
       if (target == nullptr) {
         self.error = "ffmpeg stopped reading frames";
         return false;
       }
-      scaleNearest(picture, options.scale, target);
-      pixels = target;
+      scaleNearest(picture, 1, target);
+    }
+    const uint32_t* pixels = picture.pixels.data();
+    if (options.scale != 1 && !options.pngDir.empty()) {
+      scaleNearest(picture, options.scale, self.scaled.data());
+      pixels = self.scaled.data();
     }
     if (!options.pngDir.empty()) {
       const int32_t width = picture.width * options.scale, height = picture.height * options.scale;
@@ -553,15 +556,14 @@ int runRange(const CaptureSetup& setup) {
 
   FfmpegPipe ffmpeg;
   if (mp4) {
-    if (!ffmpeg.start(mp4Part, soundPath, kScreenWidth * options.scale, kScreenHeight * options.scale, options.fps,
-                      error))
+    if (!ffmpeg.start(mp4Part, soundPath, kScreenWidth, kScreenHeight, options.scale, options.fps, error))
       return failAndClean(error);
     sink.ffmpeg = &ffmpeg;
     // The display keeps the last picture while the music fades out.
     if (withFade) sink.holdFrames = (pass.fadeFrames * options.fps + 44099) / 44100;
-  } else if (options.scale != 1) {
-    sink.scaled.resize(size_t(kScreenWidth) * kScreenHeight * size_t(options.scale) * size_t(options.scale));
   }
+  if (options.scale != 1 && !options.pngDir.empty())
+    sink.scaled.resize(size_t(kScreenWidth) * kScreenHeight * size_t(options.scale) * size_t(options.scale));
   sink.progress.total = sink.endFrame - sink.firstFrame;
   sink.progress.show = options.progress && ::isatty(2) != 0;
   const bool pictures = !options.pngDir.empty() || mp4;

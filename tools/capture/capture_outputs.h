@@ -76,9 +76,10 @@ class FfmpegPipe {
  public:
   ~FfmpegPipe();
   // Starts ffmpeg reading width x height BGR0 frames at fps from a pipe and the sound from
-  // `wavPath`, encoding MP4 to `mp4Path` (whatever its name ends with).
-  bool start(const std::string& mp4Path, const std::string& wavPath, int32_t width, int32_t height, int fps,
-             std::string& error);
+  // `wavPath`, encoding MP4 of the frames enlarged `scale` times to `mp4Path` (whatever its
+  // name ends with).
+  bool start(const std::string& mp4Path, const std::string& wavPath, int32_t width, int32_t height, int32_t scale,
+             int fps, std::string& error);
   // A free frame buffer of width x height pixels, waiting for one if need be; nullptr once a
   // write has failed.
   uint32_t* frameToFill();
