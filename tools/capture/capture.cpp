@@ -359,6 +359,7 @@ struct FrameSink {
     const bool wanted = options.framesAt.empty() ? frame >= self.firstFrame && frame < self.endFrame
                                                  : self.framesAt.count(frame) > 0;
     if (!wanted) return true;
+    if (self.progress.done == 0) self.progress.began = std::chrono::steady_clock::now();  // the rate of output frames
     if (self.ffmpeg != nullptr) {
       uint32_t* target = self.ffmpeg->frameToFill();
       if (target == nullptr) {
