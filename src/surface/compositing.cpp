@@ -1,11 +1,11 @@
-// Compositing kernels: the per-byte reference and its SSE2 twin; see compositing.h.
-// The SSE2 path widens the four bytes of each pixel to 16-bit lanes, where every product of
-// two bytes (at most 255 * 255 = 65025) and every sum below fits without overflow, shifts
-// right by 8 and packs back with unsigned saturation (the formulas' min(255, ...)).
+// Compositing kernels: the per-byte reference, the vector paths and the choice between them;
+// see compositing.h and compositing_lanes.h.
 #include "surface/compositing.h"
 
 #include <algorithm>
 #include <cstring>
+
+#include "surface/compositing_lanes.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -93,125 +93,117 @@ void invertBlend(uint32_t* pixels, size_t count, uint32_t level) {
 
 }  // namespace plain
 
-// ---- SSE2 kernels: four pixels per step, the reference for the tail ----------------------
-
-namespace fast {
+// ---- Vector paths: SSE2 here, AVX2 and AVX-512 in their own files ------------------------
 
 #if defined(__SSE2__)
 
 namespace {
 
-// Runs op on 16-bit lanes: lo and hi hold pixels 0-1 and 2-3 of the step widened to 16 bits.
-template <class Op>
-inline void forEachStep(uint32_t* pixels, size_t count, Op op) {
-  const __m128i zero = _mm_setzero_si128();
-  size_t i = 0;
-  for (; i + 4 <= count; i += 4) {
-    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i));
-    const __m128i lo = op(_mm_unpacklo_epi8(p, zero), i);
-    const __m128i hi = op(_mm_unpackhi_epi8(p, zero), i + 2);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + i), _mm_packus_epi16(lo, hi));
+struct Sse2Lanes {
+  using Reg = __m128i;
+  static constexpr size_t kPixels = 4;
+  static Reg load(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static void store(uint32_t* p, Reg v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+  static Reg set16(int16_t v) { return _mm_set1_epi16(v); }
+  static Reg set32(int32_t v) { return _mm_set1_epi32(v); }
+  static Reg slli8(Reg v) { return _mm_slli_epi16(v, 8); }
+  static Reg srli8(Reg v) { return _mm_srli_epi16(v, 8); }
+  static Reg andv(Reg a, Reg b) { return _mm_and_si128(a, b); }
+  static Reg orv(Reg a, Reg b) { return _mm_or_si128(a, b); }
+  static Reg mulhi(Reg a, Reg b) { return _mm_mulhi_epu16(a, b); }
+  static Reg mullo(Reg a, Reg b) { return _mm_mullo_epi16(a, b); }
+  static Reg add16(Reg a, Reg b) { return _mm_add_epi16(a, b); }
+  static Reg add8(Reg a, Reg b) { return _mm_add_epi8(a, b); }
+  static Reg addsu8(Reg a, Reg b) { return _mm_adds_epu8(a, b); }
+  static Reg subsu8(Reg a, Reg b) { return _mm_subs_epu8(a, b); }
+};
+
+}  // namespace
+
+#endif
+
+namespace {
+
+void plainProduct(uint32_t* target, const uint32_t* a, const uint32_t* b, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t pixel = a[i];
+    plain::multiply(&pixel, b + i, 1);
+    target[i] = pixel;
   }
 }
 
-inline size_t vectorPart(size_t count) { return count & ~size_t(3); }
+constexpr CompositingKernels kPlainKernels = {plain::scale,         plain::fadeToColour, plain::blend,
+                                              plain::brighten,      plain::addBrightness, plainProduct,
+                                              plain::invertBlend};
 
-// A pixel pair's eight lanes loaded from a second buffer.
-inline __m128i widenPair(const uint32_t* source, size_t i) {
-  return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(source + i)),
-                           _mm_setzero_si128());
+std::vector<SimdPath> detectPaths() {
+  std::vector<SimdPath> paths = {SimdPath::Plain};
+#if defined(__SSE2__)
+  paths.push_back(SimdPath::Sse2);
+#endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  __builtin_cpu_init();
+  if (avx2CompositingKernels() != nullptr && __builtin_cpu_supports("avx2")) paths.push_back(SimdPath::Avx2);
+  if (avx512CompositingKernels() != nullptr && __builtin_cpu_supports("avx512f") &&
+      __builtin_cpu_supports("avx512bw"))
+    paths.push_back(SimdPath::Avx512);
+#endif
+  return paths;
 }
 
-inline __m128i lanes(uint16_t b, uint16_t g, uint16_t r, uint16_t a) {
-  return _mm_setr_epi16(short(b), short(g), short(r), short(a), short(b), short(g), short(r), short(a));
+// The widest path, chosen when the program starts (and on first use, should a start-up routine
+// of another file get here first).
+SimdPath chosenPath = availableSimdPaths().back();
+const CompositingKernels* chosen = simdKernels(chosenPath);
+
+inline const CompositingKernels& kernels() {
+  if (chosen == nullptr) useSimdPath(availableSimdPaths().back());
+  return *chosen;
 }
 
 }  // namespace
 
-void scale(uint32_t* pixels, size_t count, uint32_t level) {
-  const __m128i l = _mm_set1_epi16(short(level));
-  forEachStep(pixels, count, [&](__m128i c, size_t) { return _mm_srli_epi16(_mm_mullo_epi16(c, l), 8); });
-  plain::scale(pixels + vectorPart(count), count - vectorPart(count), level);
+const std::vector<SimdPath>& availableSimdPaths() {
+  static const std::vector<SimdPath> paths = detectPaths();
+  return paths;
 }
 
-void fadeToColour(uint32_t* pixels, size_t count, uint32_t level, uint32_t colour) {
-  const __m128i keep = _mm_set1_epi16(short(255 - level));
-  // (k * l) >> 8 is the same for every pixel: computed once.
-  const __m128i k = _mm_unpacklo_epi8(_mm_set1_epi32(int(colour)), _mm_setzero_si128());
-  const __m128i added = _mm_srli_epi16(_mm_mullo_epi16(k, _mm_set1_epi16(short(level))), 8);
-  forEachStep(pixels, count, [&](__m128i c, size_t) {
-    return _mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(c, keep), 8), added);
-  });
-  plain::fadeToColour(pixels + vectorPart(count), count - vectorPart(count), level, colour);
-}
-
-void blend(uint32_t* target, const uint32_t* source, size_t count, uint32_t level) {
-  const __m128i keep = _mm_set1_epi16(short(255 - level));
-  const __m128i l = _mm_set1_epi16(short(level));
-  forEachStep(target, count, [&](__m128i t, size_t i) {
-    const __m128i s = widenPair(source, i);
-    return _mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(t, keep), 8),
-                         _mm_srli_epi16(_mm_mullo_epi16(s, l), 8));
-  });
-  const size_t done = vectorPart(count);
-  plain::blend(target + done, source + done, count - done, level);
-}
-
-void brighten(uint32_t* pixels, size_t count, uint32_t amount) {
-  // The top byte's multiplier is 0, so it comes back unchanged.
-  const uint16_t a = uint16_t(amount);
-  const __m128i mul = lanes(a, a, a, 0);
-  forEachStep(pixels, count, [&](__m128i c, size_t) {
-    return _mm_add_epi16(c, _mm_srli_epi16(_mm_mullo_epi16(c, mul), 8));
-  });
-  plain::brighten(pixels + vectorPart(count), count - vectorPart(count), amount);
-}
-
-void addBrightness(uint32_t* pixels, size_t count, int32_t amount) {
-  // c + amount clamped to 0..255 is a saturating byte add (or subtract) of min(|amount|, 255).
-  const int32_t magnitude = amount < 0 ? (amount < -255 ? 255 : -amount) : std::min(amount, 255);
-  const __m128i step = _mm_set1_epi32(magnitude * 0x010101);  // colour bytes only
-  size_t i = 0;
-  for (; i + 4 <= count; i += 4) {
-    __m128i* p = reinterpret_cast<__m128i*>(pixels + i);
-    const __m128i v = _mm_loadu_si128(p);
-    _mm_storeu_si128(p, amount < 0 ? _mm_subs_epu8(v, step) : _mm_adds_epu8(v, step));
-  }
-  plain::addBrightness(pixels + i, count - i, amount);
-}
-
-void multiply(uint32_t* target, const uint32_t* source, size_t count) {
-  forEachStep(target, count, [&](__m128i t, size_t i) {
-    return _mm_srli_epi16(_mm_mullo_epi16(t, widenPair(source, i)), 8);
-  });
-  const size_t done = vectorPart(count);
-  plain::multiply(target + done, source + done, count - done);
-}
-
-void invertBlend(uint32_t* pixels, size_t count, uint32_t level) {
-  // c*(255-l) + (255-c)*l <= 65025 fits an unsigned 16-bit lane; the top byte is then cleared.
-  const __m128i keep = _mm_set1_epi16(short(255 - level));
-  const __m128i l = _mm_set1_epi16(short(level));
-  const __m128i full = _mm_set1_epi16(255);
-  const __m128i colourOnly = lanes(0xFFFF, 0xFFFF, 0xFFFF, 0);
-  forEachStep(pixels, count, [&](__m128i c, size_t) {
-    const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(c, keep), _mm_mullo_epi16(_mm_sub_epi16(full, c), l));
-    return _mm_and_si128(_mm_srli_epi16(sum, 8), colourOnly);
-  });
-  plain::invertBlend(pixels + vectorPart(count), count - vectorPart(count), level);
-}
-
-#else  // no SSE2: the reference is the fast path
-
-void scale(uint32_t* p, size_t n, uint32_t l) { plain::scale(p, n, l); }
-void fadeToColour(uint32_t* p, size_t n, uint32_t l, uint32_t c) { plain::fadeToColour(p, n, l, c); }
-void blend(uint32_t* t, const uint32_t* s, size_t n, uint32_t l) { plain::blend(t, s, n, l); }
-void brighten(uint32_t* p, size_t n, uint32_t a) { plain::brighten(p, n, a); }
-void addBrightness(uint32_t* p, size_t n, int32_t a) { plain::addBrightness(p, n, a); }
-void multiply(uint32_t* t, const uint32_t* s, size_t n) { plain::multiply(t, s, n); }
-void invertBlend(uint32_t* p, size_t n, uint32_t l) { plain::invertBlend(p, n, l); }
-
+const CompositingKernels* simdKernels(SimdPath path) {
+  const std::vector<SimdPath>& paths = availableSimdPaths();
+  if (std::find(paths.begin(), paths.end(), path) == paths.end()) return nullptr;
+  switch (path) {
+#if defined(__SSE2__)
+    case SimdPath::Sse2: return &LaneKernels<Sse2Lanes>::table;
 #endif
+    case SimdPath::Avx2: return avx2CompositingKernels();
+    case SimdPath::Avx512: return avx512CompositingKernels();
+    default: return &kPlainKernels;
+  }
+}
+
+bool useSimdPath(SimdPath path) {
+  const CompositingKernels* table = simdKernels(path);
+  if (table == nullptr) return false;
+  chosen = table;
+  chosenPath = path;
+  return true;
+}
+
+SimdPath activeSimdPath() {
+  kernels();
+  return chosenPath;
+}
+
+namespace fast {
+
+void scale(uint32_t* p, size_t n, uint32_t l) { kernels().scale(p, n, l); }
+void fadeToColour(uint32_t* p, size_t n, uint32_t l, uint32_t c) { kernels().fadeToColour(p, n, l, c); }
+void blend(uint32_t* t, const uint32_t* s, size_t n, uint32_t l) { kernels().blend(t, s, n, l); }
+void brighten(uint32_t* p, size_t n, uint32_t a) { kernels().brighten(p, n, a); }
+void addBrightness(uint32_t* p, size_t n, int32_t a) { kernels().addBrightness(p, n, a); }
+void multiply(uint32_t* t, const uint32_t* s, size_t n) { kernels().product(t, t, s, n); }
+void invertBlend(uint32_t* p, size_t n, uint32_t l) { kernels().invertBlend(p, n, l); }
+void product(uint32_t* t, const uint32_t* a, const uint32_t* b, size_t n) { kernels().product(t, a, b, n); }
 
 }  // namespace fast
 

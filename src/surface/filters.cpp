@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/fixed_point.h"
+#include "surface/compositing.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -232,11 +233,18 @@ void crossBlur(Surface& surface) {
 
 #endif
 
+// The AVX2 walk (filters_avx2.cpp) on a 320-wide surface with valid arguments; false when the
+// build has none.
+bool radialZoomBlurAvx2(uint32_t* pixels, int32_t height, int32_t cx, int32_t cy, int32_t s, uint32_t k);
+
 #if defined(__SSE2__)
 
 void radialZoomBlur(Surface& surface, int32_t centreX, int32_t centreY, int32_t step, int32_t keep) {
   if (!zoomBlurArgumentsValid(surface, centreX, centreY, step)) return;
   const uint32_t k = uint32_t(keep) & 0xFF;
+  if (activeSimdPath() >= SimdPath::Avx2 &&
+      radialZoomBlurAvx2(surface.pixels.data(), surface.height, centreX, centreY, step, k))
+    return;
   const __m128i zero = _mm_setzero_si128();
   const __m128i keepOld = _mm_set1_epi16(short(k)), keepSample = _mm_set1_epi16(short(255 - k));
   const __m128i byteMax = _mm_set1_epi16(255);

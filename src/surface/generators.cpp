@@ -76,11 +76,10 @@ void multiplyWindows(Surface& target, const Surface& imageA, const Surface& imag
     return x >= 0 && y >= 0 && x + width <= kRow && (y + height - 1) * kRow + x + width <= int64_t(image.pixels.size());
   };
   if (!windowFits(imageA, ax, ay) || !windowFits(imageB, bx, by)) return;
-  // (a * b) >> 8 per byte is symmetric: copy A's row, then multiply B's row onto it.
+  // One pass per row: each target byte is the product of its two window bytes.
   for (int64_t y = 0; y < height; ++y) {
-    uint32_t* row = target.pixels.data() + y * width;
-    std::memcpy(row, imageA.pixels.data() + (ay + y) * kRow + ax, size_t(width) * sizeof(uint32_t));
-    fast::multiply(row, imageB.pixels.data() + (by + y) * kRow + bx, size_t(width));
+    fast::product(target.pixels.data() + y * width, imageA.pixels.data() + (ay + y) * kRow + ax,
+                  imageB.pixels.data() + (by + y) * kRow + bx, size_t(width));
   }
 }
 

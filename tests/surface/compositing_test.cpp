@@ -74,6 +74,8 @@ TEST(Compositing, GoldenBytes) {
 TEST(Compositing, FastKernelsEqualReferenceOnRandomData) {
   std::mt19937 random(1234);
   const size_t sizes[] = {1, 3, 4, 7, 33, 1001};
+  for (SimdPath path : availableSimdPaths()) {  // every vector path this processor runs
+  ASSERT_TRUE(useSimdPath(path));
   for (size_t count : sizes) {
     for (int trial = 0; trial < 40; ++trial) {
       const uint32_t level = trial < 3 ? uint32_t(trial * 127) : random() & 0xFF;  // 0, 127, 254, random
@@ -86,7 +88,7 @@ TEST(Compositing, FastKernelsEqualReferenceOnRandomData) {
         std::vector<uint32_t> expected = base, actual = base;
         plainOp(expected.data());
         fastOp(actual.data());
-        ASSERT_EQ(expected, actual) << name << " count " << count << " level " << level << " amount " << amount;
+        ASSERT_EQ(expected, actual) << name << " path " << int(path) << " count " << count << " level " << level << " amount " << amount;
       };
       check("scale", [&](uint32_t* p) { plain::scale(p, count, level); },
             [&](uint32_t* p) { fast::scale(p, count, level); });
@@ -104,6 +106,8 @@ TEST(Compositing, FastKernelsEqualReferenceOnRandomData) {
             [&](uint32_t* p) { fast::invertBlend(p, count, level); });
     }
   }
+  }
+  useSimdPath(availableSimdPaths().back());
 }
 
 TEST(Compositing, TwoSurfaceOperationsStayInsideBothBuffers) {

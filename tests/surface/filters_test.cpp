@@ -1,5 +1,5 @@
 // Filters: golden values worked out by hand, the row blur against a direct windowed sum, the
-// in-place blurs' visiting order, and the SSE2 zoom blur against its per-byte reference.
+// in-place blurs' visiting order, and every vector path's zoom blur against its per-byte reference.
 #include "surface/filters.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <random>
 
 #include "support/test_support.h"
+#include "surface/compositing.h"
 
 namespace tarvola {
 namespace {
@@ -153,15 +154,18 @@ TEST(RadialZoomBlur, FastEqualsReferenceOnRandomPictures) {
   };
   const Case cases[] = {{160, 120, 1000, 24}, {10, 180, 2000, 32}, {310, 180, 2000, 32}, {0, 0, 1, 0},
                         {317, 237, 65535, 200}, {200, 40, 30000, 280}};
+  for (SimdPath path : availableSimdPaths())
   for (const Case& c : cases) {
+    ASSERT_TRUE(useSimdPath(path));
     Surface reference = randomSurface(320, 240, random);
     Surface fastOne;
     fastOne.create(320, 240);
     fastOne.pixels = reference.pixels;
     plain::radialZoomBlur(reference, c.cx, c.cy, c.step, c.keep);
     radialZoomBlur(fastOne, c.cx, c.cy, c.step, c.keep);
-    ASSERT_EQ(fastOne.pixels, reference.pixels) << c.cx << "," << c.cy << " step " << c.step;
+    ASSERT_EQ(fastOne.pixels, reference.pixels) << c.cx << "," << c.cy << " step " << c.step << " path " << int(path);
   }
+  useSimdPath(availableSimdPaths().back());
 }
 
 TEST(RadialZoomBlur, ArgumentsThatWouldReadOutsideDoNothing) {

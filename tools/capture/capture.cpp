@@ -1,6 +1,7 @@
 // The capture renderer's command line, schedule, music pass, offline host and driver; see capture.h.
 #include "capture.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -25,6 +26,10 @@ namespace tarvola {
 
 namespace {
 
+// The demo's framebuffer, the picture every frame hands over.
+constexpr int32_t kScreenWidth = 320;
+constexpr int32_t kScreenHeight = 240;
+
 const char* const kSceneNames[kSceneCount] = {"logo opening", "polar interference", "metaballs in the box",
                                               "credits", "ray-grid tunnel", "finale"};
 
@@ -35,15 +40,22 @@ bool parseNumber(const char* text, double& value) {
   return *end == '\0' && std::isfinite(value) && value >= 0.0;
 }
 
+// Decimal digits only: no sign, exponent, fraction or hexadecimal prefix.
 bool parseCount(const char* text, int low, int high, int& value) {
-  double v = 0;
-  if (!parseNumber(text, v) || v != std::floor(v) || v < low || v > high) return false;
+  if (text == nullptr || *text == '\0') return false;
+  int64_t v = 0;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c < '0' || *c > '9' || v > high) return false;
+    v = v * 10 + (*c - '0');
+  }
+  if (v < low || v > high) return false;
   value = int(v);
   return true;
 }
 
 // The first frame whose time k / fps is at or after `seconds` (a hair of tolerance for
-// decimal times such as 0.1 that binary floating point cannot hold).
+// decimal times such as 0.1 that binary floating point cannot hold). For times within the
+// demo only (checked first), so the product always fits.
 int64_t frameAtOrAfter(double seconds, int fps) {
   return int64_t(std::ceil(seconds * fps - 1e-7));
 }
@@ -91,14 +103,14 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
     } else if (option == "--fps") {
       if (!needValue()) return false;
       if (!parseCount(value, 1, 1000, options.fps)) {
-        error = "--fps wants a whole number from 1 to 1000, not '" + std::string(value) + "'";
+        error = "--fps wants a decimal whole number from 1 to 1000, not '" + std::string(value) + "'";
         return false;
       }
       ++i;
     } else if (option == "--scale") {
       if (!needValue()) return false;
       if (!parseCount(value, 1, 16, options.scale)) {
-        error = "--scale wants a whole number from 1 to 16, not '" + std::string(value) + "'";
+        error = "--scale wants a decimal whole number from 1 to 16, not '" + std::string(value) + "'";
         return false;
       }
       ++i;
@@ -253,70 +265,149 @@ std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std:
 
 namespace {
 
-// Everything a frame may be written to.
-struct FrameOutputs {
-  const CaptureOptions* options = nullptr;
-  int64_t firstFrame = 0;
-  int64_t endFrame = 0;                              // exclusive
-  std::multimap<int64_t, std::string> framesAt;      // frame -> file name
-  FfmpegPipe* ffmpeg = nullptr;
-  std::vector<uint32_t> scaled;
-  int64_t written = 0;
+// What every mode shares: the options, the programme and the frames its timeline shows.
+struct CaptureSetup {
+  explicit CaptureSetup(const CaptureOptions& chosen)
+      : options(chosen), schedule(scheduleProgramme(programme, chosen.fps)) {}
+  double endSeconds() const { return double(schedule.endFrame) / options.fps; }
+  // "OPTION SECONDS is past the end of the demo (166.00 s)".
+  std::string pastTheEnd(const std::string& option, double seconds) const {
+    char text[40];
+    std::snprintf(text, sizeof text, " %.10g", seconds);
+    return pastTheEnd(option + text);
+  }
+  std::string pastTheEnd(const std::string& what) const {
+    char length[40];
+    std::snprintf(length, sizeof length, " (%.2f s)", endSeconds());
+    return what + " is past the end of the demo" + length;
+  }
+
+  const CaptureOptions& options;
+  const DemoProgramme programme = demoProgramme();
+  const ProgrammeSchedule schedule;
+  const char* const modulePath = "data/kyr.it";
+};
+
+int fail(const std::string& message, int code) {
+  std::fprintf(stderr, "tarvola-capture: %s\n", message.c_str());
+  return code;
+}
+
+// A failed output: whatever the run left half-made goes, then the message.
+int failAndClean(const std::string& message) {
+  leftovers::removeAll();
+  return fail(message, 2);
+}
+
+// Makes `dir` (and its parents); a directory this run made is a leftover until the run succeeds.
+bool makeDirectory(const std::string& dir, std::string& error) {
+  std::error_code code;
+  const bool existed = std::filesystem::exists(dir, code);
+  std::filesystem::create_directories(dir, code);
+  if (!std::filesystem::is_directory(dir, code)) {
+    error = "cannot make the directory " + dir;
+    return false;
+  }
+  if (::access(dir.c_str(), W_OK) != 0) {
+    error = "cannot write to the directory " + dir;
+    return false;
+  }
+  return existed || leftovers::add(dir, true, error);
+}
+
+// A bar with the frames done, the rate and the time left, on stderr at most ten times a second.
+struct Progress {
+  bool show = false;
   int64_t total = 0;
-  std::string error;
-  bool showProgress = false;
+  int64_t done = 0;
   std::chrono::steady_clock::time_point began = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point lastShown{};
 
-  void progress(bool last) {
+  void update(bool last) {
     const auto now = std::chrono::steady_clock::now();
-    if (!showProgress || (!last && now - lastShown < std::chrono::milliseconds(100))) return;
+    if (!show || (!last && now - lastShown < std::chrono::milliseconds(100))) return;
     lastShown = now;
     const double seconds = std::chrono::duration<double>(now - began).count();
-    const double rate = seconds > 0 ? double(written) / seconds : 0.0;
-    const double left = rate > 0 ? double(total - written) / rate : 0.0;
-    const int width = 30;
-    const int filled = total > 0 ? int(written * width / total) : width;
-    std::fprintf(stderr, "\r[%s%s] %lld/%lld frames  %.1f fps  %d:%02d left ", std::string(size_t(filled), '#').c_str(),
-                 std::string(size_t(width - filled), '.').c_str(), static_cast<long long>(written),
-                 static_cast<long long>(total), rate, int(left) / 60, int(left) % 60);
+    const double rate = seconds > 0 ? double(done) / seconds : 0.0;
+    const int left = rate > 0 ? int(double(total - done) / rate) : 0;
+    constexpr int kWidth = 30;
+    const int filled = total > 0 ? int(done * kWidth / total) : kWidth;
+    std::fprintf(stderr, "\r[%s%s] %lld/%lld frames  %.1f fps  %d:%02d left ",
+                 std::string(size_t(filled), '#').c_str(), std::string(size_t(kWidth - filled), '.').c_str(),
+                 static_cast<long long>(done), static_cast<long long>(total), rate, left / 60, left % 60);
     if (last) std::fputc('\n', stderr);
     std::fflush(stderr);
   }
+};
+
+// Where the wanted pictures go: PNG files (a range's or single frames' names, enlarged here)
+// and the ffmpeg pipe (at 320 x 240, copied into one of its frame buffers; ffmpeg enlarges).
+struct FrameSink {
+  const CaptureOptions* options = nullptr;
+  int64_t firstFrame = 0;
+  int64_t endFrame = 0;                          // exclusive
+  std::multimap<int64_t, std::string> framesAt;  // frame -> file name, for single frames
+  FfmpegPipe* ffmpeg = nullptr;
+  int64_t holdFrames = 0;                        // the last picture's repeats while the music fades
+  std::vector<uint32_t> scaled;                  // the enlarged picture for PNG alone
+  Progress progress;
+  std::string error;
 
   static bool emit(void* user, int64_t frame, const Surface& picture) {
-    FrameOutputs& self = *static_cast<FrameOutputs*>(user);
+    FrameSink& self = *static_cast<FrameSink*>(user);
     const CaptureOptions& options = *self.options;
-    const bool inRange = options.framesAt.empty() ? frame >= self.firstFrame && frame < self.endFrame
-                                                  : self.framesAt.count(frame) > 0;
-    if (!inRange) return true;
+    const bool wanted = options.framesAt.empty() ? frame >= self.firstFrame && frame < self.endFrame
+                                                 : self.framesAt.count(frame) > 0;
+    if (!wanted) return true;
+    if (self.progress.done == 0) self.progress.began = std::chrono::steady_clock::now();  // the rate of output frames
+    if (self.ffmpeg != nullptr) {
+      uint32_t* target = self.ffmpeg->frameToFill();
+      if (target == nullptr) {
+        self.error = "ffmpeg stopped reading frames";
+        return false;
+      }
+      scaleNearest(picture, 1, target);
+    }
     const uint32_t* pixels = picture.pixels.data();
-    const int32_t width = picture.width * options.scale;
-    const int32_t height = picture.height * options.scale;
-    if (options.scale != 1 || self.ffmpeg != nullptr) {
-      scaleNearest(picture, options.scale, self.scaled);
+    if (options.scale != 1 && !options.pngDir.empty()) {
+      scaleNearest(picture, options.scale, self.scaled.data());
       pixels = self.scaled.data();
     }
     if (!options.pngDir.empty()) {
-      std::vector<std::string> names;
+      const int32_t width = picture.width * options.scale, height = picture.height * options.scale;
       if (options.framesAt.empty()) {
         char name[40];
-        std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(frame));
-        names.push_back(name);
-      } else {
-        for (auto [it, end] = self.framesAt.equal_range(frame); it != end; ++it) names.push_back(it->second);
+        std::snprintf(name, sizeof name, "/frame-%06lld.png", static_cast<long long>(frame));
+        if (!writePng(options.pngDir + name, pixels, width, height, self.error)) return false;
       }
-      for (const std::string& name : names) {
-        if (!writePng(options.pngDir + "/" + name, pixels, width, height, self.error)) return false;
+      for (auto [it, end] = self.framesAt.equal_range(frame); it != end; ++it) {
+        if (!writePng(options.pngDir + "/" + it->second, pixels, width, height, self.error)) return false;
       }
     }
-    if (self.ffmpeg != nullptr && !self.ffmpeg->writeFrame(self.scaled)) {
+    if (self.ffmpeg != nullptr && !self.ffmpeg->queueFrame(frame + 1 == self.endFrame ? 1 + self.holdFrames : 1)) {
       self.error = "ffmpeg stopped reading frames";
       return false;
     }
-    ++self.written;
-    self.progress(false);
+    ++self.progress.done;
+    self.progress.update(false);
     return true;
+  }
+};
+
+// The demo's start-up and frame loop up to stopFrame, the pictures to `sink` (none when null).
+struct RenderRun {
+  OfflinePlatform platform;
+  double loopSeconds = 0.0;
+  double wallSeconds = 0.0;
+
+  RenderRun(const CaptureSetup& setup, const MusicPass& pass, int64_t stopFrame, FrameSink* sink)
+      : platform(setup.schedule, pass.syncs, stopFrame, sink != nullptr ? &FrameSink::emit : nullptr, sink,
+                 setup.options.bench) {
+    const double began = threadSeconds();
+    const auto wallBegan = std::chrono::steady_clock::now();
+    runDemo(platform, setup.programme);
+    loopSeconds = threadSeconds() - began - platform.startupSeconds();
+    wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBegan).count();
   }
 };
 
@@ -343,161 +434,173 @@ void printBench(const ProgrammeBench& bench) {
   std::printf("peak RSS                        %8.1f MB\n", bench.peakRssMb);
 }
 
-bool makeDirectory(const std::string& dir, std::string& error) {
-  std::error_code code;
-  std::filesystem::create_directories(dir, code);
-  if (!std::filesystem::is_directory(dir, code)) {
-    error = "cannot make the directory " + dir;
-    return false;
-  }
-  if (::access(dir.c_str(), W_OK) != 0) {
-    error = "cannot write to the directory " + dir;
-    return false;
-  }
-  return true;
+int runListSyncs(const CaptureSetup& setup) {
+  MusicPass pass;
+  std::string error;
+  if (!renderMusicPass(setup.modulePath, setup.options.fps, setup.schedule.endFrame, 0, 0, false, nullptr, pass,
+                       error))
+    return fail(error, 2);
+  for (const std::string& line : listSyncs(setup.schedule, pass.syncs, setup.programme))
+    std::printf("%s\n", line.c_str());
+  return 0;
 }
 
-int fail(const std::string& message, int code) {
-  std::fprintf(stderr, "tarvola-capture: %s\n", message.c_str());
-  return code;
+// The whole demo without output: CPU time per frame, per scene and in total.
+int runBench(const CaptureSetup& setup, ProgrammeBench* benchOut) {
+  const ProgrammeSchedule& schedule = setup.schedule;
+  MusicPass pass;
+  std::string error;
+  const double musicBegan = threadSeconds();
+  if (!renderMusicPass(setup.modulePath, schedule.fps, schedule.endFrame - 1, 0, 0, false, nullptr, pass, error))
+    return fail(error, 2);
+  const double musicSeconds = threadSeconds() - musicBegan;
+  const RenderRun run(setup, pass, schedule.endFrame, nullptr);
+  ProgrammeBench bench;
+  bench.fps = schedule.fps;
+  bench.frames = schedule.endFrame;
+  std::vector<double> perScene[kSceneCount];
+  const std::vector<double>& times = run.platform.frameSeconds();
+  for (int64_t frame = 1; frame < schedule.endFrame; ++frame) {
+    const int8_t slot = schedule.sceneAt[size_t(frame)];
+    if (slot >= 0) perScene[slot].push_back(times[size_t(frame)]);
+  }
+  for (int i = 0; i < kSceneCount; ++i) {
+    bench.sceneFrames[i] = int64_t(perScene[i].size());
+    bench.sceneMedianMs[i] = median(perScene[i]) * 1e3;
+    bench.sceneWorstMs[i] = perScene[i].empty() ? 0.0 : *std::max_element(perScene[i].begin(), perScene[i].end()) * 1e3;
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  bench.startupMs = run.platform.startupSeconds() * 1e3;
+  bench.musicMs = musicSeconds * 1e3;
+  bench.loopMs = run.loopSeconds * 1e3;
+  bench.wallMs = run.wallSeconds * 1e3;
+  bench.peakRssMb = double(usage.ru_maxrss) / 1024.0;
+  if (benchOut != nullptr) *benchOut = bench;
+  else printBench(bench);
+  return 0;
+}
+
+// Single pictures at the given demo times, as DIR/frame-at-T.png.
+int runFramesAt(const CaptureSetup& setup) {
+  const CaptureOptions& options = setup.options;
+  FrameSink sink;
+  sink.options = &options;
+  int64_t stopFrame = 0;
+  for (const std::string& time : options.framesAt) {
+    const double seconds = std::strtod(time.c_str(), nullptr);
+    const int64_t frame = seconds < setup.endSeconds() ? frameAtOrAfter(seconds, options.fps) : setup.schedule.endFrame;
+    if (frame >= setup.schedule.endFrame) return fail(setup.pastTheEnd("--frames-at " + time), 1);
+    sink.framesAt.emplace(frame, "frame-at-" + time + ".png");
+    stopFrame = std::max(stopFrame, frame + 1);
+  }
+  sink.progress.total = int64_t(sink.framesAt.size());
+  sink.progress.show = options.progress && ::isatty(2) != 0;
+  sink.scaled.resize(size_t(kScreenWidth) * kScreenHeight * size_t(options.scale) * size_t(options.scale));
+  std::string error;
+  if (!makeDirectory(options.pngDir, error)) return failAndClean(error);
+  MusicPass pass;
+  if (!renderMusicPass(setup.modulePath, options.fps, stopFrame - 1, 0, 0, false, nullptr, pass, error))
+    return failAndClean(error);
+  const RenderRun run(setup, pass, stopFrame, &sink);
+  sink.progress.update(true);
+  if (run.platform.failed()) return failAndClean(sink.error);
+  leftovers::drop(options.pngDir);
+  return 0;
+}
+
+// A range of frames to PNG, its sound to WAV, both to MP4. Every output is opened (under its
+// temporary name) before anything is written, and the files get their names only when the
+// whole run has succeeded.
+int runRange(const CaptureSetup& setup) {
+  const CaptureOptions& options = setup.options;
+  const ProgrammeSchedule& schedule = setup.schedule;
+  FrameSink sink;
+  sink.options = &options;
+  sink.firstFrame = frameAtOrAfter(options.from, options.fps);
+  sink.endFrame = options.to < 0.0 ? schedule.endFrame
+                                   : std::min(frameAtOrAfter(options.to, options.fps), schedule.endFrame);
+  if (sink.firstFrame >= sink.endFrame) {
+    return fail("the range holds no frame (the demo ends at frame " + std::to_string(schedule.endFrame) + ")", 1);
+  }
+  const bool withFade = sink.endFrame == schedule.endFrame;
+  const bool mp4 = !options.mp4Path.empty();
+  if (mp4 && findOnPath("ffmpeg").empty())
+    return fail("--mp4 needs ffmpeg, and there is no ffmpeg on PATH (install it: apt-get install ffmpeg)", 2);
+
+  // The sound goes to --wav, or for an MP4 alone to a temporary WAV that ffmpeg reads once the
+  // music pass has finished it (the sound does not depend on the pictures).
+  std::string error;
+  const std::string soundPath = !options.wavPath.empty() ? options.wavPath + ".part"
+                                : mp4                     ? options.mp4Path + ".sound.wav"
+                                                          : std::string();
+  WavWriter wav;
+  if (!soundPath.empty() && (!leftovers::add(soundPath, false, error) ||
+                             !wav.open(soundPath, options.wavPath.empty() ? soundPath : options.wavPath, error)))
+    return failAndClean(error);
+  const std::string mp4Part = options.mp4Path + ".part";
+  if (mp4) {
+    const int fd = ::open(mp4Part.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || !leftovers::add(mp4Part, false, error)) {
+      if (fd >= 0) ::close(fd), std::remove(mp4Part.c_str());
+      return failAndClean(error.empty() ? "cannot write " + options.mp4Path + ": " + std::strerror(errno) : error);
+    }
+    ::close(fd);
+  }
+  if (!options.pngDir.empty() && !makeDirectory(options.pngDir, error)) return failAndClean(error);
+
+  MusicPass pass;
+  if (!renderMusicPass(setup.modulePath, options.fps, sink.endFrame - 1, sink.firstFrame, sink.endFrame, withFade,
+                       soundPath.empty() ? nullptr : &wav, pass, error) ||
+      !wav.close(error))
+    return failAndClean(error);
+
+  FfmpegPipe ffmpeg;
+  if (mp4) {
+    if (!ffmpeg.start(mp4Part, soundPath, kScreenWidth, kScreenHeight, options.scale, options.fps, error))
+      return failAndClean(error);
+    sink.ffmpeg = &ffmpeg;
+    // The display keeps the last picture while the music fades out.
+    if (withFade) sink.holdFrames = (pass.fadeFrames * options.fps + 44099) / 44100;
+  }
+  if (options.scale != 1 && !options.pngDir.empty())
+    sink.scaled.resize(size_t(kScreenWidth) * kScreenHeight * size_t(options.scale) * size_t(options.scale));
+  sink.progress.total = sink.endFrame - sink.firstFrame;
+  sink.progress.show = options.progress && ::isatty(2) != 0;
+  const bool pictures = !options.pngDir.empty() || mp4;
+  const RenderRun run(setup, pass, sink.endFrame, pictures ? &sink : nullptr);
+  sink.progress.update(true);
+  if (run.platform.failed()) {
+    if (mp4) ffmpeg.finish(error);
+    return failAndClean(sink.error);
+  }
+  if (mp4 && !ffmpeg.finish(error)) return failAndClean(error);
+  if (withFade && run.platform.endFrame() != schedule.endFrame)
+    return failAndClean("the demo ended on frame " + std::to_string(run.platform.endFrame()) +
+                        ", the schedule said " + std::to_string(schedule.endFrame));
+  if (!options.wavPath.empty() && !finishFile(soundPath, options.wavPath, error)) return failAndClean(error);
+  if (mp4 && !finishFile(mp4Part, options.mp4Path, error)) return failAndClean(error);
+  leftovers::removeAll();  // the MP4's temporary sound; a PNG directory in use is not empty
+  return 0;
 }
 
 }  // namespace
 
 int runCapture(const CaptureOptions& options, ProgrammeBench* benchOut) {
-  const DemoProgramme programme = demoProgramme();
-  const ProgrammeSchedule schedule = scheduleProgramme(programme, options.fps);
-  const char* const modulePath = "data/kyr.it";
-  std::string error;
-
+  const CaptureSetup setup(options);
+  // Times are checked against the demo's length before any becomes a frame number.
+  if (!options.bench && options.framesAt.empty()) {
+    if (options.from >= setup.endSeconds()) return fail(setup.pastTheEnd("--from", options.from), 1);
+    if (options.to > setup.endSeconds()) return fail(setup.pastTheEnd("--to", options.to), 1);
+  }
   if (options.listSyncs) {
-    MusicPass pass;
-    if (!renderMusicPass(modulePath, options.fps, schedule.endFrame, 0, 0, false, nullptr, pass, error))
-      return fail(error, 2);
-    for (const std::string& line : listSyncs(schedule, pass.syncs, programme)) std::printf("%s\n", line.c_str());
-    if (options.pngDir.empty() && options.wavPath.empty() && options.mp4Path.empty() && !options.bench) return 0;
+    const int status = runListSyncs(setup);
+    if (status != 0 || (options.pngDir.empty() && options.wavPath.empty() && options.mp4Path.empty() && !options.bench))
+      return status;
   }
-
-  // The frames wanted: a range, single frames, or everything for the benchmark.
-  FrameOutputs outputs;
-  outputs.options = &options;
-  outputs.firstFrame = frameAtOrAfter(options.from, options.fps);
-  outputs.endFrame = options.to < 0.0 ? schedule.endFrame
-                                      : std::min(frameAtOrAfter(options.to, options.fps), schedule.endFrame);
-  if (options.bench) {
-    outputs.firstFrame = 0;
-    outputs.endFrame = schedule.endFrame;
-  }
-  int64_t stopFrame = outputs.endFrame;
-  if (!options.framesAt.empty()) {
-    stopFrame = 0;
-    for (const std::string& time : options.framesAt) {
-      const int64_t frame = frameAtOrAfter(std::strtod(time.c_str(), nullptr), options.fps);
-      if (frame >= schedule.endFrame)
-        return fail("--frames-at " + time + " is past the end of the demo (" +
-                        std::to_string(schedule.endFrame / options.fps) + " s)", 1);
-      outputs.framesAt.emplace(frame, "frame-at-" + time + ".png");
-      stopFrame = std::max(stopFrame, frame + 1);
-    }
-  } else if (outputs.firstFrame >= outputs.endFrame) {
-    return fail("the range holds no frame (the demo ends at frame " + std::to_string(schedule.endFrame) + ")", 1);
-  }
-  const bool withFade = options.framesAt.empty() && !options.bench && outputs.endFrame == schedule.endFrame;
-
-  if (!options.mp4Path.empty() && findOnPath("ffmpeg").empty())
-    return fail("--mp4 needs ffmpeg, and there is no ffmpeg on PATH (install it: apt-get install ffmpeg)", 2);
-  if (!options.pngDir.empty() && !makeDirectory(options.pngDir, error)) return fail(error, 2);
-
-  // The sound: straight into --wav, or for an MP4 alone into a temporary WAV that ffmpeg reads
-  // once the music pass has finished it (the sound does not depend on the pictures).
-  std::string wavPath = options.wavPath;
-  bool temporaryWav = false;
-  if (wavPath.empty() && !options.mp4Path.empty()) {
-    wavPath = options.mp4Path + ".sound.wav";
-    temporaryWav = true;
-  }
-  WavWriter wav;
-  if (!wavPath.empty() && options.framesAt.empty() && !options.bench && !wav.open(wavPath, error))
-    return fail(error, 2);
-  MusicPass pass;
-  const double musicBegan = threadSeconds();
-  const bool writeSound = !wavPath.empty() && options.framesAt.empty() && !options.bench;
-  if (!renderMusicPass(modulePath, options.fps, std::max<int64_t>(stopFrame - 1, 0), outputs.firstFrame,
-                       outputs.endFrame, withFade, writeSound ? &wav : nullptr, pass, error)) {
-    std::string ignored;
-    wav.close(ignored);
-    if (temporaryWav) std::remove(wavPath.c_str());
-    return fail(error, 2);
-  }
-  const double musicSeconds = threadSeconds() - musicBegan;
-  if (writeSound && !wav.close(error)) {
-    if (temporaryWav) std::remove(wavPath.c_str());
-    return fail(error, 2);
-  }
-
-  FfmpegPipe ffmpeg;
-  if (!options.mp4Path.empty() && options.framesAt.empty() && !options.bench) {
-    if (!ffmpeg.start(options.mp4Path, wavPath, 320 * options.scale, 240 * options.scale, options.fps, error)) {
-      if (temporaryWav) std::remove(wavPath.c_str());
-      return fail(error, 2);
-    }
-    outputs.ffmpeg = &ffmpeg;
-  }
-
-  outputs.total = options.framesAt.empty() ? outputs.endFrame - outputs.firstFrame : int64_t(outputs.framesAt.size());
-  outputs.showProgress = options.progress && ::isatty(2) != 0 && !options.bench;
-  const bool anyOutput = !options.pngDir.empty() || outputs.ffmpeg != nullptr;
-  OfflinePlatform platform(schedule, pass.syncs, stopFrame, anyOutput ? &FrameOutputs::emit : nullptr, &outputs,
-                           options.bench);
-  const double loopBegan = threadSeconds();
-  const auto wallBegan = std::chrono::steady_clock::now();
-  runDemo(platform, programme);
-  const double loopSeconds = threadSeconds() - loopBegan - platform.startupSeconds();
-  const double wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBegan).count();
-  outputs.progress(true);
-
-  int status = 0;
-  if (platform.failed()) status = fail(outputs.error, 2);
-  if (outputs.ffmpeg != nullptr) {
-    // The display keeps the last picture while the music fades out.
-    if (status == 0 && withFade) {
-      const int64_t hold = (pass.fadeFrames * options.fps + 44099) / 44100;
-      for (int64_t i = 0; i < hold && status == 0; ++i) {
-        if (!ffmpeg.writeFrame(outputs.scaled)) status = fail("ffmpeg stopped reading frames", 2);
-      }
-    }
-    if (!ffmpeg.finish(error) && status == 0) status = fail(error, 2);
-    if (temporaryWav) std::remove(wavPath.c_str());
-  }
-  if (status == 0 && withFade && platform.endFrame() != schedule.endFrame)
-    status = fail("the demo ended on frame " + std::to_string(platform.endFrame()) + ", the schedule said " +
-                      std::to_string(schedule.endFrame), 2);
-  if (options.bench && status == 0) {
-    ProgrammeBench bench;
-    bench.fps = options.fps;
-    bench.frames = schedule.endFrame;
-    std::vector<double> perScene[kSceneCount];
-    const std::vector<double>& times = platform.frameSeconds();
-    for (int64_t frame = 1; frame < schedule.endFrame; ++frame) {
-      const int8_t slot = schedule.sceneAt[size_t(frame)];
-      if (slot >= 0) perScene[slot].push_back(times[size_t(frame)]);
-    }
-    for (int i = 0; i < kSceneCount; ++i) {
-      bench.sceneFrames[i] = int64_t(perScene[i].size());
-      bench.sceneMedianMs[i] = median(perScene[i]) * 1e3;
-      bench.sceneWorstMs[i] = perScene[i].empty() ? 0.0 : *std::max_element(perScene[i].begin(), perScene[i].end()) * 1e3;
-    }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    bench.startupMs = platform.startupSeconds() * 1e3;
-    bench.musicMs = musicSeconds * 1e3;
-    bench.loopMs = loopSeconds * 1e3;
-    bench.wallMs = wallSeconds * 1e3;
-    bench.peakRssMb = double(usage.ru_maxrss) / 1024.0;
-    if (benchOut != nullptr) *benchOut = bench;
-    else printBench(bench);
-  }
-  return status;
+  if (options.bench) return runBench(setup, benchOut);
+  if (!options.framesAt.empty()) return runFramesAt(setup);
+  return runRange(setup);
 }
 
 }  // namespace tarvola

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "capture.h"
+#include "capture_outputs.h"
 
 int main(int argc, char** argv) {
   tarvola::CaptureOptions options;
@@ -19,5 +20,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   std::signal(SIGPIPE, SIG_IGN);  // a dead ffmpeg shows as a failed write instead
+  tarvola::leftovers::removeOnSignals();  // Ctrl-C leaves no half-written file
   return tarvola::runCapture(options);
 }

@@ -122,8 +122,8 @@ TEST(CaptureOutputs, ScaleNearestRepeatsPixelsAndDropsAlpha) {
   Surface small;
   small.create(3, 2);
   small.pixels = {0xFF000001, 0x00000002, 0x12000003, 0x00000004, 0x00000005, 0xAB000006};
-  std::vector<uint32_t> out;
-  scaleNearest(small, 2, out);
+  std::vector<uint32_t> out(24);
+  scaleNearest(small, 2, out.data());
   const std::vector<uint32_t> expected = {1, 1, 2, 2, 3, 3, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 4, 4, 5, 5, 6, 6};
   EXPECT_EQ(out, expected);
 }
@@ -151,7 +151,7 @@ TEST_F(ScratchDir, PngKeepsRedGreenBlueInPlace) {
 TEST_F(ScratchDir, WavIsSixteenBitStereoAndClampsTowardZero) {
   WavWriter wav;
   std::string error;
-  ASSERT_TRUE(wav.open((dir / "w.wav").string(), error)) << error;
+  ASSERT_TRUE(wav.open((dir / "w.wav").string(), "w.wav", error)) << error;
   const float samples[8] = {0.0f, 1.0f, -1.0f, 2.0f, -3.0f, 0.5f, -0.5f, 0.99999f};
   wav.write(samples, 4);
   ASSERT_TRUE(wav.close(error)) << error;

@@ -1,7 +1,7 @@
 // The capture renderer as a program: repeatable captures, a range equal to the same frames of a
 // capture from the start, frame and sample counts, the fade at the end, single frames and
-// scaling, the sync list, MP4 through ffmpeg and the errors without it. Low frame rates and
-// short ranges keep it quick.
+// scaling, the sync list, MP4 through ffmpeg and the errors without it, and every failure
+// leaving no file behind. Low frame rates and short ranges keep it quick.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -25,9 +25,13 @@ class CaptureRun : public ::testing::Test {
  protected:
   // Runs tarvola-capture from the build directory (which holds data/); its exit status, with
   // its output in `log`.
-  int capture(std::vector<std::string> args, const testing::EnvChanges& env = {}) {
+  // With `interruptOnce`, SIGINT follows a second after that file appears.
+  int capture(std::vector<std::string> args, const testing::EnvChanges& env = {}, const fs::path& interruptOnce = {}) {
     args.insert(args.begin(), {TARVOLA_CAPTURE, "--no-progress"});
     const pid_t pid = testing::spawn(args, env, TARVOLA_BINARY_DIR, dir / "log.txt");
+    for (int i = 0; !interruptOnce.empty() && i < 6000 && !fs::exists(interruptOnce); ++i)
+      std::this_thread::sleep_for(testing::milliseconds(10));
+    if (!interruptOnce.empty()) std::this_thread::sleep_for(testing::milliseconds(1000)), kill(pid, SIGINT);
     const std::optional<int> status = testing::waitExit(pid, testing::milliseconds(240000));
     if (!status) testing::stop(pid);
     log = testing::readFile(dir / "log.txt");
@@ -149,16 +153,44 @@ TEST_F(CaptureRun, Mp4HoldsH264AndAacOfTheRangesLength) {
   EXPECT_FALSE(fs::exists(dir / "v.mp4.sound.wav"));  // the temporary sound is gone
 }
 
-TEST_F(CaptureRun, BadCommandLinesAndUnwritableOutputsFailWithAMessage) {
-  // Status 1 for the command line (each rejected value is checked in process), 2 for outputs.
-  EXPECT_EQ(capture({"--frobnicate"}), 1);
-  EXPECT_NE(log.find("unknown option '--frobnicate'"), std::string::npos) << log;
-  EXPECT_EQ(capture({"--frames-at", "200", "--png", (dir / "p").string()}), 1);
-  EXPECT_NE(log.find("past the end"), std::string::npos) << log;
-  EXPECT_EQ(capture({"--fps", "10", "--to", "1", "--wav", "/proc/no/such/dir/w.wav"}), 2);
-  EXPECT_NE(log.find("cannot write /proc/no/such/dir/w.wav"), std::string::npos) << log;
-  EXPECT_EQ(capture({"--fps", "10", "--to", "1", "--png", "/proc/no-such-dir"}), 2);
-  EXPECT_NE(log.find("cannot make the directory"), std::string::npos) << log;
+TEST_F(CaptureRun, EveryFailureEndsWithItsMessageAndStatusAndLeavesNoFile) {
+  // Status 1 for the command line and times outside the demo, 2 for outputs, 130 for Ctrl-C.
+  // As root a 8 KiB tmpfs stands for a full disk.
+  const fs::path full = dir / "full";
+  fs::create_directory(full);
+  const bool mounted = std::system(("mount -t tmpfs -o size=8k tmpfs " + full.string() + " 2>/dev/null").c_str()) == 0;
+  const std::string d = dir.string();
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"--frobnicate"}, 1, "unknown option '--frobnicate'"},
+      {{"--fps", "0x10", "--bench"}, 1, "decimal whole number"},
+      {{"--from", "inf", "--wav", d + "/w.wav"}, 1, "wants seconds"},
+      {{"--frames-at", "200", "--png", d + "/p"}, 1, "past the end"},
+      {{"--frames-at", "1e308", "--png", d + "/p"}, 1, "past the end"},
+      {{"--from", "1e308", "--wav", d + "/w.wav"}, 1, "--from 1e+308 is past the end of the demo (166.00 s)"},
+      {{"--from", "5e18", "--fps", "2", "--wav", d + "/w.wav"}, 1, "past the end"},
+      {{"--to", "1e308", "--wav", d + "/w.wav"}, 1, "past the end"},
+      {{"--to", "1", "--png", d + "/p", "--wav", "/proc/no/such/dir/w.wav"}, 2, "cannot write /proc/no/such/dir/w.wav"},
+      {{"--to", "1", "--png", "/proc/no-such-dir"}, 2, "cannot make the directory"},
+      {{"--from", "30", "--to", "31", "--png", d + "/full/p"}, 2, "cannot write"},
+      {{"--to", "20", "--wav", d + "/full/w.wav"}, 2, "disk full"},
+      {{"--scale", "3", "--mp4", d + "/v.mp4"}, 130, ""}};  // interrupted once its sound is written
+  for (const Case& c : cases) {
+    if (!mounted && c.args.back().find("/full/") != std::string::npos) continue;
+    std::vector<std::string> args = {"--fps", "10"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(capture(args, {}, c.status == 130 ? dir / "v.mp4.sound.wav" : fs::path()), c.status) << c.args[1];
+    EXPECT_NE(log.find(c.message), std::string::npos) << log;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+      EXPECT_TRUE(entry.path() == dir / "log.txt" || entry.path() == full) << entry.path();
+  }
+  if (mounted) {
+    EXPECT_EQ(std::system(("umount " + full.string()).c_str()), 0);
+  }
 }
 
 TEST_F(CaptureRun, ListedSyncsAreTheMusicPassesSyncsWithinTheProgramme) {
