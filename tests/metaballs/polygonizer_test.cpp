@@ -20,10 +20,9 @@ namespace {
 Vec3 cross(Vec3 a, Vec3 b) { return Vec3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 double dot(Vec3 a, Vec3 b) { return double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z; }
 
-// Welds vertex copies by the grid edge they lie on (or the grid corner they snapped to) and
-// checks every welded edge is used by exactly two faces, once in each direction: a closed,
-// consistently oriented surface. Faces collapsed onto a snapped corner are left out of the
-// count; returns how many there were.
+// Welds vertex copies by the grid edge or corner they lie on and checks every welded edge is used
+// once in each direction: a closed, consistently oriented surface. Returns the faces collapsed
+// onto a snapped corner, which are left out.
 int expectClosedOrientedSurface(const MetaballPolygonizer& p) {
   const Mesh& mesh = p.mesh;
   EXPECT_EQ(mesh.vertexCount, 3 * mesh.faceCount);

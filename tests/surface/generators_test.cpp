@@ -21,16 +21,10 @@ TEST(PolarTables, GoldenEntriesAndInterferenceFastEqualsReference) {
     const PolarEntry e = (table == 0 ? polarTables.tableA : polarTables.tableB)[size_t(y * 640 + x)];
     EXPECT_TRUE(e.u == u && e.v == v) << table << " " << x << "," << y;
   }
-  Surface flat, target;
-  flat.create(256, 256);
-  flat.fill(0x40C8C8C8u);
-  target.create(320, 240);
-  drawPolarInterference(target, flat, 1234.5f);
-  EXPECT_EQ(target.pixels, std::vector<uint32_t>(320 * 240, 0x80FFFFFFu));  // saturates
-
   std::mt19937 random(8);
   const Surface texture = testing::randomSurface(256, 256, random);
-  Surface expected;
+  Surface target, expected;
+  target.create(320, 240);
   expected.create(320, 240);
   for (float t : {0.0f, 77.25f, 2300.0f, 4449.99f, 16600.0f, -500.0f}) {
     plain::drawPolarInterference(expected, texture, t);

@@ -1,0 +1,45 @@
+// The pipeline's culling, which no picture of the programme crosses: a face must wind
+// counter-clockwise, have every corner beyond depth 1 and one corner inside the target.
+#include "engine3d/pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "raster/depth_buffer.h"
+
+namespace tarvola {
+namespace {
+
+// Lit pixels of one untextured face whose corners project to (x, y) at depth z, seen by a
+// camera at the origin looking along +z.
+int drawn(const float (&corners)[3][3]) {
+  createDepthBuffer(320, 240);
+  Surface target;
+  target.create(320, 240);
+  Mesh mesh;
+  mesh.allocate(3, 1);
+  for (int i = 0; i < 3; ++i) {
+    const auto [x, y, z] = corners[i];
+    mesh.vertices[size_t(i)].position = Vec3{(x - 160.0f) * z / 256.0f, (y - 120.0f) * z / 256.0f, z};
+  }
+  mesh.faces[0] = MeshFace{{0, 1, 2}};
+  mesh.setRotation(0, 0, 0);
+  mesh.setRenderFlags(kFillUntextured);
+  Camera camera;
+  camera.setLookAt(0, 0, 0, 0, 0, 1);
+  mesh.draw(target, camera);
+  return int(std::count(target.pixels.begin(), target.pixels.end(), 0xFFFFFFFFu));
+}
+
+TEST(Pipeline, BackFacingNearAndOffScreenFacesAreSkipped) {
+  EXPECT_EQ(drawn({{10, 10, 100}, {10, 20, 100}, {20, 10, 100}}), 55);  // counter-clockwise (y down)
+  EXPECT_EQ(drawn({{10, 10, 100}, {20, 10, 100}, {10, 20, 100}}), 0);   // clockwise
+  EXPECT_EQ(drawn({{10, 10, 5}, {10, 60, 5}, {60, 10, 1.0f}}), 0);      // a corner at depth 1
+  EXPECT_GT(drawn({{10, 10, 5}, {10, 60, 5}, {60, 10, 1.01f}}), 0);
+  EXPECT_EQ(drawn({{-10, -10, 50}, {-10, 1000, 50}, {1000, -10, 50}}), 0);  // covers the screen, no corner inside
+  EXPECT_GT(drawn({{-10, -10, 50}, {-10, 1000, 50}, {5, 5, 50}}), 0);
+}
+
+}  // namespace
+}  // namespace tarvola
