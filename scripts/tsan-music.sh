@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # ThreadSanitizer run of the real-time music path: builds the test executables with clang and
-# -fsanitize=thread in build-tsan/ and runs the music player, silent output, sync flag and
-# thread tests, and the SDL audio tests on SDL's dummy driver. Any report fails the run.
+# -fsanitize=thread in build-tsan/ and runs the music stream tests and the SDL audio tests on
+# SDL's dummy driver (the player's fade and its syncs delivered from the audio thread while the
+# test reads them). Any report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cc="$(command -v clang-14 || command -v clang)"
@@ -14,6 +15,6 @@ cmake --build build-tsan -j2 --target tarvola_tests tarvola_audio_tests data
 export TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1"
 export SDL_AUDIODRIVER=dummy
 cd build-tsan
-./tarvola_tests --gtest_filter='MusicPlayer*:SilentAudio*:MusicThreads*:MusicStream*:SyncEvent*'
+./tarvola_tests --gtest_filter='MusicStream*'
 ./tarvola_audio_tests
 echo "tsan-music: no ThreadSanitizer report"

@@ -1,17 +1,19 @@
-// The generated module data/kyr.it: it loads in libopenmpt and libxmp, and the sync events the
-// renderer reports match a schedule worked out here, independently, from the file's order list,
-// patterns, speed and tempo (whole-frame ticks of trunc(44100 * 5 / (2 * tempo)) frames).
-#include "music/module_renderer.h"
-
+// The generated module data/kyr.it: it loads in libopenmpt (silently) and libxmp as a 178 s
+// pass; its syncs stand where the scenes expect them; the capture's lock-step renderer finds every sync on the same sample as libopenmpt read one frame
+// at a time; the player's 256-frame pieces report each sync in the piece its row began in, on
+// both passes, at a fair level.
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.h>
 #include <xmp.h>
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "music/lockstep_music.h"
+#include "music/module_renderer.h"
 #include "support/test_support.h"
 
 namespace tarvola {
@@ -20,93 +22,28 @@ namespace {
 const std::string kModulePath = std::string(TARVOLA_BINARY_DIR) + "/data/kyr.it";
 constexpr int kRate = 44100;
 
-struct ScheduledSync {
-  int64_t frame;
-  uint32_t value;
-  int songRow;  // rows from the start of the song
-};
+void collect(void* user, const SyncHit& hit) { static_cast<std::vector<SyncHit>*>(user)->push_back(hit); }
 
-// What a plain reading of the file says: the sync schedule of one pass, the pass length, and
-// per channel how many notes and how many sync effects it holds.
-struct ModuleFacts {
-  bool ok = false;
-  std::string problem;
-  std::vector<ScheduledSync> syncs;
-  int64_t passFrames = 0;
-  int songRows = 0;
-  int notesOnChannel[64] = {}, syncsOnChannel[64] = {};
-};
+constexpr int64_t kSpan = 2 * 178 * kRate + 2 * kRate;  // two passes and two seconds more
 
-ModuleFacts readModuleFacts(const std::string& text) {
-  ModuleFacts facts;
-  const auto* file = reinterpret_cast<const uint8_t*>(text.data());
-  auto le16 = [&](size_t at) { return at + 2 <= text.size() ? uint32_t(file[at] | file[at + 1] << 8) : 0u; };
-  if (text.size() < 0xC0 || text.compare(0, 4, "IMPM") != 0) {
-    facts.problem = "no IT header";
-    return facts;
-  }
-  const uint32_t orders = le16(0x20), instruments = le16(0x22), samples = le16(0x24), patterns = le16(0x26);
-  int speed = file[0x32], tempo = file[0x33];
-  const size_t patternTable = 0xC0 + orders + 4 * (instruments + samples);
-  int64_t frame = 0;
-  for (uint32_t o = 0; o < orders && file[0xC0 + o] != 255; ++o) {
-    const uint8_t pattern = file[0xC0 + o];
-    if (pattern == 254) continue;
-    if (pattern >= patterns) {
-      facts.problem = "order points past the patterns";
-      return facts;
-    }
-    const size_t at = le16(patternTable + 4 * pattern) | le16(patternTable + 4 * pattern + 2) << 16;
-    const uint32_t rows = le16(at + 2);
-    size_t p = at + 8;
-    const size_t end = std::min(text.size(), p + le16(at));
-    uint8_t lastMask[64] = {}, lastEffect[64] = {}, lastParameter[64] = {};
-    for (uint32_t row = 0; row < rows; ++row, ++facts.songRows) {
-      int rowSpeed = speed, rowTempo = tempo;
-      for (uint8_t channelByte; p < end && (channelByte = file[p++]) != 0;) {
-        const int channel = (channelByte - 1) & 63;
-        if (channelByte & 0x80) lastMask[channel] = file[p++];
-        const uint8_t mask = lastMask[channel];
-        if (mask & 1) ++p, ++facts.notesOnChannel[channel];
-        p += (mask & 2 ? 1 : 0) + (mask & 4 ? 1 : 0);
-        if (mask & 8) lastEffect[channel] = file[p], lastParameter[channel] = file[p + 1], p += 2;
-        if (mask & 0x10) ++facts.notesOnChannel[channel];
-        if (!(mask & (8 | 0x80))) continue;
-        const uint8_t effect = lastEffect[channel], parameter = lastParameter[channel];
-        if (effect == 1 && parameter > 0) rowSpeed = parameter;       // Axx
-        if (effect == 20 && parameter >= 0x20) rowTempo = parameter;  // Txx
-        if (effect == 2 || effect == 3 || (effect == 20 && parameter < 0x20)) {
-          facts.problem = "jumps, breaks or tempo slides are not modelled here";
-          return facts;
-        }
-        if (effect == 19 && (parameter & 0xF0) == 0x20) {  // S2x
-          facts.syncs.push_back({frame, parameter & 0x0Fu, facts.songRows});
-          ++facts.syncsOnChannel[channel];
-        }
-      }
-      speed = rowSpeed;
-      tempo = rowTempo;
-      frame += static_cast<int64_t>(speed) * (kRate * 5 / (2 * tempo));
-    }
-  }
-  facts.passFrames = frame;
-  facts.ok = true;
-  return facts;
+// The syncs of the span as the plain reading gives them: one frame at a time, every row looked at.
+const std::vector<SyncHit>& frameByFrameSyncs() {
+  static const std::vector<SyncHit> hits = [] {
+    std::vector<SyncHit> found;
+    ModuleRenderer renderer;
+    EXPECT_TRUE(renderer.loadFile(kModulePath.c_str()));
+    std::vector<float> block(2 * 4410);
+    while (renderer.framesRendered() < kSpan) renderer.render(block.data(), 4410, collect, &found, 1);
+    return found;
+  }();
+  return hits;
 }
 
-const ModuleFacts& facts() {
-  static const ModuleFacts parsed = readModuleFacts(testing::readFile(kModulePath));
-  return parsed;
-}
-
-// The pass: 1424 rows, 178 s on the nominal grid of 0.125 s rows (the conductor's tempo 119
-// rows keep it there), as read here, by libopenmpt (from fractional tick lengths) and libxmp;
+// 178 s on the nominal grid of 0.125 s rows (the conductor's tempo 119 rows keep it there), as
+// libopenmpt (from fractional tick lengths) and libxmp, an independent player, read it;
 // libopenmpt loads it as Impulse Tracker and logs nothing while loading; libxmp finds the held
 // instruments' (bass, pad, lead) volume envelopes with their sustain.
 TEST(MusicModule, LoadsInLibopenmptAndLibxmpAsA178SecondPass) {
-  ASSERT_TRUE(facts().ok) << facts().problem;
-  EXPECT_EQ(facts().songRows, 1424);
-  EXPECT_NEAR(static_cast<double>(facts().passFrames), 178.0 * kRate, 64.0);
   ModuleRenderer renderer;
   ASSERT_TRUE(renderer.loadFile(kModulePath.c_str()));
   EXPECT_NEAR(renderer.durationSeconds(), 178.0, 0.2);
@@ -139,31 +76,27 @@ TEST(MusicModule, LoadsInLibopenmptAndLibxmpAsA178SecondPass) {
   xmp_free_context(context);
 }
 
-// Where the events stand against the scenes: all on one channel without notes, on the beat
-// grid, none under the credits, only 3 under the tunnel, 1 and 2 under the metaballs with 2 on
-// four-bar phrase starts, and a 5 every two to four bars in the finale. Scene 2 turns white for
-// a while on every 1 - 4: two while it runs slowly, then at most one a bar but in the pick-up
-// bar before the metaballs.
-TEST(MusicModule, SyncsStandAloneOnTheBeatsOfTheirScenes) {
-  ASSERT_TRUE(facts().ok) << facts().problem;
-  int syncChannels = 0;
-  for (int channel = 0; channel < 64; ++channel) {
-    syncChannels += facts().syncsOnChannel[channel] > 0;
-    EXPECT_TRUE(facts().syncsOnChannel[channel] == 0 || facts().notesOnChannel[channel] == 0) << "channel " << channel;
-  }
-  EXPECT_EQ(syncChannels, 1);
+// Where the events stand against the scenes: on the beat grid (rows of 5512.5 frames, four to a
+// beat), none under the logo, the credits or the outro, only 3 under the tunnel, 1 and 2 under
+// the metaballs with 2 on four-bar phrase starts, and a 5 every two to four bars in the finale.
+// Scene 2 turns white for a while on every 1 - 4: two while it runs slowly, then at most one a
+// bar but in the pick-up bar before the metaballs.
+TEST(MusicModule, SyncsStandOnTheBeatsOfTheirScenes) {
   std::vector<int> finaleFives, slowPulses, fastPulses;
-  for (const ScheduledSync& s : facts().syncs) {
-    if (s.value <= 4 && s.songRow >= 68 && s.songRow < 356) (s.songRow < 184 ? slowPulses : fastPulses).push_back(s.songRow);
-    const double seconds = s.songRow * 0.125;
-    EXPECT_EQ(s.songRow % 4, 0) << "off the beat at " << seconds;
-    EXPECT_NEAR(static_cast<double>(s.frame), s.songRow * 5512.5, 64.0) << seconds;
+  for (const SyncHit& s : frameByFrameSyncs()) {
+    if (s.frame >= 178 * kRate) break;
+    const int songRow = int(std::lround(double(s.frame) / 5512.5));
+    const double seconds = songRow * 0.125;
+    if (s.value <= 4 && songRow >= 68 && songRow < 356) (songRow < 184 ? slowPulses : fastPulses).push_back(songRow);
+    EXPECT_EQ(songRow % 4, 0) << "off the beat at " << seconds;
+    EXPECT_NEAR(double(s.frame), songRow * 5512.5, 64.0) << seconds;
     EXPECT_TRUE(s.value >= 1 && s.value <= 5) << seconds;
     EXPECT_FALSE(seconds < 8.5 || (seconds >= 80.0 && seconds < 94.0) || seconds >= 166.0)
         << "sync under the logo, the credits or the outro at " << seconds;
     EXPECT_TRUE(seconds < 94.0 || seconds >= 124.0 || s.value == 3) << seconds;
-    EXPECT_TRUE(seconds < 44.5 || seconds >= 80.0 || s.value == 1 || (s.value == 2 && (s.songRow - 356) % 64 == 0)) << seconds;
-    if (seconds >= 124.0 && seconds < 166.0 && s.value == 5) finaleFives.push_back(s.songRow);
+    EXPECT_TRUE(seconds < 44.5 || seconds >= 80.0 || s.value == 1 || (s.value == 2 && (songRow - 356) % 64 == 0))
+        << seconds;
+    if (seconds >= 124.0 && s.value == 5) finaleFives.push_back(songRow);
   }
   EXPECT_EQ(slowPulses.size(), 2u);
   for (size_t i = 1; i < fastPulses.size(); ++i)
@@ -176,39 +109,38 @@ TEST(MusicModule, SyncsStandAloneOnTheBeatsOfTheirScenes) {
   }
 }
 
-TEST(MusicModule, FrameByFrameRenderingGivesEachSyncItsExactFrame) {
-  ASSERT_TRUE(facts().ok) << facts().problem;
-  ModuleRenderer renderer;
-  ASSERT_TRUE(renderer.loadFile(kModulePath.c_str()));
-  std::vector<SyncHit> hits;
-  std::vector<float> block(2 * 4410);
-  while (renderer.framesRendered() < facts().passFrames) {
-    renderer.render(block.data(), 4410, [](void* user, const SyncHit& hit) {
-      static_cast<std::vector<SyncHit>*>(user)->push_back(hit);
-    }, &hits, 1);
-  }
-  ASSERT_EQ(hits.size(), facts().syncs.size());
-  for (size_t i = 0; i < hits.size(); ++i) {
-    EXPECT_EQ(hits[i].frame, facts().syncs[i].frame) << "sync " << i;
-    EXPECT_EQ(hits[i].value, facts().syncs[i].value) << "sync " << i;
-  }
+// Fed uneven pieces as the capture's frames are, the lock-step renderer (single samples only
+// near sync rows) finds every sync of the pass on the exact first frame of its row.
+TEST(MusicModule, LockstepRenderingGivesEachSyncItsExactSample) {
+  constexpr int64_t kPass = 178 * kRate;
+  std::vector<SyncHit> expected = frameByFrameSyncs();
+  std::erase_if(expected, [](const SyncHit& hit) { return hit.frame >= kPass; });
+  LockstepMusic music;
+  ASSERT_TRUE(music.loadFile(kModulePath.c_str()));
+  std::vector<TimedSync> hits;
+  std::vector<float> block(2 * 3000);
+  std::mt19937 random(7);
+  while (music.framesRendered() < kPass)
+    music.render(block.data(), std::min<int64_t>(1 + random() % 3000, kPass - music.framesRendered()), hits);
+  ASSERT_EQ(hits.size(), expected.size());
+  ASSERT_GT(hits.size(), 40u);
+  for (size_t i = 0; i < hits.size(); ++i)
+    EXPECT_TRUE(hits[i].sample == expected[i].frame && hits[i].value == expected[i].value) << "sync " << i;
 }
 
 // Two passes and two seconds more rendered as the audio thread does it (256-frame pieces):
 // each hit names the piece in which its row began, on both passes, with nothing at the loop;
 // the peak is audible but below -1 dBFS, and no second before 166 s is silent (below -60 dBFS).
 TEST(MusicModule, PiecesGetTheirSyncsOnBothPassesAtAFairLevel) {
-  ASSERT_TRUE(facts().ok) << facts().problem;
   ModuleRenderer renderer;
   ASSERT_TRUE(renderer.loadFile(kModulePath.c_str()));
+  const std::vector<SyncHit>& exact = frameByFrameSyncs();
   std::vector<SyncHit> hits;
   std::vector<float> block(2 * 4096);
   float peak = 0.0f;
   int64_t silentRun = 0, longestSilence = 0;
-  for (int64_t done = 0; done < 2 * facts().passFrames + 2 * kRate; done += 4096) {
-    renderer.render(block.data(), 4096, [](void* user, const SyncHit& hit) {
-      static_cast<std::vector<SyncHit>*>(user)->push_back(hit);
-    }, &hits);
+  for (int64_t done = 0; done < kSpan; done += 4096) {
+    renderer.render(block.data(), 4096, collect, &hits);
     for (int i = 0; i < 4096; ++i) {
       const float level = std::max(std::fabs(block[2 * i]), std::fabs(block[2 * i + 1]));
       peak = std::max(peak, level);
@@ -216,14 +148,13 @@ TEST(MusicModule, PiecesGetTheirSyncsOnBothPassesAtAFairLevel) {
       longestSilence = std::max(longestSilence, silentRun);
     }
   }
-  const std::vector<ScheduledSync>& once = facts().syncs;
-  ASSERT_EQ(hits.size(), 2 * once.size());
+  ASSERT_EQ(hits.size(), exact.size());
+  ASSERT_EQ(hits.size() % 2, 0u);
   for (size_t i = 0; i < hits.size(); ++i) {
-    const ScheduledSync& s = once[i % once.size()];
-    const int64_t expected = s.frame + (i < once.size() ? 0 : facts().passFrames);
-    EXPECT_EQ(hits[i].value, s.value) << "sync " << i;
-    EXPECT_LE(hits[i].frame, expected) << "sync " << i;
-    EXPECT_GT(hits[i].frame + ModuleRenderer::kMaxPieceFrames, expected) << "sync " << i;
+    EXPECT_EQ(hits[i].value, exact[i].value) << "sync " << i;
+    EXPECT_EQ(hits[i].value, exact[i % (hits.size() / 2)].value) << "sync " << i;  // pass 2 repeats pass 1
+    EXPECT_TRUE(hits[i].frame <= exact[i].frame && hits[i].frame + ModuleRenderer::kMaxPieceFrames > exact[i].frame)
+        << i;
   }
   EXPECT_GT(peak, 0.3f);
   EXPECT_LE(peak, std::pow(10.0f, -1.0f / 20.0f));

@@ -1,46 +1,30 @@
-// The triangle fillers: golden pixels worked out from the set-up and texel formulas, and every
-// span writer (all five three-surface modes, the strict depth test included) against a plain
-// per-pixel formula (values recomputed from the left edge at each column) on random triangles.
+// The triangle fillers: golden pixels worked out from the set-up and texel formulas, safe calls
+// with mismatched targets or missing maps, and points that ignore depth.
 #include "raster/fillers.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <random>
-#include <vector>
 
 #include "raster/depth_buffer.h"
 #include "raster/texel_ops.h"
 #include "raster/triangle_setup.h"
-#include "support/test_support.h"
 
 namespace tarvola {
 namespace {
 
-RasterCorner corner(float x, float y, float depth, float u = 0, float v = 0, float s = 0, float t = 0) {
+RasterCorner corner(float x, float y, float depth, float u = 0, float v = 0) {
   RasterCorner c{};
-  c.screenX = x;
-  c.screenY = y;
-  c.depth = depth;
-  c.uv1[0] = u;
-  c.uv1[1] = v;
-  c.uv2[0] = s;
-  c.uv2[1] = t;
+  c.screenX = x, c.screenY = y, c.depth = depth, c.uv1[0] = u, c.uv1[1] = v;
   return c;
 }
 
-// A 256 x 256 map whose texel i holds i and an asymmetric top byte, or one value everywhere.
+// A 256 x 256 map whose texel i holds i and an asymmetric top byte.
 Surface indexMap() {
   Surface map;
   map.create(256, 256);
   for (uint32_t i = 0; i < 65536; ++i) map.pixels[i] = 0xA5000000u | i;
-  return map;
-}
-Surface flatMap(uint32_t value) {
-  Surface map;
-  map.create(256, 256);
-  map.fill(value);
   return map;
 }
 
@@ -53,9 +37,7 @@ class FillerTest : public ::testing::Test {
   uint32_t pixel(int x, int y) const { return target.pixels[size_t(y * 320 + x)]; }
   int32_t key(int x, int y) const { return depthBuffer.keys[size_t(y * 320 + x)]; }
   int drawnCount() const {
-    int n = 0;
-    for (int32_t k : depthBuffer.keys) n += k != 0;
-    return n;
+    return int(std::count_if(depthBuffer.keys.begin(), depthBuffer.keys.end(), [](int32_t k) { return k != 0; }));
   }
   Surface target;
 };
@@ -85,7 +67,9 @@ TEST_F(FillerTest, TexturedGoldensWithVerticalPrestepButNoHorizontalCorrection) 
 TEST_F(FillerTest, MismatchedTargetAndMissingMapsAreSafe) {
   Surface small;
   small.create(100, 100);
-  const Surface texture = flatMap(0x12345678u), empty;
+  Surface texture, empty;
+  texture.create(256, 256);
+  texture.fill(0x12345678u);
   fillTexturedTriangle(small, texture, corner(10, 10, 3), corner(90, 10, 3), corner(10, 90, 3));
   fillUntexturedTriangle(small, corner(10, 10, 3), corner(90, 10, 3), corner(10, 90, 3));
   for (uint32_t p : small.pixels) ASSERT_EQ(p, 0u);
@@ -94,7 +78,8 @@ TEST_F(FillerTest, MismatchedTargetAndMissingMapsAreSafe) {
   target.fill(0x01010101u);
   fillTexturedTriangle(target, empty, corner(10, 10, 3), corner(20, 10, 3), corner(10, 20, 3));
   EXPECT_EQ(pixel(12, 12), 0u);
-  fillThreeSurfaceTriangle(target, texture, texture, empty, corner(30, 10, 3), corner(40, 10, 3), corner(30, 20, 3), 2, 256);
+  fillThreeSurfaceTriangle(target, texture, texture, empty, corner(30, 10, 3), corner(40, 10, 3), corner(30, 20, 3), 2,
+                           256);
   EXPECT_EQ(pixel(32, 12), combineSaturatingSumPlain(0x12345678u, 0x12345678u));
 }
 
@@ -106,130 +91,6 @@ TEST_F(FillerTest, PointsIgnoreDepthAndTruncate) {
   EXPECT_EQ(pixel(319, 239), 0xFFFFFFFFu);
   EXPECT_EQ(std::count(target.pixels.begin(), target.pixels.end(), 0u), 320 * 240 - 2);
   EXPECT_EQ(std::count(depthBuffer.keys.begin(), depthBuffer.keys.end(), 0x7FFF0000), 320 * 240);
-}
-
-// ---- Span writers against the plain per-pixel formula -----------------------------------
-
-// Reference span: clipping written out, and each pixel's attributes taken as the left edge's
-// value plus (x - xs) steps, independently of the fillers' incremental stepping.
-template <int N, class Formula>
-struct ReferenceSpan {
-  std::vector<int32_t>* keys;
-  Formula formula;
-  void operator()(Surface& target, int32_t xs, int32_t xe, const int32_t (&values)[N], int32_t rowOffset,
-                  const SpanSteps<N>& steps) const {
-    if (xs == xe || xs > target.width - 1 || xe < 0) return;
-    for (int32_t x = xs < 0 ? 0 : xs; x < std::min(xe, target.width - 1); ++x) {
-      int32_t a[N];
-      for (int k = 0; k < N; ++k) a[k] = int32_t(uint32_t(values[k]) + uint32_t(x - xs) * uint32_t(steps.step[k]));
-      int32_t& stored = (*keys)[size_t(rowOffset + x)];
-      if (a[N - 1] > stored) {
-        stored = a[N - 1];
-        target.pixels[size_t(rowOffset + x)] = formula(a);
-      }
-    }
-  }
-};
-
-uint32_t byteAt(uint32_t word, int k) { return word >> (8 * k) & 0xFF; }
-size_t texel(int32_t u, int32_t v) { return size_t(((v >> 16) & 0xFF) * 256 + ((u >> 16) & 0xFF)); }
-
-// Draws 400 random triangles with a filler and through scanTriangle with the reference span;
-// images and depth buffers must agree exactly. N attributes: uv1 (2), colour (3) or uv2 (2) as
-// picked by `layout`, then the depth key.
-class SpanWriterTest : public FillerTest {
- protected:
-  template <int N, class Filler, class Formula>
-  void compare(unsigned seed, const std::array<int, N - 1>& layout, Filler filler, Formula formula) {
-    std::mt19937 rng(seed);
-    auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
-    Surface reference;
-    reference.create(320, 240);
-    std::vector<int32_t> referenceKeys(320 * 240, 0);
-    ReferenceSpan<N, Formula> span{&referenceKeys, formula};
-    for (int i = 0; i < 400; ++i) {
-      RasterCorner c[3];
-      SetupVertex<N> s[3];
-      for (int k = 0; k < 3; ++k) {
-        c[k] = corner(uniform(-80, 400), uniform(-80, 320), uniform(1.01f, 60.0f), uniform(-300, 600), uniform(-300, 600),
-                      uniform(-300, 600), uniform(-300, 600));
-        for (float& channel : c[k].colour) channel = uniform(-20, 280);
-        // Attribute sources: 0, 1 uv1; 2, 3, 4 colour; 5, 6 uv2.
-        const float sources[7] = {c[k].uv1[0],    c[k].uv1[1],    c[k].colour[0], c[k].colour[1],
-                                  c[k].colour[2], c[k].uv2[0], c[k].uv2[1]};
-        s[k] = SetupVertex<N>{c[k].screenX, c[k].screenY, {}};
-        for (int a = 0; a < N - 1; ++a) s[k].q[a] = sources[layout[a]];
-        s[k].q[N - 1] = 32767.0f / c[k].depth;
-      }
-      filler(c[0], c[1], c[2]);
-      scanTriangle(reference, s[0], s[1], s[2], span);
-    }
-    EXPECT_GT(std::count_if(referenceKeys.begin(), referenceKeys.end(), [](int32_t k) { return k != 0; }), 20000);
-    ASSERT_EQ(depthBuffer.keys, referenceKeys);
-    for (size_t i = 0; i < reference.pixels.size(); ++i) ASSERT_EQ(target.pixels[i], reference.pixels[i]) << i;
-  }
-};
-
-TEST_F(SpanWriterTest, TexturedAndUntextured) {
-  std::mt19937 maps(100);
-  const Surface texture = testing::randomSurface(256, 256, maps);
-  using V = const RasterCorner&;
-  compare<3>(1, {0, 1}, [&](V a, V b, V c) { fillTexturedTriangle(target, texture, a, b, c); },
-             [&](const int32_t* q) { return texture.pixels[texel(q[0], q[1])]; });
-  clearDepthBuffer();
-  target.clear();
-  compare<1>(2, {}, [&](V a, V b, V c) { fillUntexturedTriangle(target, a, b, c); },
-             [](const int32_t*) { return 0xFFFFFFFFu; });
-}
-
-TEST_F(SpanWriterTest, ShadedTextured) {
-  std::mt19937 maps(100);
-  const Surface texture = testing::randomSurface(256, 256, maps);
-  compare<6>(
-      3, {0, 1, 2, 3, 4},
-      [&](const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
-        fillShadedTexturedTriangle(target, texture, a, b, c);
-      },
-      [&](const int32_t* q) {
-        const uint32_t t = texture.pixels[texel(q[0], q[1])];
-        uint32_t out = 0;
-        for (int k = 0; k < 3; ++k) out |= ((uint32_t((q[4 - k] >> 16) & 0xFF) * byteAt(t, k)) >> 8) << (8 * k);
-        return out;
-      });
-}
-
-TEST_F(SpanWriterTest, ThreeSurfaceAllFourWriters) {
-  std::mt19937 maps(102);
-  const Surface texture = testing::randomSurface(256, 256, maps), lightmap = testing::randomSurface(256, 256, maps);
-  const Surface heights = testing::randomSurface(256, 256, maps);
-  const int32_t modes[5][2] = {{32, 512}, {32, 256}, {2, 256}, {2, 512}, {7, 1000}};
-  for (const auto& mode : modes) {
-    SCOPED_TRACE(mode[0] * 1000 + mode[1]);
-    clearDepthBuffer();
-    target.clear();
-    const int32_t modeA = mode[0], modeB = mode[1];
-    compare<5>(
-        unsigned(10 + modeA + modeB), {0, 1, 5, 6},
-        [&](const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
-          fillThreeSurfaceTriangle(target, texture, lightmap, heights, a, b, c, modeA, modeB);
-        },
-        [&](const int32_t* q) {
-          const size_t i1 = texel(q[0], q[1]);
-          size_t i2 = texel(q[2], q[3]);
-          if (modeA == 32) {
-            const int32_t h0 = int32_t(byteAt(heights.pixels[i1], 2));
-            const int32_t hx = int32_t(byteAt(heights.pixels[(i1 + 1) % 65536], 2));
-            const int32_t hy = int32_t(byteAt(heights.pixels[(i1 + 256) % 65536], 2));
-            i2 = size_t((((q[3] >> 16) + hy - h0) & 0xFF) * 256 + (((q[2] >> 16) + hx - h0) & 0xFF));
-          }
-          uint32_t out = 0;
-          for (int k = 0; k < 4; ++k) {
-            const uint32_t a = byteAt(texture.pixels[i1], k), b = byteAt(lightmap.pixels[i2], k);
-            out |= (modeB != 256 ? (a * b) >> 8 : modeA == 32 ? (a + b) >> 1 : std::min(a + b, 255u)) << (8 * k);
-          }
-          return out;
-        });
-  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Texel addressing, the displaced second lookup and the byte-wise combines: golden values
+// The displaced second lookup and the byte-wise combines: golden values
 // from the formulas, and the four-lane versions against the per-byte reference.
 #include "raster/texel_ops.h"
 
@@ -11,12 +11,6 @@ namespace tarvola {
 namespace {
 
 int32_t fx(float x) { return int32_t(x * 65536.0f); }
-
-TEST(TexelIndex, WrapsBothCoordinatesEvery256Texels) {
-  EXPECT_EQ(texelIndex(fx(50.99f), fx(20.5f)), 5170u);
-  EXPECT_EQ(texelIndex(fx(-0.5f), 0), 255u);  // arithmetic shift: -0.5 lies in column -1
-  EXPECT_EQ(texelIndex(fx(256.0f), fx(-1.0f)), 255u * 256u);
-}
 
 TEST(DisplacedIndex, GoldenValuesAndWrapInsideTheMap) {
   std::vector<uint32_t> heights(65536, 0);

@@ -1,32 +1,28 @@
-// FrameClock on scripted counters: float roundings worked out by hand, the busy wait for a
-// changed reading, no zero delta where the float time cannot move, a counter that wraps.
+// FrameClock on scripted counters: float roundings worked out by hand, no zero delta where the
+// float time cannot move.
 #include "runtime/frame_clock.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 namespace tarvola {
 namespace {
 
 // Returns the scripted readings in turn, then one tick more per read.
-class ScriptedCounter final : public Counter {
- public:
-  ScriptedCounter(int64_t frequency, std::vector<int64_t> readings) : frequency_(frequency), readings_(std::move(readings)) {}
-  int64_t frequency() override { return frequency_; }
+struct ScriptedCounter final : Counter {
+  ScriptedCounter(int64_t f, std::vector<int64_t> r) : hertz(f), readings(std::move(r)) {}
+  int64_t frequency() override { return hertz; }
   int64_t read() override {
     ++reads;
-    return last_ = next_ < readings_.size() ? readings_[next_++] : int64_t(uint64_t(last_) + 1);
+    return last = next < readings.size() ? readings[next++] : int64_t(uint64_t(last) + 1);
   }
+  int64_t hertz;
+  std::vector<int64_t> readings;
+  size_t next = 0;
+  int64_t last = 0;
   int reads = 0;
-
- private:
-  int64_t frequency_;
-  std::vector<int64_t> readings_;
-  size_t next_ = 0;
-  int64_t last_ = 0;
 };
 
 TEST(FrameClock, StartAndUpdateRoundToFloatAsDocumented) {
@@ -35,27 +31,12 @@ TEST(FrameClock, StartAndUpdateRoundToFloatAsDocumented) {
   FrameClock clock;
   clock.start(counter);
   EXPECT_EQ(clock.period, 1.0 / 3.0);
-  EXPECT_EQ(clock.time, 0x1.555556p-2f);  // float(1/3), from start's second read
-  EXPECT_EQ(clock.delta, 0.0f);
-  EXPECT_EQ(clock.rate, 0.0f);
+  EXPECT_TRUE(clock.time == 0x1.555556p-2f && clock.delta == 0.0f && clock.rate == 0.0f);  // from start's second read
   clock.update(counter);
   // t = 2/3 in double; delta = float(2/3 - double(float(1/3))), one step below float(1/3).
   EXPECT_EQ(clock.delta, 0x1.555554p-2f);
-  EXPECT_EQ(clock.time, 0x1.555556p-1f);
-  EXPECT_EQ(clock.sample, 0x1.555556p-1f);
+  EXPECT_TRUE(clock.time == 0x1.555556p-1f && clock.sample == 0x1.555556p-1f);
   EXPECT_EQ(clock.rate, 0x1.800002p+1f);  // 1 / delta in float: 3.0000002
-}
-
-TEST(FrameClock, BusyWaitsUntilTheReadingChanges) {
-  // A period of 1/1024 s is exact, so a reading that has not moved equals the float time.
-  ScriptedCounter counter(1024, {100, 150, 150, 150, 150, 151});
-  FrameClock clock;
-  clock.start(counter);
-  clock.update(counter);
-  EXPECT_EQ(counter.reads, 6);
-  EXPECT_EQ(clock.delta, 1.0f / 1024.0f);
-  EXPECT_EQ(clock.time, 51.0f / 1024.0f);
-  EXPECT_EQ(clock.rate, 1024.0f);
 }
 
 TEST(FrameClock, NoZeroDeltaWhenTheFloatTimeCannotMove) {
@@ -66,29 +47,16 @@ TEST(FrameClock, NoZeroDeltaWhenTheFloatTimeCannotMove) {
   clock.start(stuck);
   clock.update(stuck);
   EXPECT_EQ(stuck.reads, 3);
-  EXPECT_EQ(clock.delta, float(0.05 - double(0.05f)));
-  EXPECT_NE(clock.delta, 0.0f);
+  EXPECT_EQ(clock.delta, float(0.05 - double(0.05f)));  // not 0
   // At 2^20 s a float's step is 1/8 s, far coarser than a 2^-30 s tick: the delta is tiny but
   // not 0, and the next one is measured from the float time, which stayed put.
   const int64_t at = int64_t(1) << 50;
   ScriptedCounter fine(int64_t(1) << 30, {0, at, at + 1, at + 2});
   clock.start(fine);
   clock.update(fine);
-  EXPECT_EQ(clock.delta, 0x1p-30f);
-  EXPECT_EQ(clock.time, 1048576.0f);
+  EXPECT_TRUE(clock.delta == 0x1p-30f && clock.time == 1048576.0f);
   clock.update(fine);
   EXPECT_EQ(clock.delta, 0x1p-29f);
-}
-
-TEST(FrameClock, SignedDifferenceAcrossTheCounterWrap) {
-  const int64_t nearMax = std::numeric_limits<int64_t>::max() - 9;
-  ScriptedCounter counter(10, {nearMax, nearMax + 5, std::numeric_limits<int64_t>::min() + 10});  // 20 ticks on
-  FrameClock clock;
-  clock.start(counter);
-  EXPECT_EQ(clock.time, 0.5f);
-  clock.update(counter);
-  EXPECT_EQ(clock.time, 2.0f);
-  EXPECT_EQ(clock.delta, 1.5f);
 }
 
 }  // namespace

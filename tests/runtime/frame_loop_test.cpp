@@ -1,7 +1,6 @@
-// The demo's run on a fake host and a fake counter: start-up order and pauses, demo time as
-// the float sum of the clock's deltas, quit before drawing, the end frame presenting the
-// previous picture again, one message per frame with none lost and quit before drawing, a
-// display that fails.
+// The demo's run on a fake host and a fake counter: start-up order and pauses, demo time, the
+// end frame presenting the previous picture again, the depth buffer cleared every frame, one
+// message per frame with none lost and quit before drawing.
 #include "runtime/frame_loop.h"
 
 #include <gtest/gtest.h>
@@ -23,27 +22,20 @@ constexpr size_t kMarkedKey = 321;  // the depth-buffer entry the test scenes wr
 
 class FakePlatform final : public Platform {
  public:
-  int64_t ticksPerSecond = 100;
-  std::vector<int64_t> steps{1};  // each read returns the value, then adds the next step (cycling)
+  int64_t step = 1;  // each read returns the value, then adds the step
   int64_t now = 0;
-  size_t stepIndex = 0;
   std::vector<std::pair<int, Incoming>> arrivals;  // messages arriving before poll number k
   std::deque<Incoming> queue;
   int polls = 0, handled = 0;
-  bool displayOpens = true;
   std::vector<std::vector<uint32_t>> presented;  // every presented framebuffer
   std::vector<int32_t> depthAtPresent;           // the marked depth key at each present
 
-  int64_t frequency() override { return ticksPerSecond; }
-  int64_t read() override {
-    const int64_t value = now;
-    now += steps[stepIndex++ % steps.size()];
-    return value;
-  }
+  int64_t frequency() override { return 100; }
+  int64_t read() override { return (now += step) - step; }
   bool openDisplay(const char* title, int32_t width, int32_t height, bool windowed) override {
     events.push_back(std::string("open ") + title + " " + std::to_string(width) + "x" + std::to_string(height) +
                      (windowed ? " windowed" : " fullscreen"));
-    return displayOpens;
+    return true;
   }
   int32_t present(const Surface& framebuffer) override {
     events.push_back("present");
@@ -70,11 +62,7 @@ class FakePlatform final : public Platform {
   void fadeOutMusic() override { events.push_back("fadeOutMusic"); }
 };
 
-struct RenderCall {
-  int scene;
-  float time;
-};
-std::vector<RenderCall> renders;
+std::vector<std::pair<int, float>> renders;  // scene, time
 
 template <int N>
 void initScene() {
@@ -94,28 +82,24 @@ const Scene kTestScenes[kSceneCount] = {
     {&initScene<1>, &renderScene<1>}, {&initScene<2>, &renderScene<2>}, {&initScene<3>, &renderScene<3>},
     {&initScene<4>, &renderScene<4>}, {&initScene<5>, &renderScene<5>}, {&initScene<6>, &renderScene<6>},
 };
-const TimelineCommand kTestTimeline[kTimelineLength] = {
-    {kSetScene, 0, &renderScene<1>}, {kWait, 850, nullptr},   {kSetScene, 0, &renderScene<2>},
-    {kWait, 4450, nullptr},          {kSetScene, 0, &renderScene<3>}, {kWait, 8000, nullptr},
-    {kSetScene, 0, &renderScene<4>}, {kWait, 9400, nullptr},  {kSetScene, 0, &renderScene<5>},
-    {kWait, 12400, nullptr},         {kSetScene, 0, &renderScene<6>}, {kWait, 16600, nullptr},
-    {kEnd, 0, nullptr},
-};
+// Scene 1, then scene 2 from 40 s to the end at 166 s.
+const TimelineCommand kTestTimeline[] = {{kSetScene, 0, &renderScene<1>},
+                                         {kWait, 4000, nullptr},
+                                         {kSetScene, 0, &renderScene<2>},
+                                         {kWait, 16600, nullptr},
+                                         {kEnd, 0, nullptr}};
 const DemoProgramme kTestProgramme{kTestScenes, kTestTimeline};
 
 constexpr uint32_t kLoadingCorner = 0xFF405060u;  // the loading picture's top-left pixel
 
-// Runs in its own scratch directory (CTest runs these tests in parallel processes) holding
-// data/loading.tga (a known picture) and data/wscr.tga (all 0xFF: the letterbox takes one
-// step off every non-zero byte, (c * 255) >> 8).
+// Runs in a scratch directory of its own holding data/loading.tga (a known picture) and
+// data/wscr.tga (all 0xFF: the letterbox takes one step off every non-zero byte).
 class FrameLoop : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::filesystem::path dir = std::filesystem::path(TARVOLA_BINARY_DIR) / "test_scratch" /
-                                      (std::string("frame_loop_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const std::filesystem::path& dir = scratch_.path();
     std::filesystem::create_directories(dir / "data");
-    std::vector<uint32_t> loading(320 * 240);
-    for (size_t i = 0; i < loading.size(); ++i) loading[i] = 0xFF000000u | uint32_t(i * 2654435761u >> 8);
+    std::vector<uint32_t> loading(320 * 240, 0xFF102030u);
     loading[0] = kLoadingCorner;
     ASSERT_TRUE(testing::writeTga((dir / "data/loading.tga").string(), 320, 240, loading));
     ASSERT_TRUE(testing::writeTga((dir / "data/wscr.tga").string(), 320, 240, std::vector<uint32_t>(320 * 240, ~0u)));
@@ -130,32 +114,30 @@ class FrameLoop : public ::testing::Test {
   FakePlatform platform;
 
  private:
+  testing::ScratchDir scratch_;
   std::filesystem::path previousDir_;
 };
 
 TEST_F(FrameLoop, StartUpInOrderThenEndsAt166Seconds) {
-  platform.steps = {500};  // 5 s per counter read: the clock reads once per frame
+  platform.step = 500;  // 5 s per counter read: the clock reads once per frame
   EXPECT_EQ(runDemo(platform, kTestProgramme), 0);
   EXPECT_TRUE(messages.messages().empty());
-  const std::vector<std::string> startUp = {
-      "open tarvola 320x240 fullscreen", "present", "pause 2000", "loadMusic data/kyr.it",
-      "init 3", "init 5", "init 2", "init 6", "init 1", "init 4", "present", "pause 1000", "startMusic"};
-  ASSERT_GE(events.size(), startUp.size());
-  EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + startUp.size()), startUp);
-  EXPECT_EQ(std::vector<std::string>(events.end() - 2, events.end()), (std::vector<std::string>{"fadeOutMusic", "close"}));
+  std::string all;
+  for (const std::string& e : events) all += e + "; ";
+  EXPECT_EQ(all.substr(0, 158),
+            "open tarvola 320x240 fullscreen; present; pause 2000; loadMusic data/kyr.it; init 3; init 5; init 2; "
+            "init 6; init 1; init 4; present; pause 1000; startMusic; ");
+  EXPECT_EQ(all.substr(all.size() - 21), "fadeOutMusic; close; ");
   // The loading picture is shown first, then black.
   ASSERT_GE(platform.presented.size(), 2u);
-  EXPECT_EQ(platform.presented[0][0], kLoadingCorner);
+  EXPECT_TRUE(platform.presented[0][0] == kLoadingCorner && platform.presented[0][1] == 0xFF102030u);
   EXPECT_EQ(platform.presented[1], std::vector<uint32_t>(320 * 240, 0u));
 
   // Start reads 0 and 500; frame k reads 500 (k + 1): demo time 5 k s, hundredths 500 k.
   // 165 s renders; 170 s reaches the end: 33 rendered frames and one more present.
   ASSERT_EQ(renders.size(), 33u);
-  const int expectedScene[] = {1, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 4, 4, 4, 5, 5, 5, 5, 5, 5, 6, 6, 6, 6, 6, 6, 6, 6, 6};
-  for (size_t k = 0; k < renders.size(); ++k) {
-    EXPECT_EQ(renders[k].time, float(500 * (k + 1))) << k;
-    EXPECT_EQ(renders[k].scene, expectedScene[k]) << k;
-  }
+  for (size_t k = 0; k < renders.size(); ++k)
+    EXPECT_TRUE(renders[k].second == float(500 * (k + 1)) && renders[k].first == (k < 7 ? 1 : 2)) << k;
   // The end frame presents the previous picture again, which went through the letterbox: the
   // scene's value 0x00010203 * 34 less one step per non-zero byte.
   ASSERT_EQ(platform.presented.size(), 2u + 33u + 1u);
@@ -169,27 +151,6 @@ TEST_F(FrameLoop, StartUpInOrderThenEndsAt166Seconds) {
   EXPECT_EQ(platform.depthAtPresent.back(), 0);
 }
 
-TEST_F(FrameLoop, DemoTimeIsTheFloatSumOfTheDeltas) {
-  platform.ticksPerSecond = 3;  // inexact period: every rounding matters
-  platform.steps = {1, 2, 7, 1, 40};
-  platform.arrivals = {{12, Incoming::kQuit}};
-  runDemo(platform, kTestProgramme);
-  ASSERT_EQ(renders.size(), 12u);
-  // The same readings worked through independently: counter values 0, 1, 3, 10, 11, 51, ...
-  int64_t value = 0;
-  size_t stepIndex = 0;
-  auto next = [&] { const int64_t v = value; value += platform.steps[stepIndex++ % 5]; return v; };
-  const double period = 1.0 / 3.0;
-  const int64_t start = next();
-  float clockTime = float(double(next() - start) * period), demoSeconds = 0.0f;
-  for (const RenderCall& call : renders) {
-    const double t = double(next() - start) * period;
-    demoSeconds += float(t - double(clockTime));
-    clockTime = float(t);
-    EXPECT_EQ(call.time, float(double(demoSeconds) * 100.0));
-  }
-}
-
 TEST_F(FrameLoop, OneMessagePerFrameNoneLost) {
   // Six messages at once, the Escape last, and one more two frames later: each frame handles
   // one, the Escape's quit request queues behind the late one, and the poll that takes it
@@ -198,16 +159,7 @@ TEST_F(FrameLoop, OneMessagePerFrameNoneLost) {
   platform.arrivals.push_back({0, Incoming::kEscape});
   platform.arrivals.push_back({2, Incoming::kOther});
   runDemo(platform, kTestProgramme);
-  EXPECT_EQ(platform.handled, 7);
-  EXPECT_EQ(platform.polls, 8);
-  EXPECT_EQ(renders.size(), 7u);
-}
-
-TEST_F(FrameLoop, DisplayThatFailsEndsTheRunAtOnce) {
-  platform.displayOpens = false;
-  EXPECT_EQ(runDemo(platform, kTestProgramme), 0);
-  EXPECT_EQ(events, std::vector<std::string>{"open tarvola 320x240 fullscreen"});
-  EXPECT_EQ(platform.polls, 0);
+  EXPECT_TRUE(platform.handled == 7 && platform.polls == 8 && renders.size() == 7u);
 }
 
 }  // namespace

@@ -19,14 +19,10 @@
 
 namespace tarvola::testing {
 
-inline void fillRandom(Surface& surface, std::mt19937& random) {
-  for (uint32_t& p : surface.pixels) p = uint32_t(random());
-}
-
 inline Surface randomSurface(int32_t width, int32_t height, std::mt19937& random) {
   Surface s;
   s.create(width, height);
-  fillRandom(s, random);
+  for (uint32_t& p : s.pixels) p = uint32_t(random());
   return s;
 }
 
@@ -48,8 +44,8 @@ inline std::string runCommand(const std::string& command) {
 // Writes pixels 0xAARRGGBB (row 0 at the top) as an uncompressed 32-bit TGA, bottom row
 // first, so tests know a picture's pixels without trusting any TGA reader.
 inline bool writeTga(const std::string& path, int width, int height, const std::vector<uint32_t>& topDown) {
-  std::string bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, char(width), char(width >> 8), char(height),
-                       char(height >> 8), 32, 8};
+  std::string bytes = {
+      0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, char(width), char(width >> 8), char(height), char(height >> 8), 32, 8};
   for (int y = height - 1; y >= 0; --y)
     for (int x = 0; x < width; ++x)
       for (int shift : {0, 8, 16, 24}) bytes += char(topDown[size_t(y) * size_t(width) + size_t(x)] >> shift);
@@ -89,8 +85,6 @@ class ScratchDir {
   bool kept_;
   std::filesystem::path path_;
 };
-
-inline uint32_t byteOf(uint32_t pixel, int i) { return (pixel >> (8 * i)) & 0xFF; }
 
 // Installs itself as the message handler for its lifetime and keeps every message shown.
 class MessageRecorder {

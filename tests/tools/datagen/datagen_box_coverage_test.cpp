@@ -1,4 +1,5 @@
-// The room drawn through the project's own loader, placement and untextured filler covers the
+// The generated room: assimp, an independent reader, agrees with the loader on its counts, and
+// drawn through the project's own loader, placement and untextured filler it covers the
 // screen from 100 eye positions along the metaballs scene's camera path, half of them shaken:
 // every pixel the fillers reach (all but row 0 and column 319) inside the letterbox's band
 // (rows 30 to 209, the only rows shown) is drawn. Outside the band a hole may only sit at a
@@ -7,11 +8,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "engine3d/mesh.h"
 #include "engine3d/pipeline.h"
 #include "raster/depth_buffer.h"
+#include "support/test_support.h"
 #include "surface/surface.h"
 
 namespace tarvola {
@@ -21,8 +25,15 @@ constexpr int kWidth = 320, kHeight = 240;
 
 TEST(DataSetBoxCoverage, RoomCoversEveryReachablePixelAlongTheCameraPath) {
   static Mesh box;  // meshes live for the whole run, as in the demo
-  box.loadMesh((std::filesystem::path(TARVOLA_BINARY_DIR) / "data" / "box.3ds").c_str());
+  const std::string path = std::string(TARVOLA_BINARY_DIR) + "/data/box.3ds";
+  box.loadMesh(path.c_str());
   ASSERT_GE(box.faceCount, 10000);
+  // assimp, an independent reader, sees one mesh of the same counts.
+  const std::string assimp = testing::runCommand("assimp info '" + path + "' 2>&1");
+  for (auto [label, count] : {std::pair{"Meshes:", 1}, {"Vertices:", box.vertexCount}, {"Faces:", box.faceCount}}) {
+    const size_t at = assimp.find(label);
+    EXPECT_EQ(at == std::string::npos ? -1 : std::atoi(assimp.c_str() + at + std::strlen(label)), count) << assimp;
+  }
   box.setRenderFlags(kFillUntextured);
   box.computeVertexNormals();
   createDepthBuffer(kWidth, kHeight);
@@ -32,7 +43,8 @@ TEST(DataSetBoxCoverage, RoomCoversEveryReachablePixelAlongTheCameraPath) {
     // The scene's animation clock e (scene time * 0.9 plus 500 per cut), sampled past the
     // periods of both the circle (about 1200) and the bob (about 1029).
     const double e = 4005.0 + i * 97.3, a = e * 0.0052358333269755045;
-    Vec3 eye{float(140.0 * std::sin(a)), float(-140.0 * std::sin(e * 0.006108472214804755)), float(140.0 * std::cos(a))};
+    Vec3 eye{float(140.0 * std::sin(a)), float(-140.0 * std::sin(e * 0.006108472214804755)),
+             float(140.0 * std::cos(a))};
     if (i % 2 == 1) eye = shakePosition(eye, 10.0f, float(i % 10) * 0.1f);  // fresh to fading shakes
     Camera camera;
     camera.setLookAt(eye.x, eye.y, eye.z, 0.0f, 0.0f, 0.0f);
