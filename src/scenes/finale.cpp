@@ -17,9 +17,8 @@ void finaleInit() {}
 void finaleRender(Surface& target, float t) {
   FinaleState& state = finaleState;
   // Consumed here, before the interference scene could see it.
-  if (sync5.get() == 1.0f) {
+  if (sync5.take()) {
     state.cycleIndex = state.cycleIndex + 1 == 3 ? 0 : state.cycleIndex + 1;
-    sync5.set(0.0f);
     state.flashStart = t;
   }
   kCycle[state.cycleIndex](target, t);

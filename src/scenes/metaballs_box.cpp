@@ -87,13 +87,9 @@ void metaballSceneRender(Surface& target, float t) {
   }
 
   // sync1 shakes and blurs for 60 units of s; sync2 (always with sync1) also jumps ahead.
-  if (sync1.get() == 1.0f) {
-    sync1.set(0.0f);
-    state.shakeStart = s;
-  }
-  if (sync2.get() == 1.0f) {
+  if (sync1.take()) state.shakeStart = s;
+  if (sync2.take()) {
     state.timePhase += 500.0f;
-    sync2.set(0.0f);
     state.shakeStart = s;
   }
   if (state.firstFrame) {

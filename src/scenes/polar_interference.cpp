@@ -40,9 +40,8 @@ void polarSceneRender(Surface& target, float t) {
   interferenceBuffer.blendOnto(trailBuffer, 64);
 
   // Every event jumps the pattern to another phase and starts a half-sine brightness pulse.
-  if (syncAny.get() == 1.0f) {
+  if (syncAny.take()) {
     state.kickPhase += 100.0f;
-    syncAny.set(0.0f);
     state.kickStart = s;
   }
   float d = s - state.kickStart;
@@ -51,10 +50,7 @@ void polarSceneRender(Surface& target, float t) {
   }
 
   // sync5 starts a horizontal blur of radius 24 that shrinks to 0 over 60 units.
-  if (sync5.get() == 1.0f) {
-    sync5.set(0.0f);
-    state.blurStart = s;
-  }
+  if (sync5.take()) state.blurStart = s;
   d = s - state.blurStart;
   state.blurLevel = d < 60.0f ? float(1 - double(d) * 0.016666668) : 0.0f;
   if (state.blurLevel > 0.0f) {

@@ -50,7 +50,7 @@ void tunnelRender(Surface& target, float t) {
   float u = t - state.startTime;
   if (late) {
     u = float(double(u) * 1.8);
-    if (sync3.get() == 1.0f) sync3.set(0.0f);
+    sync3.take();
   }
   state.clock = u;
   grid.scrollU = float(double(u) * 0.7);

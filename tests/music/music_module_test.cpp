@@ -174,11 +174,11 @@ TEST(MusicModule, FrameByFrameRenderingGivesEachSyncItsExactFrame) {
   while (renderer.framesRendered() < facts().passFrames) {
     renderer.render(block.data(), 4410, [](void* user, const SyncHit& hit) {
       static_cast<std::vector<SyncHit>*>(user)->push_back(hit);
-    }, &hits, 1);
+    }, &hits, PiecePolicy{1, false});
   }
   ASSERT_EQ(hits.size(), facts().syncs.size());
   for (size_t i = 0; i < hits.size(); ++i) {
-    EXPECT_EQ(hits[i].frame, facts().syncs[i].frame) << "sync " << i;
+    EXPECT_EQ(hits[i].sample, facts().syncs[i].frame) << "sync " << i;
     EXPECT_EQ(hits[i].value, facts().syncs[i].value) << "sync " << i;
   }
 }
@@ -211,8 +211,8 @@ TEST(MusicModule, PiecesGetTheirSyncsOnBothPassesAtAFairLevel) {
     const ScheduledSync& s = once[i % once.size()];
     const int64_t expected = s.frame + (i < once.size() ? 0 : facts().passFrames);
     EXPECT_EQ(hits[i].value, s.value) << "sync " << i;
-    EXPECT_LE(hits[i].frame, expected) << "sync " << i;
-    EXPECT_GT(hits[i].frame + ModuleRenderer::kMaxPieceFrames, expected) << "sync " << i;
+    EXPECT_LE(hits[i].sample, expected) << "sync " << i;
+    EXPECT_GT(hits[i].sample + ModuleRenderer::kMaxPieceFrames, expected) << "sync " << i;
   }
   EXPECT_GT(peak, 0.3f);
   EXPECT_LE(peak, std::pow(10.0f, -1.0f / 20.0f));

@@ -33,23 +33,23 @@ TEST_F(Scenes, InterferenceFadesInFromBlackAndJumpsToFullSpeedAt2300) {
   EXPECT_TRUE(allPixels(0u));  // fade level 255 toward black
   EXPECT_FLOAT_EQ(polarSceneState.fadeInStart, 170.0f);
 
-  syncAny.set(1.0f);
+  syncAny.raise();
   polarSceneRender(target, 2299.9f);
   EXPECT_NEAR(polarSceneState.kickStart, 459.98f, 1e-3);
-  syncAny.set(1.0f);
+  syncAny.raise();
   polarSceneRender(target, 2300.0f);
   EXPECT_EQ(polarSceneState.kickStart, 2300.0f);
   EXPECT_EQ(polarSceneState.kickPhase, 200.0f);
 
   // Both events in one frame: phase jump, pulse and blur start together.
-  syncAny.set(1.0f);
-  sync5.set(1.0f);
+  syncAny.raise();
+  sync5.raise();
   polarSceneRender(target, 3000.0f);
   EXPECT_EQ(polarSceneState.kickPhase, 300.0f);
   EXPECT_EQ(polarSceneState.blurStart, 3000.0f);
   EXPECT_EQ(polarSceneState.blurLevel, 1.0f);
-  EXPECT_EQ(syncAny.get(), 0.0f);
-  EXPECT_EQ(sync5.get(), 0.0f);
+  EXPECT_FALSE(syncAny.take());
+  EXPECT_FALSE(sync5.take());
   polarSceneRender(target, 3060.0f);  // d = 60: the blur is over (strict bound)
   EXPECT_EQ(polarSceneState.blurLevel, 0.0f);
 }
@@ -61,12 +61,12 @@ TEST_F(Scenes, MetaballsFlashWhiteShakeOnEventsAndDimBeforeTheCut) {
   EXPECT_FLOAT_EQ(metaballSceneState.flashStart, 3560.0f);
 
   // Value 2 raises sync1 and sync2: the animation jumps 500 ahead and the shake starts at 1.
-  onMusicSync(0, 0, 2, 0);
+  onMusicSync(2);
   metaballSceneRender(target, 5000.0f);
   EXPECT_EQ(metaballSceneState.timePhase, 500.0f);
   EXPECT_EQ(metaballSceneState.shakeStart, 4000.0f);
   EXPECT_EQ(metaballSceneState.shake, 1.0f);
-  EXPECT_EQ(sync1.get(), 0.0f);
+  EXPECT_FALSE(sync1.take());
   metaballSceneRender(target, 5075.0f);  // d = 60 in scene time: no shake
   EXPECT_EQ(metaballSceneState.shake, 0.0f);
 
@@ -84,10 +84,10 @@ TEST_F(Scenes, TunnelClockStartsAtZeroAndJumpsPast10800) {
   EXPECT_EQ(tunnelSceneState.clock, 0.0f);
   tunnelRender(target, 10800.0f);  // still the early clock
   EXPECT_EQ(tunnelSceneState.clock, 1400.0f);
-  sync3.set(1.0f);
+  sync3.raise();
   tunnelRender(target, 10801.0f);  // late: the whole elapsed time runs 1.8 times faster
   EXPECT_FLOAT_EQ(tunnelSceneState.clock, 2521.8f);
-  EXPECT_EQ(sync3.get(), 0.0f);
+  EXPECT_FALSE(sync3.take());
 }
 
 TEST_F(Scenes, FinaleCyclesOnSync5WithAFlash) {
@@ -103,7 +103,7 @@ TEST_F(Scenes, FinaleCyclesOnSync5WithAFlash) {
   const int32_t expected[] = {1, 2, 0};
   float t = 12500.0f;
   for (int32_t index : expected) {
-    sync5.set(1.0f);
+    sync5.raise();
     finaleRender(target, t);
     EXPECT_EQ(finaleState.cycleIndex, index);
     EXPECT_EQ(finaleState.flashStart, t);

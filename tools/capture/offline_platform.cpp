@@ -13,7 +13,7 @@ double threadSeconds() {
   return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
-OfflinePlatform::OfflinePlatform(const ProgrammeSchedule& schedule, const std::vector<TimedSync>& syncs,
+OfflinePlatform::OfflinePlatform(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs,
                                  int64_t stopFrame, Emit emit, void* user, bool timeFrames)
     : schedule_(schedule), syncs_(syncs), stopFrame_(stopFrame), emit_(emit), user_(user) {
   counter_.ticksPerSecond = schedule.fps;
@@ -43,7 +43,7 @@ PlatformMessage OfflinePlatform::pollMessage() {
   ++counter_.ticks;
   // Every sync whose sample the new frame's time k / fps reaches.
   const int64_t reached = samplesBeforeFrame(counter_.ticks, schedule_.fps);
-  while (nextSync_ < syncs_.size() && syncs_[nextSync_].sample <= reached) onMusicSync(0, 0, syncs_[nextSync_++].value, 0);
+  while (nextSync_ < syncs_.size() && syncs_[nextSync_].sample <= reached) onMusicSync(syncs_[nextSync_++].value);
   if (!frameSeconds_.empty()) frameBegan_ = threadSeconds();
   return PlatformMessage::kNone;
 }

@@ -32,7 +32,7 @@ class OfflinePlatform final : public Platform {
   // False from `emit` ends the run (an output failed).
   using Emit = bool (*)(void* user, int64_t frame, const Surface& picture);
 
-  OfflinePlatform(const ProgrammeSchedule& schedule, const std::vector<TimedSync>& syncs, int64_t stopFrame,
+  OfflinePlatform(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs, int64_t stopFrame,
                   Emit emit, void* user, bool timeFrames);
 
   int64_t frequency() override { return counter_.frequency(); }
@@ -56,7 +56,7 @@ class OfflinePlatform final : public Platform {
 
  private:
   const ProgrammeSchedule& schedule_;
-  const std::vector<TimedSync>& syncs_;
+  const std::vector<SyncHit>& syncs_;
   int64_t stopFrame_;
   Emit emit_;
   void* user_;

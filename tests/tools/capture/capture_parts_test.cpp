@@ -23,7 +23,7 @@ const std::string kModule = std::string(TARVOLA_BINARY_DIR) + "/data/kyr.it";
 
 void collectHit(void* user, const SyncHit& hit) { static_cast<std::vector<SyncHit>*>(user)->push_back(hit); }
 
-TEST(LockstepMusic, FindsEverySyncOnTheSameSampleAsOneFramePieces) {
+TEST(ModuleRenderer, ExactRowStartsFindEverySyncOnTheSameSampleAsOneFramePieces) {
   // The plain way: libopenmpt read one frame at a time, every row looked at. 40 s hold the
   // polar interference's syncs (values 3, 4, 5) at several tempo-independent spacings.
   constexpr int64_t kFrames = 40 * 44100;
@@ -31,22 +31,22 @@ TEST(LockstepMusic, FindsEverySyncOnTheSameSampleAsOneFramePieces) {
   ASSERT_TRUE(reference.loadFile(kModule.c_str()));
   std::vector<float> out(2 * 44100);
   std::vector<SyncHit> expected;
-  for (int64_t done = 0; done < kFrames; done += 44100) reference.render(out.data(), 44100, collectHit, &expected, 1);
+  for (int64_t done = 0; done < kFrames; done += 44100) reference.render(out.data(), 44100, collectHit, &expected, PiecePolicy{1, false});
 
   // Uneven calls, as the capture's per-frame pieces are.
-  LockstepMusic music;
+  ModuleRenderer music;
   ASSERT_TRUE(music.loadFile(kModule.c_str()));
-  std::vector<TimedSync> hits;
+  std::vector<SyncHit> hits;
   std::mt19937 random(7);
   for (int64_t done = 0; done < kFrames;) {
     const int64_t piece = std::min<int64_t>(1 + int64_t(random() % 3000), kFrames - done);
-    music.render(out.data(), piece, hits);
+    music.render(out.data(), piece, collectHit, &hits, ModuleRenderer::kExactRowStarts);
     done += piece;
   }
   ASSERT_EQ(hits.size(), expected.size());
   ASSERT_GT(hits.size(), 10u);
   for (size_t i = 0; i < hits.size(); ++i) {
-    EXPECT_EQ(hits[i].sample, expected[i].frame) << i;
+    EXPECT_EQ(hits[i].sample, expected[i].sample) << i;
     EXPECT_EQ(hits[i].value, expected[i].value) << i;
   }
 }

@@ -171,7 +171,7 @@ TEST_F(CaptureRun, ListedSyncsAreTheMusicPassesSyncsWithinTheProgramme) {
   std::istringstream lines(log);
   std::string line;
   size_t count = 0;
-  for (const TimedSync& sync : pass.syncs) {
+  for (const SyncHit& sync : pass.syncs) {
     if (frameReachingSample(sync.sample, 60) >= schedule.endFrame) break;
     ASSERT_TRUE(std::getline(lines, line));
     double seconds = 0;
