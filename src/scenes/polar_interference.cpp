@@ -11,9 +11,18 @@
 
 namespace tarvola {
 
+namespace {
+
+struct PolarSceneState {
+  float kickPhase = 0;
+  float kickStart = 0;
+  float blurStart = 0;
+  float blurLevel = 0;
+  float fadeInStart = 0;
+  bool firstFrame = true;
+};
 PolarSceneState polarSceneState;
 
-namespace {
 Surface polarTexture;        // 256 x 256, looked up twice and added with saturation
 Surface interferenceBuffer;  // this frame's pattern
 Surface trailBuffer;         // the feedback trail, kept from frame to frame
@@ -23,13 +32,13 @@ Surface blurBuffer;          // the trail, blurred after a sync5
 void polarSceneInit() {
   polarTexture.loadTga("data/s02_tex6.tga");
   requirePicture(polarTexture, 256, 256, kTextureTexels);
-  interferenceBuffer.create(320, 240);
-  trailBuffer.create(320, 240);
-  blurBuffer.create(320, 240);
+  interferenceBuffer.create(kScreenWidth, kScreenHeight);
+  trailBuffer.create(kScreenWidth, kScreenHeight);
+  blurBuffer.create(kScreenWidth, kScreenHeight);
   buildPolarTables();
 }
 
-void polarSceneRender(Surface& target, float t) {
+void polarSceneRender(Surface& target, DepthBuffer&, float t) {
   PolarSceneState& state = polarSceneState;
   // Scene time: a fifth of the demo's speed until t = 2300, then the demo time itself.
   const float s = t >= 2300.0f ? t : float(double(t) * 0.2);

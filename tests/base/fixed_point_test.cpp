@@ -46,10 +46,11 @@ TEST(FixedCeil, GoldenValuesAndWrappingArithmetic) {
 }
 
 TEST(DepthBuffer, ClearAndStrictTest) {
-  createDepthBuffer(320, 240);
+  DepthBuffer depthBuffer;
+  depthBuffer.create(320, 240);
   ASSERT_EQ(depthBuffer.keys.size(), 76800u);
   for (size_t i = 0; i < depthBuffer.keys.size(); ++i) depthBuffer.keys[i] = int32_t(i * 7 + 1);
-  clearDepthBuffer();
+  depthBuffer.clear();
   for (int32_t k : depthBuffer.keys) ASSERT_EQ(k, 0);
   int32_t stored = 0;
   EXPECT_TRUE(depthTestAndStore(stored, 1));  // any positive key beats an empty entry

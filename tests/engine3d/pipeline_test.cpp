@@ -25,13 +25,13 @@ Vec3 onScreen(float sx, float sy, float z) { return Vec3{(sx - 160.0f) * z / 256
 class PipelineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    createDepthBuffer(320, 240);
+    depth.create(320, 240);
     target.create(320, 240);
   }
   // A mesh with one face per corner triple and assorted attributes, identity rotation, drawn
   // by a forward camera at the origin; returns the number of lit pixels.
   int draw(const std::vector<Vec3>& corners, int32_t flags) {
-    clearDepthBuffer();
+    depth.clear();
     target.clear();
     mesh.allocate(int32_t(corners.size()), int32_t(corners.size() / 3));
     for (size_t i = 0; i < corners.size(); ++i) {
@@ -49,10 +49,11 @@ class PipelineTest : public ::testing::Test {
     for (int32_t f = 0; f < mesh.faceCount; ++f) mesh.faces[size_t(f)] = MeshFace{{3 * f, 3 * f + 1, 3 * f + 2}};
     mesh.setRotation(0, 0, 0);
     mesh.setRenderFlags(flags);
-    mesh.draw(target, forwardCamera());
+    mesh.draw(target, depth, forwardCamera());
     return int(std::count_if(target.pixels.begin(), target.pixels.end(), [](uint32_t p) { return p != 0; }));
   }
   Surface target;
+  DepthBuffer depth;
   Mesh mesh;
 };
 
@@ -96,7 +97,7 @@ TEST_F(PipelineTest, ProjectsWithFocalLength256AfterObjectAndCameraTransforms) {
   mesh.vertices[0].position = Vec3{1, 0, 0};
   Camera camera;
   camera.setLookAt(0, 0, -10, 0, 0, 0);
-  mesh.draw(target, camera);
+  mesh.draw(target, depth, camera);
   EXPECT_NEAR(v[0].viewPosition.x, 2.0f, 1e-3);
   EXPECT_NEAR(v[0].viewPosition.y, 3.0f, 1e-6);
   EXPECT_NEAR(v[0].viewPosition.z, 29.0f, 1e-3);
@@ -124,29 +125,31 @@ TEST_F(PipelineTest, FlagsSelectTheFillerByPriority) {
     SCOPED_TRACE(flags);
     const int lit = draw({onScreen(30, 20, 40), onScreen(50, 200, 60), onScreen(290, 60, 80)}, flags);
     const std::vector<uint32_t> drawn = target.pixels;
-    clearDepthBuffer();
+    depth.clear();
     target.clear();
     expected(toRasterCorner(mesh.vertices[0]), toRasterCorner(mesh.vertices[1]), toRasterCorner(mesh.vertices[2]));
     EXPECT_EQ(drawn, target.pixels);
     return lit;
   };
   using V = const RasterCorner&;
-  auto three = [&](int32_t modeA, int32_t modeB) {
-    return [&, modeA, modeB](V a, V b, V c) {
-      fillThreeSurfaceTriangle(target, mesh.texture, mesh.lightmap, mesh.auxMap, a, b, c, modeA, modeB);
+  using L = LightmapLookup;
+  using C = LightmapCombine;
+  auto three = [&](L lookup, C combine) {
+    return [&, lookup, combine](V a, V b, V c) {
+      fillThreeSurfaceTriangle(target, depth, mesh.texture, mesh.lightmap, mesh.auxMap, a, b, c, lookup, combine);
     };
   };
-  EXPECT_GT(check(0x236, three(32, 512)), 1000);
+  EXPECT_GT(check(0x236, three(L::kDisplaced, C::kMultiply)), 1000);
   // 0x236 writes environment coordinates into uv2 only; 0x11E into both pairs.
   EXPECT_TRUE(mesh.vertices[1].uv1[0] == 40.0f && mesh.vertices[1].uv2[0] == 128.0f);
   EXPECT_NEAR(mesh.vertices[1].uv2[1], 0.6f * 127 + 128, 1e-4);
-  EXPECT_GT(check(0x11E, three(2, 256)), 1000);
+  EXPECT_GT(check(0x11E, three(L::kPlain, C::kAdd)), 1000);
   EXPECT_TRUE(mesh.vertices[1].uv1[0] == 128.0f && mesh.vertices[1].uv2[0] == 128.0f);
-  EXPECT_GT(check(0x124, three(32, 256)), 1000);
-  EXPECT_GT(check(0x004 | 0x002 | 0x040 | 0x001, three(2, 512)), 1000);
-  EXPECT_GT(check(0x002 | 0x040 | 0x001, [&](V a, V b, V c) { fillTexturedTriangle(target, mesh.texture, a, b, c); }), 1000);
-  EXPECT_GT(check(0x082, [&](V a, V b, V c) { fillShadedTexturedTriangle(target, mesh.texture, a, b, c); }), 1000);
-  EXPECT_GT(check(0x041, [&](V a, V b, V c) { fillUntexturedTriangle(target, a, b, c); }), 1000);
+  EXPECT_GT(check(0x124, three(L::kDisplaced, C::kAdd)), 1000);
+  EXPECT_GT(check(0x004 | 0x002 | 0x040 | 0x001, three(L::kPlain, C::kMultiply)), 1000);
+  EXPECT_GT(check(0x002 | 0x040 | 0x001, [&](V a, V b, V c) { fillTexturedTriangle(target, depth, mesh.texture, a, b, c); }), 1000);
+  EXPECT_GT(check(0x082, [&](V a, V b, V c) { fillShadedTexturedTriangle(target, depth, mesh.texture, a, b, c); }), 1000);
+  EXPECT_GT(check(0x041, [&](V a, V b, V c) { fillUntexturedTriangle(target, depth, a, b, c); }), 1000);
   EXPECT_EQ(check(0x001, [&](V a, V b, V c) { plotTrianglePoints(target, a, b, c); }), 3);
   EXPECT_EQ(check(0x200, [](V, V, V) {}), 0);
   EXPECT_EQ(check(0x018, [](V, V, V) {}), 0);

@@ -47,23 +47,24 @@ Surface flatMap(uint32_t value) {
 class FillerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    createDepthBuffer(320, 240);
+    depth.create(320, 240);
     target.create(320, 240);
   }
   uint32_t pixel(int x, int y) const { return target.pixels[size_t(y * 320 + x)]; }
-  int32_t key(int x, int y) const { return depthBuffer.keys[size_t(y * 320 + x)]; }
+  int32_t key(int x, int y) const { return depth.keys[size_t(y * 320 + x)]; }
   int drawnCount() const {
     int n = 0;
-    for (int32_t k : depthBuffer.keys) n += k != 0;
+    for (int32_t k : depth.keys) n += k != 0;
     return n;
   }
   Surface target;
+  DepthBuffer depth;
 };
 
 TEST_F(FillerTest, TexturedGoldensWithVerticalPrestepButNoHorizontalCorrection) {
   const Surface texture = indexMap();
   // u steps 10.0 per pixel, the left edge's v 10.0 per row: pixel (x, y) reads (10 dx, 10 dy).
-  fillTexturedTriangle(target, texture, corner(10, 10, 4, 0, 0), corner(20, 10, 4, 100, 0), corner(10, 20, 4, 0, 100));
+  fillTexturedTriangle(target, depth, texture, corner(10, 10, 4, 0, 0), corner(20, 10, 4, 100, 0), corner(10, 20, 4, 0, 100));
   EXPECT_EQ(drawnCount(), 55);
   for (int y = 10; y < 20; ++y) {
     for (int x = 10; x < 30 - y; ++x) {
@@ -73,8 +74,8 @@ TEST_F(FillerTest, TexturedGoldensWithVerticalPrestepButNoHorizontalCorrection) 
   }
   // Shifted by half a pixel: the first row (11) is 0.5 below the corners, so v starts at 5.0;
   // u starts at the edge's exact x (10.5) with 0, not at the first column's centre.
-  clearDepthBuffer();
-  fillTexturedTriangle(target, texture, corner(10.5f, 10.5f, 4, 0, 0), corner(20.5f, 10.5f, 4, 100, 0),
+  depth.clear();
+  fillTexturedTriangle(target, depth, texture, corner(10.5f, 10.5f, 4, 0, 0), corner(20.5f, 10.5f, 4, 100, 0),
                        corner(10.5f, 20.5f, 4, 0, 100));
   EXPECT_EQ(drawnCount(), 45);
   EXPECT_EQ(pixel(11, 11), 0xA5000000u | (5u << 8 | 0u));
@@ -86,26 +87,27 @@ TEST_F(FillerTest, MismatchedTargetAndMissingMapsAreSafe) {
   Surface small;
   small.create(100, 100);
   const Surface texture = flatMap(0x12345678u), empty;
-  fillTexturedTriangle(small, texture, corner(10, 10, 3), corner(90, 10, 3), corner(10, 90, 3));
-  fillUntexturedTriangle(small, corner(10, 10, 3), corner(90, 10, 3), corner(10, 90, 3));
+  fillTexturedTriangle(small, depth, texture, corner(10, 10, 3), corner(90, 10, 3), corner(10, 90, 3));
+  fillUntexturedTriangle(small, depth, corner(10, 10, 3), corner(90, 10, 3), corner(10, 90, 3));
   for (uint32_t p : small.pixels) ASSERT_EQ(p, 0u);
   EXPECT_EQ(drawnCount(), 0);
   // A map never loaded reads as black; an unused height map may be empty.
   target.fill(0x01010101u);
-  fillTexturedTriangle(target, empty, corner(10, 10, 3), corner(20, 10, 3), corner(10, 20, 3));
+  fillTexturedTriangle(target, depth, empty, corner(10, 10, 3), corner(20, 10, 3), corner(10, 20, 3));
   EXPECT_EQ(pixel(12, 12), 0u);
-  fillThreeSurfaceTriangle(target, texture, texture, empty, corner(30, 10, 3), corner(40, 10, 3), corner(30, 20, 3), 2, 256);
+  fillThreeSurfaceTriangle(target, depth, texture, texture, empty,
+                           corner(30, 10, 3), corner(40, 10, 3), corner(30, 20, 3), LightmapLookup::kPlain, LightmapCombine::kAdd);
   EXPECT_EQ(pixel(32, 12), combineSaturatingSumPlain(0x12345678u, 0x12345678u));
 }
 
 TEST_F(FillerTest, PointsIgnoreDepthAndTruncate) {
-  std::fill(depthBuffer.keys.begin(), depthBuffer.keys.end(), 0x7FFF0000);
+  std::fill(depth.keys.begin(), depth.keys.end(), 0x7FFF0000);
   plotTrianglePoints(target, corner(10.9f, 20.9f, 3), corner(0.5f, 30, 3), corner(319.5f, 239.9f, 3));
   plotTrianglePoints(target, corner(-1e30f, std::nanf(""), 3), corner(1e30f, 5, 3), corner(5, -0.9f, 3));
   EXPECT_EQ(pixel(10, 20), 0xFFFFFFFFu);
   EXPECT_EQ(pixel(319, 239), 0xFFFFFFFFu);
   EXPECT_EQ(std::count(target.pixels.begin(), target.pixels.end(), 0u), 320 * 240 - 2);
-  EXPECT_EQ(std::count(depthBuffer.keys.begin(), depthBuffer.keys.end(), 0x7FFF0000), 320 * 240);
+  EXPECT_EQ(std::count(depth.keys.begin(), depth.keys.end(), 0x7FFF0000), 320 * 240);
 }
 
 // ---- Span writers against the plain per-pixel formula -----------------------------------
@@ -165,7 +167,7 @@ class SpanWriterTest : public FillerTest {
       scanTriangle(reference, s[0], s[1], s[2], span);
     }
     EXPECT_GT(std::count_if(referenceKeys.begin(), referenceKeys.end(), [](int32_t k) { return k != 0; }), 20000);
-    ASSERT_EQ(depthBuffer.keys, referenceKeys);
+    ASSERT_EQ(depth.keys, referenceKeys);
     for (size_t i = 0; i < reference.pixels.size(); ++i) ASSERT_EQ(target.pixels[i], reference.pixels[i]) << i;
   }
 };
@@ -174,11 +176,11 @@ TEST_F(SpanWriterTest, TexturedAndUntextured) {
   std::mt19937 maps(100);
   const Surface texture = testing::randomSurface(256, 256, maps);
   using V = const RasterCorner&;
-  compare<3>(1, {0, 1}, [&](V a, V b, V c) { fillTexturedTriangle(target, texture, a, b, c); },
+  compare<3>(1, {0, 1}, [&](V a, V b, V c) { fillTexturedTriangle(target, depth, texture, a, b, c); },
              [&](const int32_t* q) { return texture.pixels[texel(q[0], q[1])]; });
-  clearDepthBuffer();
+  depth.clear();
   target.clear();
-  compare<1>(2, {}, [&](V a, V b, V c) { fillUntexturedTriangle(target, a, b, c); },
+  compare<1>(2, {}, [&](V a, V b, V c) { fillUntexturedTriangle(target, depth, a, b, c); },
              [](const int32_t*) { return 0xFFFFFFFFu; });
 }
 
@@ -188,7 +190,7 @@ TEST_F(SpanWriterTest, ShadedTextured) {
   compare<6>(
       3, {0, 1, 2, 3, 4},
       [&](const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
-        fillShadedTexturedTriangle(target, texture, a, b, c);
+        fillShadedTexturedTriangle(target, depth, texture, a, b, c);
       },
       [&](const int32_t* q) {
         const uint32_t t = texture.pixels[texel(q[0], q[1])];
@@ -202,21 +204,21 @@ TEST_F(SpanWriterTest, ThreeSurfaceAllFourWriters) {
   std::mt19937 maps(102);
   const Surface texture = testing::randomSurface(256, 256, maps), lightmap = testing::randomSurface(256, 256, maps);
   const Surface heights = testing::randomSurface(256, 256, maps);
-  const int32_t modes[5][2] = {{32, 512}, {32, 256}, {2, 256}, {2, 512}, {7, 1000}};
-  for (const auto& mode : modes) {
-    SCOPED_TRACE(mode[0] * 1000 + mode[1]);
-    clearDepthBuffer();
+  for (const LightmapLookup lookup : {LightmapLookup::kDisplaced, LightmapLookup::kPlain}) {
+  for (const LightmapCombine combine : {LightmapCombine::kMultiply, LightmapCombine::kAdd}) {
+    const bool displaced = lookup == LightmapLookup::kDisplaced, added = combine == LightmapCombine::kAdd;
+    SCOPED_TRACE(int(displaced) * 10 + int(added));
+    depth.clear();
     target.clear();
-    const int32_t modeA = mode[0], modeB = mode[1];
     compare<5>(
-        unsigned(10 + modeA + modeB), {0, 1, 5, 6},
+        unsigned(10 + 2 * int(displaced) + int(added)), {0, 1, 5, 6},
         [&](const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
-          fillThreeSurfaceTriangle(target, texture, lightmap, heights, a, b, c, modeA, modeB);
+          fillThreeSurfaceTriangle(target, depth, texture, lightmap, heights, a, b, c, lookup, combine);
         },
         [&](const int32_t* q) {
           const size_t i1 = texel(q[0], q[1]);
           size_t i2 = texel(q[2], q[3]);
-          if (modeA == 32) {
+          if (displaced) {
             const int32_t h0 = int32_t(byteAt(heights.pixels[i1], 2));
             const int32_t hx = int32_t(byteAt(heights.pixels[(i1 + 1) % 65536], 2));
             const int32_t hy = int32_t(byteAt(heights.pixels[(i1 + 256) % 65536], 2));
@@ -225,10 +227,11 @@ TEST_F(SpanWriterTest, ThreeSurfaceAllFourWriters) {
           uint32_t out = 0;
           for (int k = 0; k < 4; ++k) {
             const uint32_t a = byteAt(texture.pixels[i1], k), b = byteAt(lightmap.pixels[i2], k);
-            out |= (modeB != 256 ? (a * b) >> 8 : modeA == 32 ? (a + b) >> 1 : std::min(a + b, 255u)) << (8 * k);
+            out |= (!added ? (a * b) >> 8 : displaced ? (a + b) >> 1 : std::min(a + b, 255u)) << (8 * k);
           }
           return out;
         });
+  }
   }
 }
 

@@ -18,7 +18,7 @@ struct RenderCall {
 std::vector<RenderCall> renderCalls;
 
 template <int N>
-void recordRender(Surface&, float time) {
+void recordRender(Surface&, DepthBuffer&, float time) {
   renderCalls.push_back({N, time});
 }
 
@@ -34,8 +34,9 @@ const TimelineCommand kTestTable[kTimelineLength] = {
 // The scene a render call reaches (0 = none), checking it gets the time last updated to.
 int renderedScene(Timeline& timeline, float time) {
   Surface target;
+  DepthBuffer depth;
   renderCalls.clear();
-  timeline.render(target);
+  timeline.render(target, depth);
   if (renderCalls.empty()) return 0;
   EXPECT_EQ(renderCalls[0].time, time);
   return renderCalls[0].scene;
@@ -76,7 +77,7 @@ TEST(Timeline, NaNWaitsEndIsStickyAndAnUnknownOpcodeEndsLikeIt) {
   EXPECT_EQ(timeline.cursor, kTestTable + 12);
 
   const TimelineCommand table[] = {
-      {kSetScene, 0, &recordRender<1>}, {kWait, 100, nullptr}, {7, 0, nullptr}, {kSetScene, 0, &recordRender<2>}};
+      {kSetScene, 0, &recordRender<1>}, {kWait, 100, nullptr}, {TimelineOpcode(7), 0, nullptr}, {kSetScene, 0, &recordRender<2>}};
   timeline.start(table);
   EXPECT_FALSE(timeline.update(50.0f));
   EXPECT_TRUE(timeline.update(100.0f));

@@ -436,7 +436,7 @@ int runCapture(const CaptureOptions& options, ProgrammeBench* benchOut) {
 
   FfmpegPipe ffmpeg;
   if (!options.mp4Path.empty() && options.framesAt.empty() && !options.bench) {
-    if (!ffmpeg.start(options.mp4Path, wavPath, 320 * options.scale, 240 * options.scale, options.fps, error)) {
+    if (!ffmpeg.start(options.mp4Path, wavPath, kScreenWidth * options.scale, kScreenHeight * options.scale, options.fps, error)) {
       if (temporaryWav) std::remove(wavPath.c_str());
       return fail(error, 2);
     }

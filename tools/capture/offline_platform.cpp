@@ -21,7 +21,8 @@ OfflinePlatform::OfflinePlatform(const ProgrammeSchedule& schedule, const std::v
   startedAt_ = threadSeconds();
 }
 
-int32_t OfflinePlatform::present(const Surface&) {
+int32_t OfflinePlatform::present(const Surface& framebuffer) {
+  shown_ = &framebuffer;
   if (running_ && counter_.ticks < int64_t(frameSeconds_.size()))
     frameSeconds_[size_t(counter_.ticks)] = threadSeconds() - frameBegan_;
   return 0;
@@ -35,7 +36,7 @@ void OfflinePlatform::startMusic() {
 
 PlatformMessage OfflinePlatform::pollMessage() {
   if (!running_) return PlatformMessage::kNone;
-  if (!failed_ && emit_ != nullptr && !emit_(user_, counter_.ticks, demoFramebuffer())) failed_ = true;
+  if (!failed_ && emit_ != nullptr && shown_ != nullptr && !emit_(user_, counter_.ticks, *shown_)) failed_ = true;
   if (failed_ || (counter_.ticks + 1 >= stopFrame_ && stopFrame_ < schedule_.endFrame)) {
     quit_ = true;
     return PlatformMessage::kQuit;

@@ -38,6 +38,7 @@ class OfflinePlatform final : public Platform {
   int64_t frequency() override { return counter_.frequency(); }
   int64_t read() override { return counter_.read(); }
   bool openDisplay(const char*, int32_t, int32_t, bool) override { return true; }
+  // Keeps the picture: the next poll passes it on.
   int32_t present(const Surface& framebuffer) override;
   void closeDisplay() override {}
   void pause(uint32_t) override {}
@@ -61,6 +62,7 @@ class OfflinePlatform final : public Platform {
   Emit emit_;
   void* user_;
   TickCounter counter_;
+  const Surface* shown_ = nullptr;  // the picture last presented (the loop's own framebuffer)
   size_t nextSync_ = 0;
   bool running_ = false;
   bool quit_ = false;
