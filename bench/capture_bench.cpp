@@ -17,7 +17,6 @@ namespace {
 bool scenesReady() {
   static const bool ready = [] {
     if (chdir(TARVOLA_BINARY_DIR) != 0) return false;
-    createDepthBuffer(320, 240);
     for (int index : {2, 4, 1, 5, 0, 3}) {
       if (kScenes[index].init != nullptr) kScenes[index].init();
     }
@@ -37,10 +36,12 @@ void BM_SceneFrame(benchmark::State& state) {
   const float t = float(state.range(1));
   Surface target;
   target.create(320, 240);
+  DepthBuffer depth;
+  depth.create(320, 240);
   clearSyncFlags();
   for (auto _ : state) {
-    clearDepthBuffer();
-    scene.render(target, t);
+    depth.clear();
+    scene.render(target, depth, t);
     benchmark::DoNotOptimize(target.pixels.data());
   }
   state.SetLabel("scene " + std::to_string(state.range(0) + 1) + " at " + std::to_string(state.range(1) / 100) + " s");

@@ -24,7 +24,7 @@ void BM_ModuleSecond(benchmark::State& state) {
   std::vector<float> out(2 * 44100);
   int hits = 0;
   for (auto _ : state) {
-    renderer.render(out.data(), 44100, countHit, &hits, static_cast<int>(state.range(0)));
+    renderer.render(out.data(), 44100, countHit, &hits, PiecePolicy{static_cast<int>(state.range(0)), false});
     benchmark::DoNotOptimize(out.data());
   }
   state.SetLabel("piece " + std::to_string(state.range(0)) + " frames");

@@ -67,7 +67,8 @@ RasterCorner corner(float x, float y, float depth, float u, float v, float s, fl
 // outside the timed region; every pixel passes the depth test.
 template <class Fill>
 void fillRate(benchmark::State& state, Fill fill) {
-  createDepthBuffer(320, 240);
+  DepthBuffer depth;
+  depth.create(320, 240);
   Surface target;
   target.create(320, 240);
   // Texture coordinates run over the 256-texel maps about once across the screen, as the
@@ -76,41 +77,42 @@ void fillRate(benchmark::State& state, Fill fill) {
                    c = corner(0, 240, 60, 10, 255, 0, 240), d = corner(320, 240, 70, 250, 240, 255, 255);
   for (auto _ : state) {
     state.PauseTiming();
-    clearDepthBuffer();
+    depth.clear();
     state.ResumeTiming();
-    fill(target, a, b, c);
-    fill(target, b, d, c);
+    fill(target, depth, a, b, c);
+    fill(target, depth, b, d, c);
     benchmark::DoNotOptimize(target.pixels.data());
   }
   state.SetItemsProcessed(int64_t(state.iterations()) * 239 * 319);
 }
 
 void BM_FillTextured(benchmark::State& state) {
-  fillRate(state, [](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
-    fillTexturedTriangle(t, maps().texture, a, b, c);
+  fillRate(state, [](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
+    fillTexturedTriangle(t, d, maps().texture, a, b, c);
   });
 }
 BENCHMARK(BM_FillTextured)->Unit(benchmark::kMicrosecond);
 
-// Arguments: modeA, modeB.
+// Arguments: lightmap lookup (0 plain, 1 displaced), combine (0 multiply, 1 add).
 void BM_FillThreeSurface(benchmark::State& state) {
-  const int32_t modeA = int32_t(state.range(0)), modeB = int32_t(state.range(1));
-  fillRate(state, [&](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
-    fillThreeSurfaceTriangle(t, maps().texture, maps().lightmap, maps().heights, a, b, c, modeA, modeB);
+  const LightmapLookup lookup = LightmapLookup(state.range(0));
+  const LightmapCombine combine = LightmapCombine(state.range(1));
+  fillRate(state, [&](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
+    fillThreeSurfaceTriangle(t, d, maps().texture, maps().lightmap, maps().heights, a, b, c, lookup, combine);
   });
 }
-BENCHMARK(BM_FillThreeSurface)->Args({32, 512})->Args({32, 256})->Args({2, 256})->Args({2, 512})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FillThreeSurface)->Args({1, 0})->Args({1, 1})->Args({0, 1})->Args({0, 0})->Unit(benchmark::kMicrosecond);
 
 void BM_FillShadedTextured(benchmark::State& state) {
-  fillRate(state, [](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
-    fillShadedTexturedTriangle(t, maps().texture, a, b, c);
+  fillRate(state, [](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
+    fillShadedTexturedTriangle(t, d, maps().texture, a, b, c);
   });
 }
 BENCHMARK(BM_FillShadedTextured)->Unit(benchmark::kMicrosecond);
 
 void BM_FillUntextured(benchmark::State& state) {
-  fillRate(state, [](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
-    fillUntexturedTriangle(t, a, b, c);
+  fillRate(state, [](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
+    fillUntexturedTriangle(t, d, a, b, c);
   });
 }
 BENCHMARK(BM_FillUntextured)->Unit(benchmark::kMicrosecond);
@@ -121,7 +123,8 @@ BENCHMARK(BM_FillUntextured)->Unit(benchmark::kMicrosecond);
 // walked, which isolates the set-up cost.
 template <class Fill>
 void smallTriangles(benchmark::State& state, Fill fill, float yOffset = 0) {
-  createDepthBuffer(320, 240);
+  DepthBuffer depth;
+  depth.create(320, 240);
   Surface target;
   target.create(320, 240);
   std::mt19937 rng(9);
@@ -136,9 +139,9 @@ void smallTriangles(benchmark::State& state, Fill fill, float yOffset = 0) {
   }
   for (auto _ : state) {
     state.PauseTiming();
-    clearDepthBuffer();
+    depth.clear();
     state.ResumeTiming();
-    for (int i = 0; i < kCount; ++i) fill(target, corners[size_t(3 * i)], corners[size_t(3 * i + 1)], corners[size_t(3 * i + 2)]);
+    for (int i = 0; i < kCount; ++i) fill(target, depth, corners[size_t(3 * i)], corners[size_t(3 * i + 1)], corners[size_t(3 * i + 2)]);
     benchmark::DoNotOptimize(target.pixels.data());
   }
   state.SetItemsProcessed(int64_t(state.iterations()) * kCount);
@@ -147,15 +150,15 @@ void smallTriangles(benchmark::State& state, Fill fill, float yOffset = 0) {
 }
 
 void BM_SmallTrianglesThreeSurface(benchmark::State& state) {
-  smallTriangles(state, [](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
-    fillThreeSurfaceTriangle(t, maps().texture, maps().lightmap, maps().heights, a, b, c, 32, 512);
+  smallTriangles(state, [](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
+    fillThreeSurfaceTriangle(t, d, maps().texture, maps().lightmap, maps().heights, a, b, c, LightmapLookup::kDisplaced, LightmapCombine::kMultiply);
   });
 }
 BENCHMARK(BM_SmallTrianglesThreeSurface)->Unit(benchmark::kMicrosecond);
 
 void BM_SmallTrianglesUntextured(benchmark::State& state) {
-  smallTriangles(state, [](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
-    fillUntexturedTriangle(t, a, b, c);
+  smallTriangles(state, [](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
+    fillUntexturedTriangle(t, d, a, b, c);
   });
 }
 BENCHMARK(BM_SmallTrianglesUntextured)->Unit(benchmark::kMicrosecond);
@@ -163,8 +166,8 @@ BENCHMARK(BM_SmallTrianglesUntextured)->Unit(benchmark::kMicrosecond);
 void BM_SetupOnlyThreeSurface(benchmark::State& state) {
   smallTriangles(
       state,
-      [](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
-        fillThreeSurfaceTriangle(t, maps().texture, maps().lightmap, maps().heights, a, b, c, 32, 512);
+      [](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
+        fillThreeSurfaceTriangle(t, d, maps().texture, maps().lightmap, maps().heights, a, b, c, LightmapLookup::kDisplaced, LightmapCombine::kMultiply);
       },
       260);
 }
@@ -172,7 +175,7 @@ BENCHMARK(BM_SetupOnlyThreeSurface)->Unit(benchmark::kMicrosecond);
 
 void BM_SetupOnlyUntextured(benchmark::State& state) {
   smallTriangles(
-      state, [](Surface& t, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) { fillUntexturedTriangle(t, a, b, c); },
+      state, [](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) { fillUntexturedTriangle(t, d, a, b, c); },
       260);
 }
 BENCHMARK(BM_SetupOnlyUntextured)->Unit(benchmark::kMicrosecond);
@@ -181,7 +184,8 @@ BENCHMARK(BM_SetupOnlyUntextured)->Unit(benchmark::kMicrosecond);
 // drawn through the camera as the scenes do, depth buffer cleared per frame (timed).
 void BM_DrawMesh12000(benchmark::State& state) {
   const int32_t flags = int32_t(state.range(0));
-  createDepthBuffer(320, 240);
+  DepthBuffer depth;
+  depth.create(320, 240);
   Surface target;
   target.create(320, 240);
   static Mesh mesh;
@@ -216,14 +220,14 @@ void BM_DrawMesh12000(benchmark::State& state) {
   camera.setLookAt(0, 0, -100, 0, 0, 0);
   float angle = 0;
   for (auto _ : state) {
-    clearDepthBuffer();
+    depth.clear();
     mesh.setRotation(0, 0, angle);
     angle += 0.5f;
-    mesh.draw(target, camera);
+    mesh.draw(target, depth, camera);
     benchmark::DoNotOptimize(target.pixels.data());
   }
   int drawn = 0;
-  for (int32_t k : depthBuffer.keys) drawn += k != 0;
+  for (int32_t k : depth.keys) drawn += k != 0;
   state.counters["pixels"] = drawn;
   state.SetItemsProcessed(int64_t(state.iterations()) * mesh.faceCount);
 }

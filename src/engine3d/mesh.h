@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/math3d.h"
+#include "raster/depth_buffer.h"
 #include "surface/surface.h"
 
 namespace tarvola {
@@ -74,9 +75,10 @@ struct Mesh {
   // u = viewNormal.x * 127 + 128, v = viewNormal.y * 127 + 128 into uv1 (which == 0) or uv2.
   void environmentCoords(int32_t which);
 
-  // Transforms, projects and culls the mesh and fills its faces into target and the depth
-  // buffer (pipeline.cpp). The camera is taken by value: a scene may move it between draws.
-  void draw(Surface& target, Camera camera);
+  // Transforms, projects and culls the mesh and fills its faces into target and depth, which
+  // has target's size (pipeline.cpp). The camera is taken by value: a scene may move it
+  // between draws.
+  void draw(Surface& target, DepthBuffer& depth, Camera camera);
 };
 
 }  // namespace tarvola

@@ -69,7 +69,7 @@ void drawFaces(Mesh& mesh, int32_t vertexCount, int32_t faceCount, float width, 
 
 }  // namespace
 
-void Mesh::draw(Surface& target, Camera camera) {
+void Mesh::draw(Surface& target, DepthBuffer& depth, Camera camera) {
   // The counts never exceed the arrays; clamped all the same, so a bad count cannot read past them.
   assert(vertexCount <= int32_t(vertices.size()) && faceCount <= int32_t(faces.size()));
   const int32_t liveVertices = vertexCount < int32_t(vertices.size()) ? vertexCount : int32_t(vertices.size());
@@ -118,19 +118,19 @@ void Mesh::draw(Surface& target, Camera camera) {
   using V = const RasterCorner&;
   auto eachFace = [&](auto fill) { drawFaces(*this, liveVertices, liveFaces, width, height, fill); };
   if (renderFlags & kFillThreeSurface) {
-    const int32_t modeA = renderFlags & kThreeSurfaceBump ? 32 : 2;
-    const int32_t modeB = renderFlags & kThreeSurfaceAdd ? 256 : 512;
+    const LightmapLookup lookup = renderFlags & kThreeSurfaceBump ? LightmapLookup::kDisplaced : LightmapLookup::kPlain;
+    const LightmapCombine combine = renderFlags & kThreeSurfaceAdd ? LightmapCombine::kAdd : LightmapCombine::kMultiply;
     eachFace([&](V c0, V c1, V c2) {
-      fillThreeSurfaceTriangle(target, texture, lightmap, auxMap, c0, c1, c2, modeA, modeB);
+      fillThreeSurfaceTriangle(target, depth, texture, lightmap, auxMap, c0, c1, c2, lookup, combine);
     });
   } else if (renderFlags & kFillTextured) {
     if (renderFlags & kShadedTexture) {
-      eachFace([&](V c0, V c1, V c2) { fillShadedTexturedTriangle(target, texture, c0, c1, c2); });
+      eachFace([&](V c0, V c1, V c2) { fillShadedTexturedTriangle(target, depth, texture, c0, c1, c2); });
     } else {
-      eachFace([&](V c0, V c1, V c2) { fillTexturedTriangle(target, texture, c0, c1, c2); });
+      eachFace([&](V c0, V c1, V c2) { fillTexturedTriangle(target, depth, texture, c0, c1, c2); });
     }
   } else if (renderFlags & kFillUntextured) {
-    eachFace([&](V c0, V c1, V c2) { fillUntexturedTriangle(target, c0, c1, c2); });
+    eachFace([&](V c0, V c1, V c2) { fillUntexturedTriangle(target, depth, c0, c1, c2); });
   } else if (renderFlags & kDrawPoints) {
     eachFace([&](V c0, V c1, V c2) { plotTrianglePoints(target, c0, c1, c2); });
   }

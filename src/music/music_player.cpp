@@ -8,10 +8,6 @@ namespace tarvola {
 
 namespace {
 
-constexpr float kFadeRateHz = 1000.0f;
-constexpr int kRateSlideMs = 500;
-constexpr int kPauseBeforeVolumeMs = 300;
-constexpr int kVolumeSlideMs = 200;
 // A device that stopped pulling would leave the slides running forever; give up after this.
 constexpr int kMaxWaitMs = 3000;
 
@@ -61,11 +57,11 @@ void MusicPlayer::fadeOutAndStop() {
   if (!loaded_) return;
   if (outputOpen_ && playing_) {
     output_.lock();
-    stream_.slideRate(kFadeRateHz, kRateSlideMs);
+    stream_.slideRate(kFadeOut.rateHz, kFadeOut.rateMs);
     output_.unlock();
-    std::this_thread::sleep_for(std::chrono::milliseconds(kPauseBeforeVolumeMs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kFadeOut.volumeAfterMs));
     output_.lock();
-    stream_.slideVolumeToSilenceAndStop(kVolumeSlideMs);
+    stream_.slideVolumeToSilenceAndStop(kFadeOut.volumeMs);
     output_.unlock();
     for (int waited = 0; isSliding() && waited < kMaxWaitMs; ++waited)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -14,7 +14,7 @@ namespace tarvola {
 // tests and the capture renderer may bring their own).
 struct AudioOutput {
   using Pull = void (*)(void* user, float* stereo, int frames);
-  // Opens a 44100 Hz stereo float output, paused, that will call `pull` on its own thread.
+  // Opens a kSampleRate stereo float output, paused, that will call `pull` on its own thread.
   // `silent` asks for a device that pulls at real-time rate but plays nothing; a failing real
   // device falls back to it. False when not even that opens.
   bool (*open)(bool silent, Pull pull, void* user);
@@ -23,7 +23,7 @@ struct AudioOutput {
   void (*lock)();
   void (*unlock)();
   void (*close)();
-  // Decodes a WAV file to 44100 Hz interleaved stereo float; false when the file is no WAV.
+  // Decodes a WAV file to kSampleRate interleaved stereo float; false when the file is no WAV.
   bool (*decodeWav)(const char* path, std::vector<float>& stereo);
 };
 
@@ -41,9 +41,9 @@ class MusicPlayer {
   void setSyncCallback(SyncCallback callback);
   // Starts playback, looping; nothing when unloaded.
   void play();
-  // Slows the rate to 1000 Hz over 500 ms; after 300 ms fades to silence over 200 ms and stops;
-  // waits, polling every millisecond, until both slides have ended; then releases the output
-  // and the music. Returns at once when unloaded.
+  // Plays kFadeOut (the rate slowed to 1000 Hz over 500 ms; after 300 ms, the volume to
+  // silence over 200 ms, then the stop); waits, polling every millisecond, until both slides
+  // have ended; then releases the output and the music. Returns at once when unloaded.
   void fadeOutAndStop();
   bool isSliding();
   bool loaded() const { return loaded_; }

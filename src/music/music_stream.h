@@ -1,4 +1,4 @@
-// What the music player plays, as one pull interface at 44100 Hz stereo: a source (a module
+// What the music player plays, as one pull interface at kSampleRate stereo: a source (a module
 // with its sync effects, or a looping sampled stream), then a variable-ratio resampler that
 // carries the playback-rate slide, then the volume slide. Not thread-safe by itself: the
 // audio output keeps its pull out while the main thread calls anything else.
@@ -12,12 +12,21 @@
 
 namespace tarvola {
 
+// The music's ending, for the player and the capture alike: the playback rate slides from
+// kSampleRate to rateHz over rateMs; volumeAfterMs into that, the volume slides to silence
+// over volumeMs and playback stops.
+struct FadeOutSchedule {
+  float rateHz;
+  int rateMs;
+  int volumeAfterMs;
+  int volumeMs;
+};
+inline constexpr FadeOutSchedule kFadeOut{1000.0f, 500, 300, 200};
+
 class MusicStream {
  public:
-  static constexpr int kSampleRate = 44100;
-
   bool loadModule(const char* path);
-  // A sampled stream: interleaved stereo float at 44100 Hz, looped forever; it raises no syncs.
+  // A sampled stream: interleaved stereo float at kSampleRate, looped forever; it raises no syncs.
   void loadStream(std::vector<float> stereo);
   void unload();
   bool loaded() const { return module_.loaded() || !stream_.empty(); }
@@ -30,7 +39,7 @@ class MusicStream {
   // Allocates nothing.
   void pull(float* out, int frames);
 
-  // Playback rate in Hz (the source's own rate is 44100): slides linearly from the current
+  // Playback rate in Hz (the source's own rate is kSampleRate): slides linearly from the current
   // rate to `targetHz` over `milliseconds` of output.
   void slideRate(float targetHz, int milliseconds);
   // Volume slides linearly from the current volume to 0 over `milliseconds`; then playback stops.

@@ -43,7 +43,7 @@ void run() {
     }
     // Deadlines from the start, not from the last pull: no drift.
     const auto due = start + std::chrono::duration_cast<Clock::duration>(
-                                 std::chrono::duration<double>(static_cast<double>(n) * kBufferFrames / MusicStream::kSampleRate));
+                                 std::chrono::duration<double>(static_cast<double>(n) * kBufferFrames / kSampleRate));
     std::unique_lock<std::mutex> state(device.stateLock);
     if (device.wake.wait_until(state, due, [] { return device.closing; })) return;
   }

@@ -1,4 +1,4 @@
-// The sync flags and the table that maps a sync effect's value to the flags it raises.
+// The five sync flags and the callback that raises them.
 #include "music/sync_events.h"
 
 namespace tarvola {
@@ -10,37 +10,22 @@ SyncFlag sync5;
 SyncFlag syncAny;
 
 namespace {
-
-enum : uint8_t { kRaise1 = 1, kRaise2 = 2, kRaise3 = 4, kRaise5 = 8, kRaiseAny = 16 };
-
-// Indexed by the effect value; values past the end raise nothing.
-constexpr uint8_t kRaisedBy[6] = {
-    0,                            // 0
-    kRaise1 | kRaiseAny,          // 1
-    kRaise2 | kRaise1 | kRaiseAny,  // 2
-    kRaise3 | kRaiseAny,          // 3
-    kRaiseAny,                    // 4
-    kRaise5,                      // 5
+struct FlagOfBit {
+  uint8_t bit;
+  SyncFlag* flag;
 };
-
+const FlagOfBit kFlags[] = {{kSync1, &sync1}, {kSync2, &sync2}, {kSync3, &sync3}, {kSync5, &sync5}, {kSyncAny, &syncAny}};
 }  // namespace
 
-void onMusicSync(uint32_t, uint32_t, uint32_t value, uint32_t) {
-  if (value >= sizeof kRaisedBy) return;
-  const uint8_t raised = kRaisedBy[value];
-  if (raised & kRaise1) sync1.set(1.0f);
-  if (raised & kRaise2) sync2.set(1.0f);
-  if (raised & kRaise3) sync3.set(1.0f);
-  if (raised & kRaise5) sync5.set(1.0f);
-  if (raised & kRaiseAny) syncAny.set(1.0f);
+void onMusicSync(uint32_t value) {
+  const uint8_t raised = syncFlagsRaisedBy(value);
+  for (const FlagOfBit& entry : kFlags) {
+    if (raised & entry.bit) entry.flag->raise();
+  }
 }
 
 void clearSyncFlags() {
-  sync1.set(0.0f);
-  sync2.set(0.0f);
-  sync3.set(0.0f);
-  sync5.set(0.0f);
-  syncAny.set(0.0f);
+  for (const FlagOfBit& entry : kFlags) entry.flag->clear();
 }
 
 }  // namespace tarvola

@@ -1,6 +1,7 @@
-// The music's sync flags: five process-wide flags that the sync callback raises to 1.0 on the
-// audio thread and the scenes test against 1.0 and reset to 0 on the main thread, lock-free.
-// Relaxed atomic loads and stores: no ordering is needed, only freedom from data races.
+// The music's sync flags: five process-wide events that the sync callback raises on the audio
+// thread and the scenes take on the main thread, lock-free. Relaxed atomics: no ordering is
+// needed, only freedom from data races; a take is one exchange, so a raise that lands while
+// a scene takes the flag is either seen now or stays up for the next take, never lost.
 #pragma once
 
 #include <atomic>
@@ -8,30 +9,46 @@
 
 namespace tarvola {
 
-// One flag, 0 or 1.0. The scenes write `if (sync1.get() == 1.0f) { sync1.set(0); ... }`.
+// The flags as bits of a set.
+enum SyncFlagBit : uint8_t { kSync1 = 1, kSync2 = 2, kSync3 = 4, kSync5 = 8, kSyncAny = 16 };
+
+// The flags a sync value (x of S2x) raises: 1 -> sync1, syncAny; 2 -> sync2, sync1, syncAny;
+// 3 -> sync3, syncAny; 4 -> syncAny; 5 -> sync5; any other value raises nothing.
+constexpr uint8_t syncFlagsRaisedBy(uint32_t value) {
+  switch (value) {
+    case 1: return kSync1 | kSyncAny;
+    case 2: return kSync2 | kSync1 | kSyncAny;
+    case 3: return kSync3 | kSyncAny;
+    case 4: return kSyncAny;
+    case 5: return kSync5;
+    default: return 0;
+  }
+}
+
+// One event flag: up once raised, until taken.
 class SyncFlag {
  public:
-  float get() const { return value_.load(std::memory_order_relaxed); }
-  void set(float value) { value_.store(value, std::memory_order_relaxed); }
+  void raise() { up_.store(true, std::memory_order_relaxed); }
+  // True when the flag was up; lowers it in the same step.
+  bool take() { return up_.exchange(false, std::memory_order_relaxed); }
+  void clear() { up_.store(false, std::memory_order_relaxed); }
 
  private:
-  std::atomic<float> value_{0.0f};
+  std::atomic<bool> up_{false};
 };
 
 extern SyncFlag sync1;    // values 1 and 2: the metaballs' shake
 extern SyncFlag sync2;    // value 2: the metaballs' jump ahead
-extern SyncFlag sync3;    // value 3: consumed by the tunnel without effect
+extern SyncFlag sync3;    // value 3: taken by the tunnel without effect
 extern SyncFlag sync5;    // value 5: the interference blur, the finale's next scene
 extern SyncFlag syncAny;  // values 1 to 4 (not 5): the interference pulse
 
-// The sync callback, with the sound library's signature; only `value` (x of the S2x effect)
-// is used: 1 -> sync1, syncAny; 2 -> sync2, sync1, syncAny; 3 -> sync3, syncAny;
-// 4 -> syncAny; 5 -> sync5; any other value raises nothing.
-void onMusicSync(uint32_t sync, uint32_t channel, uint32_t value, uint32_t user);
+// The sync callback: raises the flags of syncFlagsRaisedBy(value).
+void onMusicSync(uint32_t value);
 
-using SyncCallback = void (*)(uint32_t sync, uint32_t channel, uint32_t value, uint32_t user);
+using SyncCallback = void (*)(uint32_t value);
 
-// Resets all five flags to 0 (tests and the capture renderer's reruns).
+// Lowers all five flags (tests and the capture renderer's reruns).
 void clearSyncFlags();
 
 }  // namespace tarvola

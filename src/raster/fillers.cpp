@@ -19,10 +19,10 @@ const uint32_t* mapTexels(const Surface& map) {
 }
 
 // The fillers address the depth buffer with the target's own row offsets.
-bool targetFitsDepthBuffer(const Surface& target) {
+bool targetFitsDepthBuffer(const Surface& target, const DepthBuffer& depth) {
   const size_t count = target.pixelCount();
-  return count > 0 && target.width == depthBuffer.width && target.height == depthBuffer.height &&
-         target.pixels.size() >= count && depthBuffer.keys.size() >= count;
+  return count > 0 && target.width == depth.width && target.height == depth.height &&
+         target.pixels.size() >= count && depth.keys.size() >= count;
 }
 
 // Depth key of a corner: 32767 / depth as a float.
@@ -55,9 +55,9 @@ struct DepthTestedSpan {
 };
 
 template <int N, class PixelRule>
-void fillWith(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N>& c1, const SetupVertex<N>& c2,
-              const PixelRule& rule) {
-  DepthTestedSpan<N, PixelRule> span{rule, depthBuffer.keys.data()};
+void fillWith(Surface& target, DepthBuffer& depth, const SetupVertex<N>& c0, const SetupVertex<N>& c1,
+              const SetupVertex<N>& c2, const PixelRule& rule) {
+  DepthTestedSpan<N, PixelRule> span{rule, depth.keys.data()};
   scanTriangle(target, c0, c1, c2, span);
 }
 
@@ -118,43 +118,44 @@ SetupVertex<1> untexturedCorner(const RasterCorner& c) { return SetupVertex<1>{c
 
 }  // namespace
 
-void fillTexturedTriangle(Surface& target, const Surface& texture, const RasterCorner& c0, const RasterCorner& c1,
-                          const RasterCorner& c2) {
-  if (!targetFitsDepthBuffer(target)) return;
-  fillWith(target, texturedCorner(c0), texturedCorner(c1), texturedCorner(c2), TexturedRule{mapTexels(texture)});
+void fillTexturedTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const RasterCorner& c0,
+                          const RasterCorner& c1, const RasterCorner& c2) {
+  if (!targetFitsDepthBuffer(target, depth)) return;
+  fillWith(target, depth, texturedCorner(c0), texturedCorner(c1), texturedCorner(c2), TexturedRule{mapTexels(texture)});
 }
 
-void fillThreeSurfaceTriangle(Surface& target, const Surface& texture, const Surface& lightmap,
+void fillThreeSurfaceTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const Surface& lightmap,
                               const Surface& auxMap, const RasterCorner& c0, const RasterCorner& c1,
-                              const RasterCorner& c2, int32_t modeA, int32_t modeB) {
-  if (!targetFitsDepthBuffer(target)) return;
+                              const RasterCorner& c2, LightmapLookup lookup, LightmapCombine combine) {
+  if (!targetFitsDepthBuffer(target, depth)) return;
   const SetupVertex<5> v0 = threeSurfaceCorner(c0), v1 = threeSurfaceCorner(c1), v2 = threeSurfaceCorner(c2);
   const uint32_t* t = mapTexels(texture);
   const uint32_t* l = mapTexels(lightmap);
-  const bool displaced = modeA == 32, additive = modeB == 256;
+  const bool displaced = lookup == LightmapLookup::kDisplaced, additive = combine == LightmapCombine::kAdd;
   if (displaced) {
     const uint32_t* h = mapTexels(auxMap);
     if (additive) {
-      fillWith(target, v0, v1, v2, ThreeSurfaceRule<true, Combine::kAverage>{t, l, h});
+      fillWith(target, depth, v0, v1, v2, ThreeSurfaceRule<true, Combine::kAverage>{t, l, h});
     } else {
-      fillWith(target, v0, v1, v2, ThreeSurfaceRule<true, Combine::kProduct>{t, l, h});
+      fillWith(target, depth, v0, v1, v2, ThreeSurfaceRule<true, Combine::kProduct>{t, l, h});
     }
   } else if (additive) {
-    fillWith(target, v0, v1, v2, ThreeSurfaceRule<false, Combine::kSaturatingSum>{t, l, nullptr});
+    fillWith(target, depth, v0, v1, v2, ThreeSurfaceRule<false, Combine::kSaturatingSum>{t, l, nullptr});
   } else {
-    fillWith(target, v0, v1, v2, ThreeSurfaceRule<false, Combine::kProduct>{t, l, nullptr});
+    fillWith(target, depth, v0, v1, v2, ThreeSurfaceRule<false, Combine::kProduct>{t, l, nullptr});
   }
 }
 
-void fillShadedTexturedTriangle(Surface& target, const Surface& texture, const RasterCorner& c0,
+void fillShadedTexturedTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const RasterCorner& c0,
                                 const RasterCorner& c1, const RasterCorner& c2) {
-  if (!targetFitsDepthBuffer(target)) return;
-  fillWith(target, shadedCorner(c0), shadedCorner(c1), shadedCorner(c2), ShadedTexturedRule{mapTexels(texture)});
+  if (!targetFitsDepthBuffer(target, depth)) return;
+  fillWith(target, depth, shadedCorner(c0), shadedCorner(c1), shadedCorner(c2), ShadedTexturedRule{mapTexels(texture)});
 }
 
-void fillUntexturedTriangle(Surface& target, const RasterCorner& c0, const RasterCorner& c1, const RasterCorner& c2) {
-  if (!targetFitsDepthBuffer(target)) return;
-  fillWith(target, untexturedCorner(c0), untexturedCorner(c1), untexturedCorner(c2), WhiteRule{});
+void fillUntexturedTriangle(Surface& target, DepthBuffer& depth, const RasterCorner& c0, const RasterCorner& c1,
+                            const RasterCorner& c2) {
+  if (!targetFitsDepthBuffer(target, depth)) return;
+  fillWith(target, depth, untexturedCorner(c0), untexturedCorner(c1), untexturedCorner(c2), WhiteRule{});
 }
 
 void plotTrianglePoints(Surface& target, const RasterCorner& c0, const RasterCorner& c1, const RasterCorner& c2) {

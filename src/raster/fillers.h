@@ -3,14 +3,15 @@
 // they differ in the attributes they interpolate and the pixel they write.
 //
 // Contract common to the fillers: corners have depth > 1 and the attributes each filler names
-// are read; the target must have the
-// depth buffer's width and height, or nothing is drawn; maps are read as 256 x 256 texels
+// are read; the target must have the depth buffer's width and height (the fillers address
+// both with the target's row offsets), or nothing is drawn; maps are read as 256 x 256 texels
 // (rows of 256) and a map holding fewer than 65536 pixels reads as black. Row 0 and column
 // width - 1 are never drawn. Nothing is allocated.
 #pragma once
 
 #include <cstdint>
 
+#include "raster/depth_buffer.h"
 #include "surface/surface.h"
 
 namespace tarvola {
@@ -26,24 +27,28 @@ struct RasterCorner {
 };
 
 // The texel of texture at uv1, copied unchanged (all four bytes).
-void fillTexturedTriangle(Surface& target, const Surface& texture, const RasterCorner& c0,
+void fillTexturedTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const RasterCorner& c0,
                           const RasterCorner& c1, const RasterCorner& c2);
 
-// texture at uv1 combined byte-wise with lightmap at uv2. modeA 32: the lightmap lookup is
-// displaced by the slope of auxMap's red bytes at the uv1 texel (other values: plain lookup,
-// auxMap unread). modeB 256: average when displaced, saturating sum when plain; other values:
-// product (a * b) >> 8.
-void fillThreeSurfaceTriangle(Surface& target, const Surface& texture, const Surface& lightmap,
+// Where the three-surface filler reads the lightmap: at uv2, or at uv2 displaced by the slope
+// of auxMap's red bytes at the uv1 texel (auxMap is read only then).
+enum class LightmapLookup { kPlain, kDisplaced };
+// How it combines texel and lightmap: the product (a * b) >> 8 per byte, or added (the
+// average when displaced, the saturating sum when plain).
+enum class LightmapCombine { kMultiply, kAdd };
+
+// texture at uv1 combined byte-wise with lightmap at uv2, as lookup and combine say.
+void fillThreeSurfaceTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const Surface& lightmap,
                               const Surface& auxMap, const RasterCorner& c0, const RasterCorner& c1,
-                              const RasterCorner& c2, int32_t modeA, int32_t modeB);
+                              const RasterCorner& c2, LightmapLookup lookup, LightmapCombine combine);
 
 // The texel at uv1 times the interpolated vertex colour, (shade * texel) >> 8 per byte; the
 // shade packs the low bytes of the colour's integer parts with top byte 0.
-void fillShadedTexturedTriangle(Surface& target, const Surface& texture, const RasterCorner& c0,
+void fillShadedTexturedTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const RasterCorner& c0,
                                 const RasterCorner& c1, const RasterCorner& c2);
 
 // Opaque white (0xFFFFFFFF), depth tested.
-void fillUntexturedTriangle(Surface& target, const RasterCorner& c0, const RasterCorner& c1,
+void fillUntexturedTriangle(Surface& target, DepthBuffer& depth, const RasterCorner& c0, const RasterCorner& c1,
                             const RasterCorner& c2);
 
 // One white pixel at each corner, coordinates truncated toward zero, through putPixel (so

@@ -10,11 +10,10 @@ namespace {
 
 // Process-wide objects of the run: created during start-up and kept until the process ends.
 Surface framebuffer;
-Surface letterbox;  // multiplied onto every rendered frame
+DepthBuffer depthBuffer;  // the framebuffer's size; cleared every frame, handed to the scene
+Surface letterbox;        // multiplied onto every rendered frame
 FrameClock frameClock;
 
-inline constexpr int32_t kFramebufferWidth = 320;
-inline constexpr int32_t kFramebufferHeight = 240;
 inline constexpr uint32_t kLoadingPauseMs = 2000;
 inline constexpr uint32_t kBlackPauseMs = 1000;
 
@@ -25,15 +24,13 @@ inline constexpr int kSceneInitOrder[kSceneCount] = {2, 4, 1, 5, 0, 3};
 
 DemoProgramme demoProgramme() { return {kScenes, demoTimelineTable()}; }
 
-const Surface& demoFramebuffer() { return framebuffer; }
-
 int runDemo(Platform& platform, const DemoProgramme& programme) {
   Surface loading;  // only needed until the display shows it
   loading.loadTga("data/loading.tga");
-  framebuffer.create(kFramebufferWidth, kFramebufferHeight);
+  framebuffer.create(kScreenWidth, kScreenHeight);
   framebuffer.fill(packColour(0, 0, 0, 0));
   copySurface(loading, framebuffer);
-  createDepthBuffer(kFramebufferWidth, kFramebufferHeight);
+  depthBuffer.create(kScreenWidth, kScreenHeight);
   if (!platform.openDisplay("tarvola", framebuffer.width, framebuffer.height, false)) return 0;
   platform.present(framebuffer);
   platform.pause(kLoadingPauseMs);
@@ -59,9 +56,9 @@ int runDemo(Platform& platform, const DemoProgramme& programme) {
     demoSeconds += frameClock.delta;
     // Hundredths: the product in double, rounded once to float.
     if (timelineUpdate(float(double(demoSeconds) * 100.0))) ended = true;
-    clearDepthBuffer();  // every frame, the ending one included
+    depthBuffer.clear();  // every frame, the ending one included
     if (!ended) {
-      timelineRender(framebuffer);
+      timelineRender(framebuffer, depthBuffer);
       letterbox.multiplyOnto(framebuffer);
     }
     platform.present(framebuffer);

@@ -26,7 +26,4 @@ DemoProgramme demoProgramme();
 // run at once.
 int runDemo(Platform& platform, const DemoProgramme& programme);
 
-// The framebuffer the run renders into and presents (320 x 240 once started).
-const Surface& demoFramebuffer();
-
 }  // namespace tarvola

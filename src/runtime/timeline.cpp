@@ -46,8 +46,8 @@ bool Timeline::update(float t) {
   }
 }
 
-void Timeline::render(Surface& target) const {
-  if (scene != nullptr) scene(target, time);
+void Timeline::render(Surface& target, DepthBuffer& depth) const {
+  if (scene != nullptr) scene(target, depth, time);
 }
 
 namespace {
@@ -57,6 +57,6 @@ Timeline theTimeline;
 
 void createTimeline(const TimelineCommand* table) { theTimeline.start(table); }
 bool timelineUpdate(float time) { return theTimeline.update(time); }
-void timelineRender(Surface& target) { theTimeline.render(target); }
+void timelineRender(Surface& target, DepthBuffer& depth) { theTimeline.render(target, depth); }
 
 }  // namespace tarvola

@@ -9,12 +9,14 @@
 
 namespace tarvola {
 
-inline constexpr int32_t kSetScene = 0;  // make `scene` the current render function
-inline constexpr int32_t kWait = 1;      // stay until the time reaches `waitUntil`
-inline constexpr int32_t kEnd = 2;       // the demo is over (any other opcode ends it too)
+enum TimelineOpcode : int32_t {
+  kSetScene = 0,  // make `scene` the current render function
+  kWait = 1,      // stay until the time reaches `waitUntil`
+  kEnd = 2,       // the demo is over (any other opcode ends it too)
+};
 
 struct TimelineCommand {
-  int32_t opcode;
+  TimelineOpcode opcode;
   int32_t waitUntil;  // kWait: hundredths of a second
   SceneRender scene;  // kSetScene: the scene's render function
 };
@@ -35,12 +37,12 @@ struct Timeline {
   // a NaN passes none) or an end. True once the end is reached, and on every later call.
   bool update(float t);
   // Calls the current scene with the stored time; does nothing before the first scene.
-  void render(Surface& target) const;
+  void render(Surface& target, DepthBuffer& depth) const;
 };
 
 // The process-wide instance. createTimeline (re)starts it on the first command of table.
 void createTimeline(const TimelineCommand* table);
 bool timelineUpdate(float time);
-void timelineRender(Surface& target);
+void timelineRender(Surface& target, DepthBuffer& depth);
 
 }  // namespace tarvola

@@ -15,7 +15,7 @@ Surface creditsPicture;  // 320 x 240, redrawn every frame so the blur never acc
 
 void creditsInit() {
   creditsPicture.loadTga("data/cred.tga");
-  requirePicture(creditsPicture, 320, 240, kScreenPicture);
+  requirePicture(creditsPicture, kScreenWidth, kScreenHeight, kScreenPicture);
 }
 
 int32_t creditsBlurCentre(float t) {
@@ -23,7 +23,7 @@ int32_t creditsBlurCentre(float t) {
   return truncToInt32(std::sin((double(t) + 60) * 0.0034905555513170036) * 150 + 160);
 }
 
-void creditsRender(Surface& target, float t) {
+void creditsRender(Surface& target, DepthBuffer&, float t) {
   target.clear();
   copySurface(creditsPicture, target);
   radialZoomBlur(target, creditsBlurCentre(t), 180, 2000, 32);

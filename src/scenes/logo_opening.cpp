@@ -19,12 +19,12 @@ Surface maskBuffer;   // the mask of this frame
 void logoOpeningInit() {
   logoPicture.loadTga("data/vok.tga");
   fadeMask.loadTga("data/fade.tga");
-  maskBuffer.create(320, 240);
+  maskBuffer.create(kScreenWidth, kScreenHeight);
   requirePicture(logoPicture, 256, 256, kTextureTexels);
-  requirePicture(fadeMask, 320, 240, kScreenPicture);
+  requirePicture(fadeMask, kScreenWidth, kScreenHeight, kScreenPicture);
 }
 
-void logoOpeningRender(Surface& target, float t) {
+void logoOpeningRender(Surface& target, DepthBuffer&, float t) {
   target.clear();
   copySurface(fadeMask, maskBuffer);
   // The pulse: 1..255, one period in about 257 hundredths.

@@ -12,9 +12,17 @@
 
 namespace tarvola {
 
+namespace {
+
+struct MetaballSceneState {
+  float timePhase = 0;
+  float shake = 0;
+  float shakeStart = 0;
+  float flashStart = 0;
+  bool firstFrame = true;
+};
 MetaballSceneState metaballSceneState;
 
-namespace {
 MetaballPolygonizer metaballs;  // a blob, a ring and a rounded cube, polygonized every frame
 Mesh boxMesh;                   // the room around the camera path
 Surface sceneBuffer;            // both meshes are drawn here, then copied or blurred out
@@ -24,7 +32,7 @@ Camera sceneCamera;
 void metaballSceneInit() {
   metaballs.init(0.1f, 18, 10);
   // Both environment passes; three-surface filler, no bump offsets, lookups added.
-  metaballs.mesh.setRenderFlags(0x11E);
+  metaballs.mesh.setRenderFlags(kFillThreeSurface | kFillTextured | kEnvToUv1 | kEnvToUv2 | kThreeSurfaceAdd);
   metaballs.mesh.texture.loadTga("data/s02_tex7.tga");
   metaballs.mesh.lightmap.loadTga("data/s02_lightmap2.tga");
   requirePicture(metaballs.mesh.texture, 256, 256, kTextureTexels);
@@ -44,13 +52,13 @@ void metaballSceneInit() {
   requirePicture(boxMesh.lightmap, 256, 256, kTextureTexels);
   requirePicture(boxMesh.auxMap, 256, 256, kTextureTexels);
   // Environment coordinates into the second pair; three-surface filler with bump offsets from
-  // auxMap, lookups multiplied (0x200 has no effect).
-  boxMesh.setRenderFlags(0x236);
+  // auxMap, lookups multiplied.
+  boxMesh.setRenderFlags(kFillThreeSurface | kFillTextured | kEnvToUv2 | kThreeSurfaceBump);
   boxMesh.computeVertexNormals();
-  sceneBuffer.create(320, 240);
+  sceneBuffer.create(kScreenWidth, kScreenHeight);
 }
 
-void metaballSceneRender(Surface& target, float t) {
+void metaballSceneRender(Surface& target, DepthBuffer& depth, float t) {
   MetaballSceneState& state = metaballSceneState;
   // Event clock s and animation clock e.
   const float s = float(double(t) * 0.8);
@@ -74,11 +82,11 @@ void metaballSceneRender(Surface& target, float t) {
 
   boxMesh.setPosition(0, 160, 0);
   boxMesh.setRotation(-90, 0, 0);
-  boxMesh.draw(sceneBuffer, sceneCamera);
+  boxMesh.draw(sceneBuffer, depth, sceneCamera);
   metaballs.polygonize();
   metaballs.mesh.setPosition(0, 0, 0);
   metaballs.mesh.setRotation(at(0.3 * e), at(0.4 * e), at(0.5 * e));
-  metaballs.mesh.draw(sceneBuffer, sceneCamera);
+  metaballs.mesh.draw(sceneBuffer, depth, sceneCamera);
 
   if (state.shake > 0.0f) {
     boxBlurRows(target, sceneBuffer, uint32_t(truncToInt32(double(state.shake) * 16)));
@@ -87,13 +95,9 @@ void metaballSceneRender(Surface& target, float t) {
   }
 
   // sync1 shakes and blurs for 60 units of s; sync2 (always with sync1) also jumps ahead.
-  if (sync1.get() == 1.0f) {
-    sync1.set(0.0f);
-    state.shakeStart = s;
-  }
-  if (sync2.get() == 1.0f) {
+  if (sync1.take()) state.shakeStart = s;
+  if (sync2.take()) {
     state.timePhase += 500.0f;
-    sync2.set(0.0f);
     state.shakeStart = s;
   }
   if (state.firstFrame) {

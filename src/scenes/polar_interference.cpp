@@ -11,9 +11,18 @@
 
 namespace tarvola {
 
+namespace {
+
+struct PolarSceneState {
+  float kickPhase = 0;
+  float kickStart = 0;
+  float blurStart = 0;
+  float blurLevel = 0;
+  float fadeInStart = 0;
+  bool firstFrame = true;
+};
 PolarSceneState polarSceneState;
 
-namespace {
 Surface polarTexture;        // 256 x 256, looked up twice and added with saturation
 Surface interferenceBuffer;  // this frame's pattern
 Surface trailBuffer;         // the feedback trail, kept from frame to frame
@@ -23,13 +32,13 @@ Surface blurBuffer;          // the trail, blurred after a sync5
 void polarSceneInit() {
   polarTexture.loadTga("data/s02_tex6.tga");
   requirePicture(polarTexture, 256, 256, kTextureTexels);
-  interferenceBuffer.create(320, 240);
-  trailBuffer.create(320, 240);
-  blurBuffer.create(320, 240);
+  interferenceBuffer.create(kScreenWidth, kScreenHeight);
+  trailBuffer.create(kScreenWidth, kScreenHeight);
+  blurBuffer.create(kScreenWidth, kScreenHeight);
   buildPolarTables();
 }
 
-void polarSceneRender(Surface& target, float t) {
+void polarSceneRender(Surface& target, DepthBuffer&, float t) {
   PolarSceneState& state = polarSceneState;
   // Scene time: a fifth of the demo's speed until t = 2300, then the demo time itself.
   const float s = t >= 2300.0f ? t : float(double(t) * 0.2);
@@ -40,9 +49,8 @@ void polarSceneRender(Surface& target, float t) {
   interferenceBuffer.blendOnto(trailBuffer, 64);
 
   // Every event jumps the pattern to another phase and starts a half-sine brightness pulse.
-  if (syncAny.get() == 1.0f) {
+  if (syncAny.take()) {
     state.kickPhase += 100.0f;
-    syncAny.set(0.0f);
     state.kickStart = s;
   }
   float d = s - state.kickStart;
@@ -51,10 +59,7 @@ void polarSceneRender(Surface& target, float t) {
   }
 
   // sync5 starts a horizontal blur of radius 24 that shrinks to 0 over 60 units.
-  if (sync5.get() == 1.0f) {
-    sync5.set(0.0f);
-    state.blurStart = s;
-  }
+  if (sync5.take()) state.blurStart = s;
   d = s - state.blurStart;
   state.blurLevel = d < 60.0f ? float(1 - double(d) * 0.016666668) : 0.0f;
   if (state.blurLevel > 0.0f) {

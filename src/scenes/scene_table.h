@@ -1,14 +1,16 @@
 // The six scenes of the programme as {init, render} slots, Scene 1 (logo opening) first.
-// Start-up runs the inits once; the timeline calls the render functions with the framebuffer
-// and the demo time in hundredths of a second.
+// Start-up runs the inits once; the timeline calls the render functions with the framebuffer,
+// the frame's depth buffer (cleared, the framebuffer's size) and the demo time in hundredths
+// of a second.
 #pragma once
 
+#include "raster/depth_buffer.h"
 #include "surface/surface.h"
 
 namespace tarvola {
 
 using SceneInit = void (*)();
-using SceneRender = void (*)(Surface& target, float time);
+using SceneRender = void (*)(Surface& target, DepthBuffer& depth, float time);
 
 struct Scene {
   SceneInit init;

@@ -1,5 +1,6 @@
 // The six scenes of the programme: each an init (run once at start-up: loads its pictures,
-// builds its buffers) and a render (target, demo time t in hundredths of a second), over
+// builds its buffers) and a render (target, the frame's cleared depth buffer, which only the
+// metaballs' meshes use, demo time t in hundredths of a second), over
 // process-wide state that is never reset, so the finale continues the state that the
 // interference, metaballs and tunnel scenes left.
 //
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 
+#include "raster/depth_buffer.h"
 #include "surface/surface.h"
 
 namespace tarvola {
@@ -18,56 +20,29 @@ namespace tarvola {
 // Scene 1, 0 - 8.50 s: the logo tile under an oscillating corner warp, zoom-blurred and
 // darkened through a pulsing mask.
 void logoOpeningInit();
-void logoOpeningRender(Surface& target, float t);
+void logoOpeningRender(Surface& target, DepthBuffer& depth, float t);
 
 // Scene 2, 8.50 - 44.50 s: polar interference with a feedback trail, pulses on syncAny, a
 // horizontal blur on sync5, a fade in from black; a fifth of the speed until t = 2300.
-struct PolarSceneState {
-  float kickPhase = 0;
-  float kickStart = 0;
-  float blurStart = 0;
-  float blurLevel = 0;
-  float fadeInStart = 0;
-  bool firstFrame = true;
-};
-extern PolarSceneState polarSceneState;
 void polarSceneInit();
-void polarSceneRender(Surface& target, float t);
+void polarSceneRender(Surface& target, DepthBuffer& depth, float t);
 
 // Scene 3, 44.50 - 80.00 s: metaballs in a bump-mapped box; sync1 shakes, sync2 also cuts ahead.
-struct MetaballSceneState {
-  float timePhase = 0;
-  float shake = 0;
-  float shakeStart = 0;
-  float flashStart = 0;
-  bool firstFrame = true;
-};
-extern MetaballSceneState metaballSceneState;
 void metaballSceneInit();
-void metaballSceneRender(Surface& target, float t);
+void metaballSceneRender(Surface& target, DepthBuffer& depth, float t);
 
 // Scene 4, 80.00 - 94.00 s: the credits picture under a sweeping zoom blur, brightened.
 void creditsInit();
-void creditsRender(Surface& target, float t);
+void creditsRender(Surface& target, DepthBuffer& depth, float t);
 // The zoom blur's centre column at time t: 10..310 along row 180.
 int32_t creditsBlurCentre(float t);
 
 // Scene 5, 94.00 - 124.00 s: the ray-grid tunnel; plasma layer until t = 10800, then faster.
-struct TunnelSceneState {
-  float startTime = 0;
-  float clock = 0;  // the scene clock u of the last frame (read by tests and tools)
-};
-extern TunnelSceneState tunnelSceneState;
 void tunnelInit();
-void tunnelRender(Surface& target, float t);
+void tunnelRender(Surface& target, DepthBuffer& depth, float t);
 
 // Scene 6, 124.00 - 166.00 s: Scenes 2, 3 and 5 in turn, the next one on every sync5, with a flash.
-struct FinaleState {
-  int32_t cycleIndex = 0;
-  float flashStart = 0;
-};
-extern FinaleState finaleState;
 void finaleInit();
-void finaleRender(Surface& target, float t);
+void finaleRender(Surface& target, DepthBuffer& depth, float t);
 
 }  // namespace tarvola

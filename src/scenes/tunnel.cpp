@@ -12,9 +12,14 @@
 
 namespace tarvola {
 
+namespace {
+
+struct TunnelSceneState {
+  float startTime = 0;
+  float clock = 0;  // the scene clock u of the last frame
+};
 TunnelSceneState tunnelSceneState;
 
-namespace {
 Surface gridTexture;       // wall texture; its top bytes hold the height map
 Surface gridHeightSource;  // red channel = height, used at init only
 Surface gridEnvMap;        // environment map, added
@@ -34,15 +39,15 @@ void tunnelInit() {
   requirePicture(gridHeightSource, 256, 256, kTextureTexels);
   requirePicture(plasmaA, 640, 480, kPlasmaWindowRead);
   requirePicture(plasmaB, 640, 480, kPlasmaWindowRead);
-  plasmaProduct.create(320, 240);
+  plasmaProduct.create(kScreenWidth, kScreenHeight);
   // The height map moves into the wall texture's top bytes, where the block filler reads it.
   for (size_t i = 0; i < kTextureTexels; ++i) {
     gridTexture.pixels[i] = (gridTexture.pixels[i] & 0x00FFFFFFu) | (gridHeightSource.pixels[i] & 0x00FF0000u) << 8;
   }
-  grid.init(320, 240);
+  grid.init(kScreenWidth, kScreenHeight);
 }
 
-void tunnelRender(Surface& target, float t) {
+void tunnelRender(Surface& target, DepthBuffer&, float t) {
   TunnelSceneState& state = tunnelSceneState;
   // Early mode (t <= 10800): slow drift under the plasma; late mode: 1.8 times faster, no plasma.
   const bool late = t > 10800.0f;
@@ -50,7 +55,7 @@ void tunnelRender(Surface& target, float t) {
   float u = t - state.startTime;
   if (late) {
     u = float(double(u) * 1.8);
-    if (sync3.get() == 1.0f) sync3.set(0.0f);
+    sync3.take();
   }
   state.clock = u;
   grid.scrollU = float(double(u) * 0.7);

@@ -18,7 +18,7 @@ namespace {
 inline uint32_t byteAt(uint32_t pixel, int i) { return (pixel >> (8 * i)) & 0xFF; }
 
 // The sampler's row length: the zoom blur only ever runs on the 320-wide framebuffer.
-constexpr int32_t kSamplerRow = 320;
+constexpr int32_t kSamplerRow = kScreenWidth;
 
 bool zoomBlurArgumentsValid(const Surface& surface, int32_t centreX, int32_t centreY, int32_t step) {
   return surface.width == kSamplerRow && surface.height >= 3 &&

@@ -20,8 +20,6 @@ PolarTables polarTables;
 
 namespace {
 
-constexpr int32_t kScreenWidth = 320;
-constexpr int32_t kScreenHeight = 240;
 constexpr size_t kScreenPixels = size_t(kScreenWidth) * kScreenHeight;
 constexpr size_t kTexturePixels = 256 * 256;
 

@@ -8,6 +8,10 @@
 
 namespace tarvola {
 
+// The demo's picture: the framebuffer, and every full-screen picture and work buffer.
+inline constexpr int32_t kScreenWidth = 320;
+inline constexpr int32_t kScreenHeight = 240;
+
 // Packs the low byte of each argument; values wrap (256 packs as 0, -1 as 255), no clamping.
 constexpr uint32_t packColour(int32_t red, int32_t green, int32_t blue, int32_t alpha) {
   return (uint32_t(alpha) & 0xFF) << 24 | (uint32_t(red) & 0xFF) << 16 | (uint32_t(green) & 0xFF) << 8 |

@@ -14,7 +14,8 @@ namespace {
 // Lit pixels of one untextured face whose corners project to (x, y) at depth z, seen by a
 // camera at the origin looking along +z.
 int drawn(const float (&corners)[3][3]) {
-  createDepthBuffer(320, 240);
+  DepthBuffer depth;
+  depth.create(320, 240);
   Surface target;
   target.create(320, 240);
   Mesh mesh;
@@ -28,7 +29,7 @@ int drawn(const float (&corners)[3][3]) {
   mesh.setRenderFlags(kFillUntextured);
   Camera camera;
   camera.setLookAt(0, 0, 0, 0, 0, 1);
-  mesh.draw(target, camera);
+  mesh.draw(target, depth, camera);
   return int(std::count(target.pixels.begin(), target.pixels.end(), 0xFFFFFFFFu));
 }
 

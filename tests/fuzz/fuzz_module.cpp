@@ -13,7 +13,7 @@ using namespace tarvola;
 
 namespace {
 void checkHit(void*, const SyncHit& hit) {
-  if (hit.value > 15 || hit.frame < 0) std::abort();
+  if (hit.value > 15 || hit.sample < 0) std::abort();
 }
 }  // namespace
 
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   renderer.render(out, 1024, &checkHit, nullptr);
-  renderer.render(out, 300, &checkHit, nullptr, 1);
+  renderer.render(out, 300, &checkHit, nullptr, ModuleRenderer::kExactRowStarts);
   for (int i = 0; i < 2 * 300; ++i)
     if (!std::isfinite(out[i])) std::abort();
   if (renderer.framesRendered() != 1324) std::abort();

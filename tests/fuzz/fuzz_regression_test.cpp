@@ -90,7 +90,7 @@ TEST(FuzzRegressions, ModulesRenderFiniteSamplesAndSmallSyncValues) {
         out, 1024,
         [](void*, const SyncHit& hit) {
           EXPECT_LE(hit.value, 15u);
-          EXPECT_GE(hit.frame, 0);
+          EXPECT_GE(hit.sample, 0);
         },
         nullptr);
     for (float sample : out) ASSERT_TRUE(std::isfinite(sample)) << path;

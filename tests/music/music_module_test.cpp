@@ -1,6 +1,6 @@
 // The generated module data/kyr.it: it loads in libopenmpt (silently) and libxmp as a 178 s
-// pass; its syncs stand where the scenes expect them; the capture's lock-step renderer finds every sync on the same sample as libopenmpt read one frame
-// at a time; the player's 256-frame pieces report each sync in the piece its row began in, on
+// pass; its syncs stand where the scenes expect them; the capture's exact-row-start pieces
+// find every sync on the same sample as libopenmpt read one frame at a time; the player's 256-frame pieces report each sync in the piece its row began in, on
 // both passes, at a fair level.
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.h>
@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "music/lockstep_music.h"
 #include "music/module_renderer.h"
 #include "support/test_support.h"
 
@@ -33,7 +32,7 @@ const std::vector<SyncHit>& frameByFrameSyncs() {
     ModuleRenderer renderer;
     EXPECT_TRUE(renderer.loadFile(kModulePath.c_str()));
     std::vector<float> block(2 * 4410);
-    while (renderer.framesRendered() < kSpan) renderer.render(block.data(), 4410, collect, &found, 1);
+    while (renderer.framesRendered() < kSpan) renderer.render(block.data(), 4410, collect, &found, PiecePolicy{1, false});
     return found;
   }();
   return hits;
@@ -84,12 +83,12 @@ TEST(MusicModule, LoadsInLibopenmptAndLibxmpAsA178SecondPass) {
 TEST(MusicModule, SyncsStandOnTheBeatsOfTheirScenes) {
   std::vector<int> finaleFives, slowPulses, fastPulses;
   for (const SyncHit& s : frameByFrameSyncs()) {
-    if (s.frame >= 178 * kRate) break;
-    const int songRow = int(std::lround(double(s.frame) / 5512.5));
+    if (s.sample >= 178 * kRate) break;
+    const int songRow = int(std::lround(double(s.sample) / 5512.5));
     const double seconds = songRow * 0.125;
     if (s.value <= 4 && songRow >= 68 && songRow < 356) (songRow < 184 ? slowPulses : fastPulses).push_back(songRow);
     EXPECT_EQ(songRow % 4, 0) << "off the beat at " << seconds;
-    EXPECT_NEAR(double(s.frame), songRow * 5512.5, 64.0) << seconds;
+    EXPECT_NEAR(double(s.sample), songRow * 5512.5, 64.0) << seconds;
     EXPECT_TRUE(s.value >= 1 && s.value <= 5) << seconds;
     EXPECT_FALSE(seconds < 8.5 || (seconds >= 80.0 && seconds < 94.0) || seconds >= 166.0)
         << "sync under the logo, the credits or the outro at " << seconds;
@@ -109,23 +108,24 @@ TEST(MusicModule, SyncsStandOnTheBeatsOfTheirScenes) {
   }
 }
 
-// Fed uneven pieces as the capture's frames are, the lock-step renderer (single samples only
-// near sync rows) finds every sync of the pass on the exact first frame of its row.
-TEST(MusicModule, LockstepRenderingGivesEachSyncItsExactSample) {
+// Fed uneven pieces as the capture's frames are, the exact-row-start policy (single samples
+// only near sync rows) finds every sync of the pass on the exact first frame of its row.
+TEST(MusicModule, ExactRowStartsGiveEachSyncItsExactSample) {
   constexpr int64_t kPass = 178 * kRate;
   std::vector<SyncHit> expected = frameByFrameSyncs();
-  std::erase_if(expected, [](const SyncHit& hit) { return hit.frame >= kPass; });
-  LockstepMusic music;
+  std::erase_if(expected, [](const SyncHit& hit) { return hit.sample >= kPass; });
+  ModuleRenderer music;
   ASSERT_TRUE(music.loadFile(kModulePath.c_str()));
-  std::vector<TimedSync> hits;
+  std::vector<SyncHit> hits;
   std::vector<float> block(2 * 3000);
   std::mt19937 random(7);
   while (music.framesRendered() < kPass)
-    music.render(block.data(), std::min<int64_t>(1 + random() % 3000, kPass - music.framesRendered()), hits);
+    music.render(block.data(), std::min<int64_t>(1 + random() % 3000, kPass - music.framesRendered()), collect, &hits,
+                 ModuleRenderer::kExactRowStarts);
   ASSERT_EQ(hits.size(), expected.size());
   ASSERT_GT(hits.size(), 40u);
   for (size_t i = 0; i < hits.size(); ++i)
-    EXPECT_TRUE(hits[i].sample == expected[i].frame && hits[i].value == expected[i].value) << "sync " << i;
+    EXPECT_TRUE(hits[i].sample == expected[i].sample && hits[i].value == expected[i].value) << "sync " << i;
 }
 
 // Two passes and two seconds more rendered as the audio thread does it (256-frame pieces):
@@ -153,7 +153,7 @@ TEST(MusicModule, PiecesGetTheirSyncsOnBothPassesAtAFairLevel) {
   for (size_t i = 0; i < hits.size(); ++i) {
     EXPECT_EQ(hits[i].value, exact[i].value) << "sync " << i;
     EXPECT_EQ(hits[i].value, exact[i % (hits.size() / 2)].value) << "sync " << i;  // pass 2 repeats pass 1
-    EXPECT_TRUE(hits[i].frame <= exact[i].frame && hits[i].frame + ModuleRenderer::kMaxPieceFrames > exact[i].frame)
+    EXPECT_TRUE(hits[i].sample <= exact[i].sample && hits[i].sample + ModuleRenderer::kMaxPieceFrames > exact[i].sample)
         << i;
   }
   EXPECT_GT(peak, 0.3f);

@@ -28,7 +28,7 @@ uint32_t syncValues[64];
 double syncSeconds[64];
 Clock::time_point syncStart;
 
-void recordSync(uint32_t, uint32_t, uint32_t value, uint32_t) {
+void recordSync(uint32_t value) {
   const int i = syncCount.load();
   if (i >= 64) return;
   syncValues[i] = value;

@@ -31,21 +31,22 @@ Surface indexMap() {
 class FillerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    createDepthBuffer(320, 240);
+    depth.create(320, 240);
     target.create(320, 240);
   }
   uint32_t pixel(int x, int y) const { return target.pixels[size_t(y * 320 + x)]; }
-  int32_t key(int x, int y) const { return depthBuffer.keys[size_t(y * 320 + x)]; }
+  int32_t key(int x, int y) const { return depth.keys[size_t(y * 320 + x)]; }
   int drawnCount() const {
-    return int(std::count_if(depthBuffer.keys.begin(), depthBuffer.keys.end(), [](int32_t k) { return k != 0; }));
+    return int(std::count_if(depth.keys.begin(), depth.keys.end(), [](int32_t k) { return k != 0; }));
   }
   Surface target;
+  DepthBuffer depth;
 };
 
 TEST_F(FillerTest, TexturedGoldensWithVerticalPrestepButNoHorizontalCorrection) {
   const Surface texture = indexMap();
   // u steps 10.0 per pixel, the left edge's v 10.0 per row: pixel (x, y) reads (10 dx, 10 dy).
-  fillTexturedTriangle(target, texture, corner(10, 10, 4, 0, 0), corner(20, 10, 4, 100, 0), corner(10, 20, 4, 0, 100));
+  fillTexturedTriangle(target, depth, texture, corner(10, 10, 4, 0, 0), corner(20, 10, 4, 100, 0), corner(10, 20, 4, 0, 100));
   EXPECT_EQ(drawnCount(), 55);
   for (int y = 10; y < 20; ++y) {
     for (int x = 10; x < 30 - y; ++x) {
@@ -55,8 +56,8 @@ TEST_F(FillerTest, TexturedGoldensWithVerticalPrestepButNoHorizontalCorrection) 
   }
   // Shifted by half a pixel: the first row (11) is 0.5 below the corners, so v starts at 5.0;
   // u starts at the edge's exact x (10.5) with 0, not at the first column's centre.
-  clearDepthBuffer();
-  fillTexturedTriangle(target, texture, corner(10.5f, 10.5f, 4, 0, 0), corner(20.5f, 10.5f, 4, 100, 0),
+  depth.clear();
+  fillTexturedTriangle(target, depth, texture, corner(10.5f, 10.5f, 4, 0, 0), corner(20.5f, 10.5f, 4, 100, 0),
                        corner(10.5f, 20.5f, 4, 0, 100));
   EXPECT_EQ(drawnCount(), 45);
   EXPECT_EQ(pixel(11, 11), 0xA5000000u | (5u << 8 | 0u));
@@ -70,27 +71,27 @@ TEST_F(FillerTest, MismatchedTargetAndMissingMapsAreSafe) {
   Surface texture, empty;
   texture.create(256, 256);
   texture.fill(0x12345678u);
-  fillTexturedTriangle(small, texture, corner(10, 10, 3), corner(90, 10, 3), corner(10, 90, 3));
-  fillUntexturedTriangle(small, corner(10, 10, 3), corner(90, 10, 3), corner(10, 90, 3));
+  fillTexturedTriangle(small, depth, texture, corner(10, 10, 3), corner(90, 10, 3), corner(10, 90, 3));
+  fillUntexturedTriangle(small, depth, corner(10, 10, 3), corner(90, 10, 3), corner(10, 90, 3));
   for (uint32_t p : small.pixels) ASSERT_EQ(p, 0u);
   EXPECT_EQ(drawnCount(), 0);
   // A map never loaded reads as black; an unused height map may be empty.
   target.fill(0x01010101u);
-  fillTexturedTriangle(target, empty, corner(10, 10, 3), corner(20, 10, 3), corner(10, 20, 3));
+  fillTexturedTriangle(target, depth, empty, corner(10, 10, 3), corner(20, 10, 3), corner(10, 20, 3));
   EXPECT_EQ(pixel(12, 12), 0u);
-  fillThreeSurfaceTriangle(target, texture, texture, empty, corner(30, 10, 3), corner(40, 10, 3), corner(30, 20, 3), 2,
-                           256);
+  fillThreeSurfaceTriangle(target, depth, texture, texture, empty, corner(30, 10, 3), corner(40, 10, 3),
+                           corner(30, 20, 3), LightmapLookup::kPlain, LightmapCombine::kAdd);
   EXPECT_EQ(pixel(32, 12), combineSaturatingSumPlain(0x12345678u, 0x12345678u));
 }
 
 TEST_F(FillerTest, PointsIgnoreDepthAndTruncate) {
-  std::fill(depthBuffer.keys.begin(), depthBuffer.keys.end(), 0x7FFF0000);
+  std::fill(depth.keys.begin(), depth.keys.end(), 0x7FFF0000);
   plotTrianglePoints(target, corner(10.9f, 20.9f, 3), corner(0.5f, 30, 3), corner(319.5f, 239.9f, 3));
   plotTrianglePoints(target, corner(-1e30f, std::nanf(""), 3), corner(1e30f, 5, 3), corner(5, -0.9f, 3));
   EXPECT_EQ(pixel(10, 20), 0xFFFFFFFFu);
   EXPECT_EQ(pixel(319, 239), 0xFFFFFFFFu);
   EXPECT_EQ(std::count(target.pixels.begin(), target.pixels.end(), 0u), 320 * 240 - 2);
-  EXPECT_EQ(std::count(depthBuffer.keys.begin(), depthBuffer.keys.end(), 0x7FFF0000), 320 * 240);
+  EXPECT_EQ(std::count(depth.keys.begin(), depth.keys.end(), 0x7FFF0000), 320 * 240);
 }
 
 }  // namespace

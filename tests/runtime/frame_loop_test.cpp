@@ -19,6 +19,7 @@ namespace {
 std::vector<std::string> events;  // what the host and the scenes were asked to do, in order
 enum class Incoming { kOther, kEscape, kQuit };
 constexpr size_t kMarkedKey = 321;  // the depth-buffer entry the test scenes write
+const DepthBuffer* sceneDepth = nullptr;  // the depth buffer the scenes were handed
 
 class FakePlatform final : public Platform {
  public:
@@ -40,7 +41,7 @@ class FakePlatform final : public Platform {
   int32_t present(const Surface& framebuffer) override {
     events.push_back("present");
     presented.push_back(framebuffer.pixels);
-    depthAtPresent.push_back(depthBuffer.keys.size() > kMarkedKey ? depthBuffer.keys[kMarkedKey] : -1);
+    depthAtPresent.push_back(sceneDepth != nullptr ? sceneDepth->keys.at(kMarkedKey) : -1);
     return 0;
   }
   void closeDisplay() override { events.push_back("close"); }
@@ -71,11 +72,12 @@ void initScene() {
 // Each frame writes its own number into pixel (1, 0), finds the depth buffer cleared and
 // leaves its number in it.
 template <int N>
-void renderScene(Surface& target, float time) {
+void renderScene(Surface& target, DepthBuffer& depth, float time) {
   renders.push_back({N, time});
   target.pixels[1] = 0x00010203u * uint32_t(renders.size() % 64 + 1);
-  EXPECT_EQ(depthBuffer.keys.at(kMarkedKey), 0) << "frame " << renders.size();
-  depthBuffer.keys.at(kMarkedKey) = int32_t(renders.size());
+  sceneDepth = &depth;
+  EXPECT_EQ(depth.keys.at(kMarkedKey), 0) << "frame " << renders.size();
+  depth.keys.at(kMarkedKey) = int32_t(renders.size());
 }
 
 const Scene kTestScenes[kSceneCount] = {
@@ -143,10 +145,10 @@ TEST_F(FrameLoop, StartUpInOrderThenEndsAt166Seconds) {
   ASSERT_EQ(platform.presented.size(), 2u + 33u + 1u);
   EXPECT_EQ(platform.presented.back(), platform.presented[platform.presented.size() - 2]);
   EXPECT_EQ(platform.presented.back()[1], 0x00010203u * 34u - 0x00010101u);
-  // The depth buffer is 320 x 240 from before the display opens and cleared on every frame, the
-  // end frame included: each rendered frame presents its own mark, the end frame a cleared key.
-  EXPECT_EQ(depthBuffer.keys.size(), 320u * 240u);
-  EXPECT_EQ(platform.depthAtPresent[0], 0);
+  // The scenes get a 320 x 240 depth buffer, cleared on every frame, the end frame included:
+  // each rendered frame presents its own mark, the end frame a cleared key.
+  ASSERT_NE(sceneDepth, nullptr);
+  EXPECT_EQ(sceneDepth->keys.size(), 320u * 240u);
   for (size_t k = 1; k <= 33; ++k) EXPECT_EQ(platform.depthAtPresent[1 + k], int32_t(k)) << k;
   EXPECT_EQ(platform.depthAtPresent.back(), 0);
 }

@@ -14,7 +14,7 @@ namespace {
 std::vector<std::pair<int, float>> renderCalls;  // scene, time
 
 template <int N>
-void recordRender(Surface&, float time) {
+void recordRender(Surface&, DepthBuffer&, float time) {
   renderCalls.push_back({N, time});
 }
 
@@ -29,8 +29,9 @@ const TimelineCommand kTable[] = {{kSetScene, 0, &recordRender<1>},
 // The scene a render call reaches (0 = none), checking it gets the time last updated to.
 int renderedScene(const Timeline& timeline, float time) {
   Surface target;
+  DepthBuffer depth;
   renderCalls.clear();
-  timeline.render(target);
+  timeline.render(target, depth);
   EXPECT_TRUE(renderCalls.empty() || renderCalls[0].second == time);
   return renderCalls.empty() ? 0 : renderCalls[0].first;
 }

@@ -199,18 +199,22 @@ ProgrammeSchedule scheduleProgramme(const DemoProgramme& programme, int fps) {
   }
 }
 
+namespace {
+void collectSync(void* user, const SyncHit& hit) { static_cast<std::vector<SyncHit>*>(user)->push_back(hit); }
+}  // namespace
+
 bool renderMusicPass(const char* modulePath, int fps, int64_t lastFrame, int64_t firstFrame, int64_t outputEnd,
                      bool withFade, WavWriter* wav, MusicPass& pass, std::string& error) {
-  LockstepMusic music;
+  ModuleRenderer music;
   (void)error;
   if (!music.loadFile(modulePath)) {
     // As in the demo, a module that is missing or damaged leaves the run silent, without syncs.
     std::fprintf(stderr, "tarvola-capture: %s does not load as a module: silence, no syncs\n", modulePath);
   }
-  std::vector<float> piece(2 * size_t(LockstepMusic::kSampleRate / fps + 2));
+  std::vector<float> piece(2 * size_t(kSampleRate / fps + 2));
   for (int64_t frame = 0; frame <= lastFrame; ++frame) {
     const int64_t frames = samplesBeforeFrame(frame + 1, fps) - samplesBeforeFrame(frame, fps);
-    music.render(piece.data(), frames, pass.syncs);
+    music.render(piece.data(), frames, collectSync, &pass.syncs, ModuleRenderer::kExactRowStarts);
     if (wav != nullptr && frame >= firstFrame && frame < outputEnd) wav->write(piece.data(), frames);
   }
   if (withFade) {
@@ -218,15 +222,14 @@ bool renderMusicPass(const char* modulePath, int fps, int64_t lastFrame, int64_t
     // never reads more source than output, plus the resampler's pieces of look-ahead.
     const int64_t sourceFrames = kFadeFrames + 2 * 256 + 2;
     std::vector<float> source(2 * size_t(sourceFrames));
-    std::vector<TimedSync> ignored;
-    music.render(source.data(), sourceFrames, ignored);
+    music.render(source.data(), sourceFrames, nullptr, nullptr, ModuleRenderer::kExactRowStarts);
     MusicStream stream;
     stream.loadStream(std::move(source));
     std::vector<float> out(2 * size_t(kFadeFrames));
-    const int64_t before = int64_t(kFadeVolumeAfterMs) * LockstepMusic::kSampleRate / 1000;
-    stream.slideRate(float(kFadeRateHz), kFadeRateMs);
+    const int64_t before = int64_t(kFadeOut.volumeAfterMs) * kSampleRate / 1000;
+    stream.slideRate(kFadeOut.rateHz, kFadeOut.rateMs);
     stream.pull(out.data(), int(before));
-    stream.slideVolumeToSilenceAndStop(kFadeVolumeMs);
+    stream.slideVolumeToSilenceAndStop(kFadeOut.volumeMs);
     stream.pull(out.data() + 2 * before, int(kFadeFrames - before));
     pass.fadeFrames = kFadeFrames;
     if (wav != nullptr) wav->write(out.data(), kFadeFrames);
@@ -234,32 +237,28 @@ bool renderMusicPass(const char* modulePath, int fps, int64_t lastFrame, int64_t
   return true;
 }
 
-std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std::vector<TimedSync>& syncs,
-                                   const DemoProgramme& programme) {
-  (void)programme;
+std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs) {
   std::vector<std::string> lines;
-  for (const TimedSync& sync : syncs) {
+  for (const SyncHit& sync : syncs) {
     const int64_t frame = frameReachingSample(sync.sample, schedule.fps);
     if (frame >= schedule.endFrame) break;
-    // The flags come from the callback itself.
-    clearSyncFlags();
-    onMusicSync(0, 0, sync.value, 0);
+    // The flags come from the callback's own table.
+    const uint8_t raised = syncFlagsRaisedBy(sync.value);
     std::string flags;
-    const std::pair<const char*, SyncFlag*> all[] = {
-        {"sync1", &sync1}, {"sync2", &sync2}, {"sync3", &sync3}, {"sync5", &sync5}, {"syncAny", &syncAny}};
-    for (const auto& [name, flag] : all) {
-      if (flag->get() != 1.0f) continue;
+    const std::pair<const char*, uint8_t> all[] = {
+        {"sync1", kSync1}, {"sync2", kSync2}, {"sync3", kSync3}, {"sync5", kSync5}, {"syncAny", kSyncAny}};
+    for (const auto& [name, bit] : all) {
+      if ((raised & bit) == 0) continue;
       if (!flags.empty()) flags.push_back(',');
       flags.append(name);
     }
     if (flags.empty()) flags.push_back('-');
     const int8_t slot = schedule.sceneAt[size_t(frame)];
     char line[200];
-    std::snprintf(line, sizeof line, "%9.4f s  value %u  %-22s scene %d %s", double(sync.sample) / 44100.0,
+    std::snprintf(line, sizeof line, "%9.4f s  value %u  %-22s scene %d %s", double(sync.sample) / kSampleRate,
                   sync.value, flags.c_str(), slot + 1, slot >= 0 ? kSceneNames[slot] : "-");
     lines.push_back(line);
   }
-  clearSyncFlags();
   return lines;
 }
 
@@ -440,7 +439,7 @@ int runListSyncs(const CaptureSetup& setup) {
   if (!renderMusicPass(setup.modulePath, setup.options.fps, setup.schedule.endFrame, 0, 0, false, nullptr, pass,
                        error))
     return fail(error, 2);
-  for (const std::string& line : listSyncs(setup.schedule, pass.syncs, setup.programme))
+  for (const std::string& line : listSyncs(setup.schedule, pass.syncs))
     std::printf("%s\n", line.c_str());
   return 0;
 }

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "music/lockstep_music.h"
+#include "music/module_renderer.h"
+#include "music/music_stream.h"
 #include "runtime/frame_loop.h"
 
 namespace tarvola {
@@ -35,10 +36,10 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
 const char* captureUsage();
 
 // The samples before frame k: k * 44100 / fps, rounded down.
-inline int64_t samplesBeforeFrame(int64_t frame, int fps) { return frame * LockstepMusic::kSampleRate / fps; }
+inline int64_t samplesBeforeFrame(int64_t frame, int fps) { return frame * kSampleRate / fps; }
 // The first frame (>= 1) whose time k / fps reaches the sample.
 inline int64_t frameReachingSample(int64_t sample, int fps) {
-  const int64_t k = (sample * fps + LockstepMusic::kSampleRate - 1) / LockstepMusic::kSampleRate;
+  const int64_t k = (sample * fps + kSampleRate - 1) / kSampleRate;
   return k < 1 ? 1 : k;
 }
 
@@ -58,22 +59,17 @@ ProgrammeSchedule scheduleProgramme(const DemoProgramme& programme, int fps);
 // demo plays on without its music.
 class WavWriter;
 struct MusicPass {
-  std::vector<TimedSync> syncs;
+  std::vector<SyncHit> syncs;
   int64_t fadeFrames = 0;
 };
 bool renderMusicPass(const char* modulePath, int fps, int64_t lastFrame, int64_t firstFrame, int64_t outputEnd,
                      bool withFade, WavWriter* wav, MusicPass& pass, std::string& error);
 
-// The fade after the end: rate 44100 -> 1000 Hz over 500 ms, volume to 0 over the last 200 ms.
-inline constexpr int kFadeRateHz = 1000;
-inline constexpr int kFadeRateMs = 500;
-inline constexpr int kFadeVolumeAfterMs = 300;
-inline constexpr int kFadeVolumeMs = 200;
-inline constexpr int64_t kFadeFrames = int64_t(kFadeRateMs) * LockstepMusic::kSampleRate / 1000;
+// The sound of the player's fade-out (kFadeOut) after the end.
+inline constexpr int64_t kFadeFrames = int64_t(kFadeOut.rateMs) * kSampleRate / 1000;
 
 // One line per sync of the programme: "time value flags scene".
-std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std::vector<TimedSync>& syncs,
-                                   const DemoProgramme& programme);
+std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs);
 
 // What --bench measures: CPU time of the rendering thread, per scene per frame and in total.
 struct ProgrammeBench {

@@ -13,7 +13,7 @@ double threadSeconds() {
   return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
-OfflinePlatform::OfflinePlatform(const ProgrammeSchedule& schedule, const std::vector<TimedSync>& syncs,
+OfflinePlatform::OfflinePlatform(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs,
                                  int64_t stopFrame, Emit emit, void* user, bool timeFrames)
     : schedule_(schedule), syncs_(syncs), stopFrame_(stopFrame), emit_(emit), user_(user) {
   counter_.ticksPerSecond = schedule.fps;
@@ -21,7 +21,8 @@ OfflinePlatform::OfflinePlatform(const ProgrammeSchedule& schedule, const std::v
   startedAt_ = threadSeconds();
 }
 
-int32_t OfflinePlatform::present(const Surface&) {
+int32_t OfflinePlatform::present(const Surface& framebuffer) {
+  shown_ = &framebuffer;
   if (running_ && counter_.ticks < int64_t(frameSeconds_.size()))
     frameSeconds_[size_t(counter_.ticks)] = threadSeconds() - frameBegan_;
   return 0;
@@ -35,7 +36,7 @@ void OfflinePlatform::startMusic() {
 
 PlatformMessage OfflinePlatform::pollMessage() {
   if (!running_) return PlatformMessage::kNone;
-  if (!failed_ && emit_ != nullptr && !emit_(user_, counter_.ticks, demoFramebuffer())) failed_ = true;
+  if (!failed_ && emit_ != nullptr && shown_ != nullptr && !emit_(user_, counter_.ticks, *shown_)) failed_ = true;
   if (failed_ || (counter_.ticks + 1 >= stopFrame_ && stopFrame_ < schedule_.endFrame)) {
     quit_ = true;
     return PlatformMessage::kQuit;
@@ -43,7 +44,7 @@ PlatformMessage OfflinePlatform::pollMessage() {
   ++counter_.ticks;
   // Every sync whose sample the new frame's time k / fps reaches.
   const int64_t reached = samplesBeforeFrame(counter_.ticks, schedule_.fps);
-  while (nextSync_ < syncs_.size() && syncs_[nextSync_].sample <= reached) onMusicSync(0, 0, syncs_[nextSync_++].value, 0);
+  while (nextSync_ < syncs_.size() && syncs_[nextSync_].sample <= reached) onMusicSync(syncs_[nextSync_++].value);
   if (!frameSeconds_.empty()) frameBegan_ = threadSeconds();
   return PlatformMessage::kNone;
 }

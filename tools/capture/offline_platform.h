@@ -32,12 +32,13 @@ class OfflinePlatform final : public Platform {
   // False from `emit` ends the run (an output failed).
   using Emit = bool (*)(void* user, int64_t frame, const Surface& picture);
 
-  OfflinePlatform(const ProgrammeSchedule& schedule, const std::vector<TimedSync>& syncs, int64_t stopFrame,
+  OfflinePlatform(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs, int64_t stopFrame,
                   Emit emit, void* user, bool timeFrames);
 
   int64_t frequency() override { return counter_.frequency(); }
   int64_t read() override { return counter_.read(); }
   bool openDisplay(const char*, int32_t, int32_t, bool) override { return true; }
+  // Keeps the picture: the next poll passes it on.
   int32_t present(const Surface& framebuffer) override;
   void closeDisplay() override {}
   void pause(uint32_t) override {}
@@ -56,11 +57,12 @@ class OfflinePlatform final : public Platform {
 
  private:
   const ProgrammeSchedule& schedule_;
-  const std::vector<TimedSync>& syncs_;
+  const std::vector<SyncHit>& syncs_;
   int64_t stopFrame_;
   Emit emit_;
   void* user_;
   TickCounter counter_;
+  const Surface* shown_ = nullptr;  // the picture last presented (the loop's own framebuffer)
   size_t nextSync_ = 0;
   bool running_ = false;
   bool quit_ = false;

@@ -30,7 +30,7 @@ void SDLCALL fillBuffer(void*, Uint8* stream, int bytes) {
 bool openDevice() {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   SDL_AudioSpec want{};
-  want.freq = MusicStream::kSampleRate;
+  want.freq = kSampleRate;
   want.format = AUDIO_F32SYS;
   want.channels = 2;
   want.samples = 1024;
@@ -88,7 +88,7 @@ bool decodeWav(const char* path, std::vector<float>& stereo) {
   if (SDL_LoadWAV(path, &wavFormat, &data, &length) == nullptr) return false;
   SDL_AudioCVT convert{};
   if (SDL_BuildAudioCVT(&convert, wavFormat.format, wavFormat.channels, wavFormat.freq, AUDIO_F32SYS, 2,
-                        MusicStream::kSampleRate) < 0) {
+                        kSampleRate) < 0) {
     SDL_FreeWAV(data);
     return false;
   }

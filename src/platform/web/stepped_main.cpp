@@ -12,13 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "runtime/frame_loop.h"
+#include "music/module_renderer.h"
 #include "music/sync_events.h"
+#include "runtime/frame_loop.h"
 
 namespace tarvola {
 namespace {
-
-constexpr int64_t kSampleRate = 44100;
 
 struct Wanted {
   int64_t frame;
@@ -37,7 +36,11 @@ class SteppedPlatform final : public Platform {
   int64_t frequency() override { return fps; }
   int64_t read() override { return ticks; }
   bool openDisplay(const char*, int32_t, int32_t, bool) override { return true; }
-  int32_t present(const Surface&) override { return 0; }
+  // Keeps the picture: the next poll writes it when its frame is wanted.
+  int32_t present(const Surface& framebuffer) override {
+    shown_ = &framebuffer;
+    return 0;
+  }
   void closeDisplay() override {}
   void pause(uint32_t) override {}
   void loadMusic(const char*) override {}
@@ -48,13 +51,13 @@ class SteppedPlatform final : public Platform {
     if (!running_) return PlatformMessage::kNone;
     int64_t last = 0;
     for (const Wanted& w : wanted) {
-      if (w.frame == ticks) failed = !writePpm(outDir + "/" + w.name + ".ppm", demoFramebuffer()) || failed;
+      if (w.frame == ticks && shown_ != nullptr) failed = !writePpm(outDir + "/" + w.name + ".ppm", *shown_) || failed;
       last = w.frame > last ? w.frame : last;
     }
     if (failed || ticks >= last) return PlatformMessage::kQuit;
     ++ticks;
     const int64_t reached = ticks * kSampleRate / fps;  // samples before the new frame's time
-    while (nextSync_ < syncs.size() && syncs[nextSync_].first <= reached) onMusicSync(0, 0, syncs[nextSync_++].second, 0);
+    while (nextSync_ < syncs.size() && syncs[nextSync_].first <= reached) onMusicSync(syncs[nextSync_++].second);
     return PlatformMessage::kNone;
   }
 
@@ -77,6 +80,7 @@ class SteppedPlatform final : public Platform {
     return std::fclose(file) == 0 && ok;
   }
 
+  const Surface* shown_ = nullptr;
   bool running_ = false;
   size_t nextSync_ = 0;
 };

@@ -64,7 +64,7 @@ int64_t WebPlatform::read() {
   int64_t now = int64_t(webClockMicros());
   if (now < lastReading_) now = lastReading_;  // the interpolated clock may step back a hair
   lastReading_ = now;
-  for (int value; (value = webNextSync(double(now))) >= 0;) onMusicSync(0, 0, uint32_t(value), 0);
+  for (int value; (value = webNextSync(double(now))) >= 0;) onMusicSync(uint32_t(value));
   return now;
 }
 

@@ -36,7 +36,8 @@ TEST(DataSetBoxCoverage, RoomCoversEveryReachablePixelAlongTheCameraPath) {
   }
   box.setRenderFlags(kFillUntextured);
   box.computeVertexNormals();
-  createDepthBuffer(kWidth, kHeight);
+  DepthBuffer depth;
+  depth.create(kWidth, kHeight);
   Surface target;
   target.create(kWidth, kHeight);
   for (int i = 0; i < 100; ++i) {
@@ -51,8 +52,8 @@ TEST(DataSetBoxCoverage, RoomCoversEveryReachablePixelAlongTheCameraPath) {
     box.setPosition(0.0f, 160.0f, 0.0f);
     box.setRotation(-90.0f, 0.0f, 0.0f);
     target.clear();
-    clearDepthBuffer();
-    box.draw(target, camera);
+    depth.clear();
+    box.draw(target, depth, camera);
 
     int holesInBand = 0, firstX = -1, firstY = -1, farthest = 0;
     for (int y = 1; y < kHeight; ++y) {
