@@ -560,7 +560,7 @@ int runRange(const CaptureSetup& setup) {
       return failAndClean(error);
     sink.ffmpeg = &ffmpeg;
     // The display keeps the last picture while the music fades out.
-    if (withFade) sink.holdFrames = (pass.fadeFrames * options.fps + 44099) / 44100;
+    if (withFade) sink.holdFrames = (pass.fadeFrames * options.fps + kSampleRate - 1) / kSampleRate;
   }
   if (options.scale != 1 && !options.pngDir.empty())
     sink.scaled.resize(size_t(kScreenWidth) * kScreenHeight * size_t(options.scale) * size_t(options.scale));

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "base/fixed_point.h"
+#include "music/module_renderer.h"
 
 extern char** environ;
 
@@ -162,8 +163,8 @@ std::vector<uint8_t> wavHeader(int64_t frames) {
   putLe(h, 16, 4);
   putLe(h, 1, 2);          // PCM
   putLe(h, 2, 2);          // stereo
-  putLe(h, 44100, 4);      // frames per second
-  putLe(h, 44100 * 4, 4);  // bytes per second
+  putLe(h, kSampleRate, 4);      // frames per second
+  putLe(h, kSampleRate * 4, 4);  // bytes per second
   putLe(h, 4, 2);          // bytes per frame
   putLe(h, 16, 2);         // bits per sample
   for (char c : std::string("data")) h.push_back(uint8_t(c));
