@@ -22,6 +22,7 @@ packages=(
   ffmpeg                 # --mp4: H.264 + AAC encoding through a pipe (optional at run time)
   # whole-program tests
   xvfb                   # a virtual X server started by the test
+  xfonts-base            # X core fonts: SDL's X11 message box draws its text with them (xvfb only recommends them)
   matchbox-window-manager  # a window manager, so full screen means what it does on a desktop
   xdotool                # finds the window and presses keys
   wmctrl                 # asks the window manager to close a window, lists windows by caption

@@ -67,6 +67,27 @@ inline int run(const std::vector<std::string>& argv, const EnvChanges& env, cons
   return status.value_or(-1);
 }
 
+// What the whole-program tests rely on, checked before they start anything, so a machine that
+// lacks something fails with one line naming it and its package rather than on a later symptom.
+// The first of {program, package} not on PATH, as "program (package)", or empty.
+using Needs = std::vector<std::pair<const char*, const char*>>;
+inline const Needs kXProgramsNeeded = {{"Xvfb", "xvfb"}, {"import", "imagemagick"}, {"convert", "imagemagick"}};
+inline const Needs kDesktopProgramsNeeded = {{"matchbox-window-manager", "matchbox-window-manager"},
+                                             {"xprop", "x11-utils"}, {"xlsfonts", "x11-utils"},
+                                             {"xdotool", "xdotool"}, {"wmctrl", "wmctrl"}};
+inline std::string missingProgram(const Needs& needs) {
+  for (const auto& [program, package] : needs)
+    if (run({"sh", "-c", std::string("command -v ") + program}, {}) != 0)
+      return std::string(program) + " (package " + package + "; scripts/install-deps.sh installs it)";
+  return {};
+}
+// Whether the X server at `display` has the core fonts SDL's message box draws its text with.
+inline bool hasMessageBoxFonts(const std::string& display) {
+  return !runCommand("xlsfonts -display " + display + " -fn '-*-*-medium-r-normal--*-120-*-*-*-*-*-*' 2>/dev/null").empty();
+}
+inline constexpr const char* kNoFonts =
+    "no X core fonts for SDL's message box (package xfonts-base; scripts/install-deps.sh installs it)";
+
 // Starts Xvfb on a free display number (it writes the number it took once it accepts
 // clients) with one screen of width x height x 24 bits; the display name, or nothing.
 inline std::optional<std::string> startXvfb(int width, int height, const std::filesystem::path& log, pid_t* pid) {
