@@ -112,6 +112,11 @@ TEST_F(PipelineTest, BackFacingNearAndOffScreenFacesAreSkipped) {
   // All three corners outside the target, though the face covers the screen; one inside is enough.
   EXPECT_EQ(draw({onScreen(-10, -10, 50), onScreen(-10, 1000, 50), onScreen(1000, -10, 50)}, kFillUntextured), 0);
   EXPECT_GT(draw({onScreen(-10, -10, 50), onScreen(-10, 1000, 50), onScreen(5, 5, 50)}, kFillUntextured), 0);
+  // A damaged mesh's face naming a vertex it lacks is skipped, in every build.
+  mesh.faces[0].indices[2] = 3;
+  target.clear();
+  mesh.draw(target, forwardCamera());
+  EXPECT_EQ(std::count(target.pixels.begin(), target.pixels.end(), 0u), 320 * 240);
 }
 
 TEST_F(PipelineTest, FlagsSelectTheFillerByPriority) {

@@ -2,7 +2,6 @@
 // Arithmetic: each stored float is computed in double from floats and rounded once.
 #include "engine3d/pipeline.h"
 
-#include <cassert>
 #include <cmath>
 
 #include "raster/fillers.h"
@@ -51,7 +50,6 @@ void drawFaces(Mesh& mesh, int32_t vertexCount, int32_t faceCount, float width, 
     const int32_t* idx = mesh.faces[size_t(f)].indices;
     const bool valid = uint32_t(idx[0]) < uint32_t(vertexCount) && uint32_t(idx[1]) < uint32_t(vertexCount) &&
                        uint32_t(idx[2]) < uint32_t(vertexCount);
-    assert(valid);
     if (!valid) continue;
     const MeshVertex c0 = mesh.vertices[size_t(idx[0])];
     const MeshVertex c1 = mesh.vertices[size_t(idx[1])];
@@ -72,7 +70,6 @@ void drawFaces(Mesh& mesh, int32_t vertexCount, int32_t faceCount, float width, 
 
 void Mesh::draw(Surface& target, Camera camera) {
   // The counts never exceed the arrays; clamped all the same, so a bad count cannot read past them.
-  assert(vertexCount <= int32_t(vertices.size()) && faceCount <= int32_t(faces.size()));
   const int32_t liveVertices = vertexCount < int32_t(vertices.size()) ? vertexCount : int32_t(vertices.size());
   const int32_t liveFaces = faceCount < int32_t(faces.size()) ? faceCount : int32_t(faces.size());
   const float width = float(target.width), height = float(target.height);

@@ -19,9 +19,6 @@ struct SyncHit {
 
 using SyncHitHandler = void (*)(void* user, const SyncHit& hit);
 
-// Reads a whole module file into bytes; false when it cannot be opened.
-bool readModuleFile(const char* path, std::vector<unsigned char>& bytes);
-
 class ModuleRenderer {
  public:
   static constexpr int kSampleRate = 44100;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "runtime/file_bytes.h"
 #include "runtime/module_renderer.h"
 
 namespace tarvola {
@@ -23,7 +24,7 @@ LockstepMusic::~LockstepMusic() {
 
 bool LockstepMusic::loadFile(const char* path) {
   std::vector<unsigned char> bytes;
-  if (!readModuleFile(path, bytes) || bytes.empty()) return false;
+  if (!readFileBytes(path, bytes) || bytes.empty()) return false;
   int error = 0;
   module_ = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
                                                openmpt_error_func_ignore, nullptr, &error, nullptr, nullptr);
