@@ -60,7 +60,8 @@ class DemoProgram : public ::testing::Test {
     ASSERT_TRUE(waitFor({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}))
         << "no window manager came up on " << display_ << ": " << readFile(scratch_ / "wm.log");
     demo_ = spawn({TARVOLA_DEMO}, env_, scratch_, scratch_ / "demo.log");
-    ASSERT_TRUE(waitFor({"xdotool", "search", "--name", "^tarvola$"})) << "no window: " << readFile(scratch_ / "demo.log");
+    ASSERT_TRUE(waitFor({"xdotool", "search", "--onlyvisible", "--name", "^tarvola$"}))
+        << "no window mapped: " << readFile(scratch_ / "demo.log");
   }
   // Repeats a command until it succeeds, for at most 30 s (a busy machine is slow, not wrong).
   bool waitFor(const std::vector<std::string>& argv) {
@@ -70,11 +71,11 @@ class DemoProgram : public ::testing::Test {
     return false;
   }
   // Looks at the screen until it shows the loading picture (the window mapped and painted), at
-  // most 30 s; the count of screen pixels that are not the picture's pixel under them at a
+  // most 60 s; the count of screen pixels that are not the picture's pixel under them at a
   // scale of exactly 4 (no blend), 0 once it is there.
   size_t waitLoadingPicture() {
     size_t mismatches = size_t(-1);
-    for (const auto lookUntil = Clock::now() + milliseconds(30000); mismatches != 0 && Clock::now() < lookUntil;) {
+    for (const auto lookUntil = Clock::now() + milliseconds(60000); mismatches != 0 && Clock::now() < lookUntil;) {
       const std::vector<uint32_t> screen = capture(display_, "root", 1280, 960, scratch_);
       if (screen.size() != 1280u * 960u) continue;
       mismatches = 0;
@@ -105,11 +106,16 @@ TEST_F(DemoProgram, LoadingPictureFillsTheScreenByWholePixelsThenEscapeEnds) {
 
 TEST_F(DemoProgram, CloseRequestEnds) {
   startDemoOnX();
-  // SDL may replace its first window when it sets up the renderer: close the one that shows
-  // the loading picture through the window manager (WM_DELETE_WINDOW, as a close button sends).
-  ASSERT_EQ(waitLoadingPicture(), 0u) << "see " << scratch_ / "capture.png";
-  ASSERT_EQ(run({"wmctrl", "-c", "tarvola"}, env_), 0);
-  expectExitZero(milliseconds(30000));
+  // Through the window manager (WM_DELETE_WINDOW, as a close button sends). SDL may replace
+  // its first window when it sets up the renderer, so a request the program never saw is made
+  // again, but only after 30 s: the window manager kills a client that ignores a second one.
+  std::optional<int> status;
+  for (int ask = 0; ask < 2 && !status; ++ask) {
+    run({"wmctrl", "-c", "tarvola"}, env_);
+    status = waitExit(demo_, milliseconds(30000));
+  }
+  if (status) demo_ = -1;
+  EXPECT_EQ(status, std::optional<int>(0)) << readFile(scratch_ / "demo.log");
 }
 
 TEST_F(DemoProgram, WithoutAnyDisplaySaysWhyOnStderrAndExitsAtOnce) {
@@ -171,8 +177,7 @@ TEST_F(DemoProgram, PlaysTheWholeProgrammeBetweenTheBarsAndEndsByItself) {
 
 TEST_F(DemoProgram, EscapeInTheMiddleOfASceneEndsAtOnce) {
   startDemoOnX();
-  ASSERT_EQ(waitLoadingPicture(), 0u) << "see " << scratch_ / "capture.png";
-  std::this_thread::sleep_for(milliseconds(3000 + 12000));  // Scene 2 (8.5-44.5 s), demo time about 12 s
+  std::this_thread::sleep_for(milliseconds(3500 + 12000));  // Scene 2 (8.5-44.5 s), demo time about 12 s
   ASSERT_EQ(run({"xdotool", "key", "Escape"}, env_), 0);
   // At once: after the fade-out of about 500 ms, not at the programme's end more than 30 s on.
   expectExitZero(milliseconds(20000));

@@ -145,7 +145,7 @@ TEST_F(EmptyData, WithoutADisplayEveryMessageIsALineAndNothingWaits) {
   }
   EXPECT_EQ(countOf(seen, "tarvola: "), kMessages) << seen;
   kill(demo_, SIGINT);
-  const std::optional<int> status = waitExit(demo_, milliseconds(30000));
+  const std::optional<int> status = waitExit(demo_, milliseconds(60000));
   if (status) demo_ = -1;
   EXPECT_EQ(status, std::optional<int>(0)) << readFile(log);
 }
