@@ -11,6 +11,7 @@ packages=(
   imagemagick            # independent TGA/PNG reader and writer for the round-trip tests
   # data-set generator (pictures, box mesh) and its checks; 3DS readers for the mesh tests
   libfreetype-dev libpng-dev fonts-dejavu-core   # text in the pictures; the contact sheet
+  fonts-dejavu-extra     # DejaVuSansCondensed-Bold, the lettering of the logo pictures
   assimp-utils lib3ds-dev   # independent 3DS readers and writer (assimp, 3dsdump)
   # music
   libopenmpt-dev         # plays the Impulse Tracker module, reports its rows for the syncs
