@@ -12,6 +12,7 @@ packages=(
   imagemagick            # independent TGA/PNG reader and writer for the round-trip tests
   # data-set generator (pictures, box mesh) and its checks; 3DS readers for the mesh tests
   libfreetype-dev libpng-dev fonts-dejavu-core   # text in the pictures; the contact sheet
+  fonts-dejavu-extra     # DejaVuSansCondensed-Bold, the lettering of the logo pictures
   assimp-utils lib3ds-dev   # independent 3DS readers and writer (assimp, 3dsdump)
   # music
   libopenmpt-dev         # plays the Impulse Tracker module, reports its rows for the syncs
@@ -24,6 +25,7 @@ packages=(
   ffmpeg                 # --mp4: H.264 + AAC encoding through a pipe (optional at run time)
   # whole-program tests
   xvfb                   # a virtual X server started by the test
+  xfonts-base            # X core fonts: SDL's X11 message box draws its text with them (xvfb only recommends them)
   matchbox-window-manager  # a window manager, so full screen means what it does on a desktop
   xdotool                # finds the window and presses keys
   wmctrl                 # asks the window manager to close a window, lists windows by caption

@@ -16,6 +16,22 @@ inline int32_t truncToInt32(double x) {
   return INT32_MIN;
 }
 
+// The float a double rounds to, for a float that is read again in double arithmetic: the
+// rounding is the contract, so the reader must see exactly this float. GCC 12 (at -O2 and -O3)
+// can break that when it vectorizes two such roundings as one cvtpd2ps: a later pass folds the
+// widening of the rounded pair back to double into the unrounded pair, and the reader computes
+// with a value one float ulp away. The empty asm makes the rounded float opaque, so no pass can
+// look through it; it emits no instruction.
+inline float roundToFloat(double value) {
+  float rounded = float(value);
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__)
+  __asm__("" : "+x"(rounded));
+#elif defined(__GNUC__) && !defined(__wasm__)
+  __asm__("" : "+m"(rounded));
+#endif  // WebAssembly: no such pass, and no register asm; the web build's frames are compared too
+  return rounded;
+}
+
 // 16.16 fixed point: a real value times 65536 in a signed 32-bit integer. Sums, differences and
 // products with integers wrap modulo 2^32 (two's complement), never trap or saturate.
 inline int32_t fixedAdd(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }

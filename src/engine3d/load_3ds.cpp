@@ -3,12 +3,10 @@
 // header itself.
 #include "engine3d/load_3ds.h"
 
-#include <cstdio>
 #include <cstring>
-#include <memory>
-#include <new>
 #include <string>
 
+#include "base/file_bytes.h"
 #include "base/notify.h"
 #include "engine3d/mesh.h"
 
@@ -184,31 +182,21 @@ bool parseMeshChunks(const uint8_t* buffer, size_t size, const char* objectName,
 }
 
 void Mesh::loadMesh(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) {
+  // Read by blocks, never by a size taken from a seek: a directory would claim LONG_MAX bytes.
+  // A file that cannot be opened or read (a directory, no permission) is reported as unopenable.
+  std::vector<unsigned char> bytes;
+  if (!readFileBytes(path, bytes)) {
     const std::string text = std::string("Cant open ") + path;
     showMessage(text.c_str(), "ERROR!");
     return;
   }
-  long size = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-  std::fseek(file, 0, SEEK_SET);
-  if (size < 0) size = 0;
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size_t(size) + 1]);
-  if (!buffer) {
-    std::fclose(file);
-    showMessage("error allocating memory!", "hore");
-    return;
-  }
-  const size_t bytesRead = std::fread(buffer.get(), 1, size_t(size), file);
-  std::fclose(file);
 
   std::vector<LoadedVertex> loadedVertices;
   std::vector<LoadedFace> loadedFaces;
   int32_t loadedVertexCount = 0, loadedFaceCount = 0;
-  const bool parsed = parseMeshChunks(buffer.get(), bytesRead, nullptr, loadedVertices, loadedFaces,
+  const bool parsed = parseMeshChunks(bytes.data(), bytes.size(), nullptr, loadedVertices, loadedFaces,
                                       loadedVertexCount, loadedFaceCount);
-  buffer.reset();
+  bytes = std::vector<unsigned char>();
   if (!parsed) {
     showMessage("error reading 3dsfile!", "hore");
     return;

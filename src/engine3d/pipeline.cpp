@@ -1,10 +1,11 @@
 // Camera set-up, camera shake and the mesh render pipeline; see pipeline.h.
-// Arithmetic: each stored float is computed in double from floats and rounded once.
+// Arithmetic: each stored float is computed in double from floats and rounded once; a float
+// read again in double (the normal's and view position's components) through roundToFloat.
 #include "engine3d/pipeline.h"
 
-#include <cassert>
 #include <cmath>
 
+#include "base/fixed_point.h"
 
 namespace tarvola {
 
@@ -50,7 +51,6 @@ void drawFaces(Mesh& mesh, int32_t vertexCount, int32_t faceCount, float width, 
     const int32_t* idx = mesh.faces[size_t(f)].indices;
     const bool valid = uint32_t(idx[0]) < uint32_t(vertexCount) && uint32_t(idx[1]) < uint32_t(vertexCount) &&
                        uint32_t(idx[2]) < uint32_t(vertexCount);
-    assert(valid);
     if (!valid) continue;
     const MeshVertex c0 = mesh.vertices[size_t(idx[0])];
     const MeshVertex c1 = mesh.vertices[size_t(idx[1])];
@@ -71,7 +71,6 @@ void drawFaces(Mesh& mesh, int32_t vertexCount, int32_t faceCount, float width, 
 
 void Mesh::draw(Surface& target, DepthBuffer& depth, Camera camera) {
   // The counts never exceed the arrays; clamped all the same, so a bad count cannot read past them.
-  assert(vertexCount <= int32_t(vertices.size()) && faceCount <= int32_t(faces.size()));
   const int32_t liveVertices = vertexCount < int32_t(vertices.size()) ? vertexCount : int32_t(vertices.size());
   const int32_t liveFaces = faceCount < int32_t(faces.size()) ? faceCount : int32_t(faces.size());
   const float width = float(target.width), height = float(target.height);
@@ -92,16 +91,17 @@ void Mesh::draw(Surface& target, DepthBuffer& depth, Camera camera) {
   for (int32_t i = 0; i < liveVertices; ++i) {
     MeshVertex& v = vertices[size_t(i)];
     const double nx = v.normal.x, ny = v.normal.y, nz = v.normal.z;
-    const float rx = float(nx * r[0][0] + ny * r[1][0] + nz * r[2][0]);
-    const float ry = float(nx * r[0][1] + ny * r[1][1] + nz * r[2][1]);
-    const float rz = float(nx * r[0][2] + ny * r[1][2] + nz * r[2][2]);
+    const float rx = roundToFloat(nx * r[0][0] + ny * r[1][0] + nz * r[2][0]);
+    const float ry = roundToFloat(nx * r[0][1] + ny * r[1][1] + nz * r[2][1]);
+    const float rz = roundToFloat(nx * r[0][2] + ny * r[1][2] + nz * r[2][2]);
     const float inverseLength = float(1.0 / std::sqrt(double(rx) * rx + double(ry) * ry + double(rz) * rz));
     v.viewNormal = Vec3{rx * inverseLength, ry * inverseLength, rz * inverseLength};
 
     const double px = v.position.x, py = v.position.y, pz = v.position.z;
-    v.viewPosition.x = float(px * r[0][0] + py * r[1][0] + pz * r[2][0] + origin.x);
-    v.viewPosition.y = float(px * r[0][1] + py * r[1][1] + pz * r[2][1] + origin.y);
-    v.viewPosition.z = float(px * r[0][2] + py * r[1][2] + pz * r[2][2] + origin.z);
+    // The projection reads the stored floats, never the unrounded sums.
+    v.viewPosition.x = roundToFloat(px * r[0][0] + py * r[1][0] + pz * r[2][0] + origin.x);
+    v.viewPosition.y = roundToFloat(px * r[0][1] + py * r[1][1] + pz * r[2][1] + origin.y);
+    v.viewPosition.z = roundToFloat(px * r[0][2] + py * r[1][2] + pz * r[2][2] + origin.z);
 
     // Focal length 256; z exactly 0 divides by -1 instead, and its depth 0 fails the near test.
     const float z = v.viewPosition.z;

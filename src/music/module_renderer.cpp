@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/file_bytes.h"
+
 namespace tarvola {
 
 namespace {
@@ -52,21 +54,10 @@ bool ModuleRenderer::load(const void* bytes, size_t size) {
   return true;
 }
 
-bool readModuleFile(const char* path, std::vector<unsigned char>& bytes) {
-  bytes.clear();
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
-  unsigned char block[65536];
-  size_t got = 0;
-  while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes.insert(bytes.end(), block, block + got);
-  std::fclose(file);
-  return true;
-}
-
 bool ModuleRenderer::loadFile(const char* path) {
   unload();
   std::vector<unsigned char> bytes;
-  return readModuleFile(path, bytes) && load(bytes.data(), bytes.size());
+  return readFileBytes(path, bytes) && load(bytes.data(), bytes.size());
 }
 
 void ModuleRenderer::unload() {

@@ -81,9 +81,6 @@ class ModuleRenderer {
   int32_t lastPattern_ = -1;
 };
 
-// Reads a whole module file into bytes; false when it cannot be opened.
-bool readModuleFile(const char* path, std::vector<unsigned char>& bytes);
-
 // True when the effect column holds S2x with x = value (libopenmpt reports S as effect 20 and
 // the whole parameter byte).
 inline bool isSyncEffect(uint8_t effect, uint8_t parameter) {

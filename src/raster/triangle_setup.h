@@ -92,8 +92,9 @@ void walkRows(Surface& target, TriangleEdge<N> left, TriangleEdge<N> right, int3
 // the area under 0.5, a single row band, a middle span under 0.1 pixel wide), sets up the
 // edges and walks the upper (T..M) and lower (M..B) parts. Both windings draw alike.
 // Floating-point set-up: each named value (slopes, presteps, the long edge at the middle
-// vertex's y, the reciprocals) is computed in double from floats and stored as a float;
-// every value enters fixed point through toFixed16 of such a float.
+// vertex's y, the reciprocals) is computed in double from floats and rounded to a float
+// (roundToFloat where the float is read again); every value enters fixed point through
+// toFixed16 of such a float.
 template <int N, class SpanWriter>
 void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N>& c1,
                   const SetupVertex<N>& c2, SpanWriter& spanWriter) {
@@ -129,17 +130,17 @@ void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N
   auto quantity = [](const SetupVertex<N>& corner, int k) { return k == 0 ? corner.x : corner.q[k - 1]; };
 
   // Long edge T->B: per-row slopes, and its values at the middle vertex's own y.
-  const float r = float(1.0 / (double(B.y) - T.y));
+  const float r = roundToFloat(1.0 / (double(B.y) - T.y));
   float sTB[K], qL[K];
   for (int k = 0; k < K; ++k) {
-    sTB[k] = float((double(quantity(B, k)) - quantity(T, k)) * r);
-    qL[k] = float(quantity(T, k) + (double(M.y) - T.y) * sTB[k]);
+    sTB[k] = roundToFloat((double(quantity(B, k)) - quantity(T, k)) * r);
+    qL[k] = roundToFloat(quantity(T, k) + (double(M.y) - T.y) * sTB[k]);
   }
 
   // The span through the middle vertex gives the per-pixel steps for every row.
-  const float dx = float(double(M.x) - qL[0]);
+  const float dx = roundToFloat(double(M.x) - qL[0]);
   if (std::fabs(dx) < 0.1) return;
-  const float reciprocalDx = float(1.0 / double(dx));
+  const float reciprocalDx = roundToFloat(1.0 / double(dx));
   SpanSteps<N> steps;
   for (int k = 0; k < N; ++k) steps.step[k] = toFixed16(float((double(M.q[k]) - qL[k + 1]) * reciprocalDx));
   const bool longIsRight = qL[0] > M.x;
@@ -156,10 +157,10 @@ void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N
 
   TriangleEdge<N> longEdge, shortEdge;
   if (upperRows > 0) {
-    const float prestep = float(double(row[0]) - T.y);
-    const float rShort = float(1.0 / (double(M.y) - T.y));
+    const float prestep = roundToFloat(double(row[0]) - T.y);
+    const float rShort = roundToFloat(1.0 / (double(M.y) - T.y));
     for (int k = 0; k < K; ++k) {
-      const float sTM = float((double(quantity(M, k)) - quantity(T, k)) * rShort);
+      const float sTM = roundToFloat((double(quantity(M, k)) - quantity(T, k)) * rShort);
       setEdge(shortEdge, k, float(quantity(T, k) + double(prestep) * sTM), sTM);
       setEdge(longEdge, k, float(quantity(T, k) + double(prestep) * sTB[k]), sTB[k]);
     }
@@ -170,10 +171,10 @@ void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N
     }
   }
   if (lowerRows > 0) {
-    const float prestep = float(double(row[1]) - M.y);
-    const float rShort = float(1.0 / (double(B.y) - M.y));
+    const float prestep = roundToFloat(double(row[1]) - M.y);
+    const float rShort = roundToFloat(1.0 / (double(B.y) - M.y));
     for (int k = 0; k < K; ++k) {
-      const float sMB = float((double(quantity(B, k)) - quantity(M, k)) * rShort);
+      const float sMB = roundToFloat((double(quantity(B, k)) - quantity(M, k)) * rShort);
       setEdge(shortEdge, k, float(quantity(M, k) + double(prestep) * sMB), sMB);
       setEdge(longEdge, k, float(qL[k] + double(prestep) * sTB[k]), sTB[k]);
     }

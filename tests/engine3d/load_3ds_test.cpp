@@ -177,6 +177,17 @@ TEST_F(Load3dsTest, DamagedFilesAreRejectedWithTheMessage) {
     const Parsed p = parse(Bytes(good.begin(), good.begin() + std::ptrdiff_t(n)));
     ASSERT_TRUE(!p.ok && p.vertices.empty() && p.faces.empty() && p.vertexCount == 0 && p.faceCount == 0) << n;
   }
+  // Absent, then a directory in its place (whose seek claims LONG_MAX bytes): never opened as a file.
+  std::filesystem::remove(dir / "mesh.3ds");
+  for (int directory = 0; directory < 2; ++directory) {
+    if (directory) std::filesystem::create_directory(dir / "mesh.3ds");
+    Mesh absent;
+    absent.loadMesh((dir / "mesh.3ds").string().c_str());
+    EXPECT_EQ(recorder.messages().back().text, "Cant open " + (dir / "mesh.3ds").string());
+    EXPECT_EQ(recorder.messages().back().caption, "ERROR!");
+    EXPECT_EQ(absent.vertexCount, 0);
+  }
+  std::filesystem::remove(dir / "mesh.3ds");
 }
 
 // An OBJ model exported to 3DS by assimp: counts, positions (axis swap), UVs and windings survive.

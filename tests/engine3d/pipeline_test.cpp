@@ -12,8 +12,8 @@ namespace tarvola {
 namespace {
 
 // Lit pixels of one untextured face whose corners project to (x, y) at depth z, seen by a
-// camera at the origin looking along +z.
-int drawn(const float (&corners)[3][3]) {
+// camera at the origin looking along +z; its last index may name a vertex the mesh lacks.
+int drawn(const float (&corners)[3][3], int32_t lastIndex = 2) {
   DepthBuffer depth;
   depth.create(320, 240);
   Surface target;
@@ -24,7 +24,7 @@ int drawn(const float (&corners)[3][3]) {
     const auto [x, y, z] = corners[i];
     mesh.vertices[size_t(i)].position = Vec3{(x - 160.0f) * z / 256.0f, (y - 120.0f) * z / 256.0f, z};
   }
-  mesh.faces[0] = MeshFace{{0, 1, 2}};
+  mesh.faces[0] = MeshFace{{0, 1, lastIndex}};
   mesh.setRotation(0, 0, 0);
   mesh.setRenderFlags(kFillUntextured);
   Camera camera;
@@ -36,6 +36,7 @@ int drawn(const float (&corners)[3][3]) {
 TEST(Pipeline, BackFacingNearAndOffScreenFacesAreSkipped) {
   EXPECT_EQ(drawn({{10, 10, 100}, {10, 20, 100}, {20, 10, 100}}), 55);  // counter-clockwise (y down)
   EXPECT_EQ(drawn({{10, 10, 100}, {20, 10, 100}, {10, 20, 100}}), 0);   // clockwise
+  EXPECT_EQ(drawn({{10, 10, 100}, {10, 20, 100}, {20, 10, 100}}, 3), 0);  // a damaged face, in every build
   EXPECT_EQ(drawn({{10, 10, 5}, {10, 60, 5}, {60, 10, 1.0f}}), 0);      // a corner at depth 1
   EXPECT_GT(drawn({{10, 10, 5}, {10, 60, 5}, {60, 10, 1.01f}}), 0);
   EXPECT_EQ(drawn({{-10, -10, 50}, {-10, 1000, 50}, {1000, -10, 50}}), 0);  // covers the screen, no corner inside

@@ -48,21 +48,39 @@ class DemoProgram : public ::testing::Test {
 
   // Xvfb of 4 x 320 by 4 x 240, a window manager, the demo, and its window.
   void startDemoOnX() {
+    for (const Needs* needs : {&kXProgramsNeeded, &kDesktopProgramsNeeded})
+      ASSERT_EQ(missingProgram(*needs), "") << "this test needs every program it names";
     const std::optional<std::string> display = startXvfb(1280, 960, scratch_ / "xvfb.log", &xvfb_);
     ASSERT_TRUE(display) << "Xvfb did not start: " << readFile(scratch_ / "xvfb.log");
     display_ = *display;
     env_ = {{"DISPLAY", display_}, {"WAYLAND_DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt}};
     windowManager_ = spawn({"matchbox-window-manager", "-use_titlebar", "no"}, env_, {}, scratch_ / "wm.log");
-    ASSERT_TRUE(waitFor({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"})) << "no window manager: " << readFile(scratch_ / "wm.log");
+    ASSERT_TRUE(waitFor({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}))
+        << "no window manager came up on " << display_ << ": " << readFile(scratch_ / "wm.log");
     demo_ = spawn({TARVOLA_DEMO}, env_, scratch_, scratch_ / "demo.log");
-    ASSERT_TRUE(waitFor({"xdotool", "search", "--name", "^tarvola$"})) << "no window: " << readFile(scratch_ / "demo.log");
+    ASSERT_TRUE(waitFor({"xdotool", "search", "--onlyvisible", "--name", "^tarvola$"}))
+        << "no window mapped: " << readFile(scratch_ / "demo.log");
   }
-  // Repeats a command until it succeeds, for at most 5 s.
+  // Repeats a command until it succeeds, for at most 30 s (a busy machine is slow, not wrong).
   bool waitFor(const std::vector<std::string>& argv) {
-    for (const auto deadline = Clock::now() + milliseconds(5000); Clock::now() < deadline;
+    for (const auto deadline = Clock::now() + milliseconds(30000); Clock::now() < deadline;
          std::this_thread::sleep_for(milliseconds(50)))
       if (run(argv, env_) == 0) return true;
     return false;
+  }
+  // Looks at the screen until it shows the loading picture (the window mapped and painted), at
+  // most 60 s; the count of screen pixels that are not the picture's pixel under them at a
+  // scale of exactly 4 (no blend), 0 once it is there.
+  size_t waitLoadingPicture() {
+    size_t mismatches = size_t(-1);
+    for (const auto lookUntil = Clock::now() + milliseconds(60000); mismatches != 0 && Clock::now() < lookUntil;) {
+      const std::vector<uint32_t> screen = capture(display_, "root", 1280, 960, scratch_);
+      if (screen.size() != 1280u * 960u) continue;
+      mismatches = 0;
+      for (size_t i = 0; i < screen.size(); ++i)
+        mismatches += (0xFF000000u | screen[i]) != loadingPixel(int(i % 1280 / 4), int(i / 1280 / 4));
+    }
+    return mismatches;
   }
   void expectExitZero(milliseconds timeout) {
     const std::optional<int> status = waitExit(demo_, timeout);
@@ -79,30 +97,24 @@ class DemoProgram : public ::testing::Test {
 
 TEST_F(DemoProgram, LoadingPictureFillsTheScreenByWholePixelsThenEscapeEnds) {
   startDemoOnX();
-  // The picture stays for 2000 ms after the window opens: look until it is all there (a slow
-  // start may still be setting up), at most 1600 ms. Every screen pixel must be the picture's
-  // pixel under it at a scale of exactly 4: no blend.
-  int mismatches = -1;
-  for (const auto lookUntil = Clock::now() + milliseconds(1600); mismatches != 0 && Clock::now() < lookUntil;) {
-    std::this_thread::sleep_for(milliseconds(100));
-    const std::vector<uint32_t> screen = capture(display_, "root", 1280, 960, scratch_);
-    ASSERT_EQ(screen.size(), 1280u * 960u);
-    mismatches = 0;
-    for (size_t i = 0; i < screen.size(); ++i) mismatches += (0xFF000000u | screen[i]) != loadingPixel(int(i % 1280 / 4), int(i / 1280 / 4));
-  }
-  EXPECT_EQ(mismatches, 0) << "see " << scratch_ / "capture.png";
+  // The picture stays for 2000 ms once painted; the screen is looked at until it is all there.
+  EXPECT_EQ(waitLoadingPicture(), 0u) << "see " << scratch_ / "capture.png";
   ASSERT_EQ(run({"xdotool", "key", "Escape"}, env_), 0);
-  expectExitZero(milliseconds(15000));  // once the start-up's pauses (3 s) are over
+  expectExitZero(milliseconds(30000));  // once the start-up's pauses (3 s) are over
 }
 
 TEST_F(DemoProgram, CloseRequestEnds) {
   startDemoOnX();
-  // SDL may replace its first window when it sets up the renderer: close the one that shows
-  // the loading picture, within the 2000 ms pause, through the window manager (WM_DELETE_WINDOW,
-  // as a close button sends).
-  std::this_thread::sleep_for(milliseconds(1000));
-  ASSERT_EQ(run({"wmctrl", "-c", "tarvola"}, env_), 0);
-  expectExitZero(milliseconds(15000));
+  // Through the window manager (WM_DELETE_WINDOW, as a close button sends). SDL may replace
+  // its first window when it sets up the renderer, so a request the program never saw is made
+  // again, but only after 30 s: the window manager kills a client that ignores a second one.
+  std::optional<int> status;
+  for (int ask = 0; ask < 2 && !status; ++ask) {
+    run({"wmctrl", "-c", "tarvola"}, env_);
+    status = waitExit(demo_, milliseconds(30000));
+  }
+  if (status) demo_ = -1;
+  EXPECT_EQ(status, std::optional<int>(0)) << readFile(scratch_ / "demo.log");
 }
 
 TEST_F(DemoProgram, WithoutAnyDisplaySaysWhyOnStderrAndExitsAtOnce) {
@@ -110,8 +122,9 @@ TEST_F(DemoProgram, WithoutAnyDisplaySaysWhyOnStderrAndExitsAtOnce) {
   const auto started = Clock::now();
   demo_ = spawn({TARVOLA_DEMO}, {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt}},
                 scratch_, scratch_ / "demo.log");
-  expectExitZero(milliseconds(5000));
-  EXPECT_LT(Clock::now() - started, milliseconds(1000));
+  expectExitZero(milliseconds(30000));
+  // At once: well before the 3 s of start-up pauses a run with a display would take.
+  EXPECT_LT(Clock::now() - started, milliseconds(2900));
   const std::string log = readFile(scratch_ / "demo.log");
   // Exactly these two lines of ours (libraries may add their own complaints).
   EXPECT_NE(log.find("tarvola: ERROR! Cant open data/loading.tga\n"), std::string::npos) << log;
@@ -121,21 +134,14 @@ TEST_F(DemoProgram, WithoutAnyDisplaySaysWhyOnStderrAndExitsAtOnce) {
   EXPECT_EQ(lines, 2u) << log;
 }
 
-// The whole programme, watched: a screenshot in the middle of each scene's slot shows a live
-// picture between exactly black letterbox bars, and the demo ends by itself after the fade.
+// The whole programme, watched: a screenshot in each scene's slot shows a live picture between
+// exactly black letterbox bars, and the demo ends by itself after the fade.
 TEST_F(DemoProgram, PlaysTheWholeProgrammeBetweenTheBarsAndEndsByItself) {
   startDemoOnX();
-  const auto windowShown = Clock::now();
-  // Demo time starts after the 2000 ms and 1000 ms pauses and the scene inits.
-  constexpr double kStartDelay = 3.5;
-  const double middles[] = {4, 26, 62, 87, 109, 145};  // seconds of demo time, one per scene
-  for (double middle : middles) {
-    std::this_thread::sleep_until(windowShown + std::chrono::duration_cast<Clock::duration>(
-                                                    std::chrono::duration<double>(kStartDelay + middle)));
+  // Pixels lit in the bars, and distinct colours sampled between them; kept as scene-<name>.png.
+  auto look = [&](const std::string& name) {
     const std::vector<uint32_t> screen = capture(display_, "root", 1280, 960, scratch_);
-    ASSERT_EQ(screen.size(), 1280u * 960u);
-    fs::copy_file(scratch_ / "capture.png", scratch_ / ("scene-at-" + std::to_string(int(middle)) + "s.png"),
-                  fs::copy_options::overwrite_existing);
+    fs::copy_file(scratch_ / "capture.png", scratch_ / ("scene-" + name + ".png"), fs::copy_options::overwrite_existing);
     size_t litInBars = 0;
     std::vector<uint32_t> bandColours;
     for (size_t i = 0; i < screen.size(); ++i) {
@@ -148,19 +154,32 @@ TEST_F(DemoProgram, PlaysTheWholeProgrammeBetweenTheBarsAndEndsByItself) {
     }
     std::sort(bandColours.begin(), bandColours.end());
     const size_t distinct = size_t(std::unique(bandColours.begin(), bandColours.end()) - bandColours.begin());
-    EXPECT_EQ(litInBars, 0u) << "letterbox bars at " << middle << " s";
-    EXPECT_GT(distinct, 50u) << "a live picture at " << middle << " s";
+    return std::pair<size_t, size_t>(screen.size() == 1280u * 960u ? litInBars : size_t(-1), distinct);
+  };
+  // Demo time starts after the start-up's pauses and the scene inits, which a busy machine
+  // stretches: the first live picture between black bars (Scene 1) marks it, seen within 60 s.
+  std::pair<size_t, size_t> seen;
+  for (const auto lookUntil = Clock::now() + milliseconds(60000); Clock::now() < lookUntil;)
+    if (seen = look("1-start"); seen.first == 0 && seen.second > 50) break;
+  ASSERT_TRUE(seen.first == 0 && seen.second > 50) << "no live picture between the bars";
+  const auto demoStart = Clock::now();
+  const double middles[] = {26, 62, 87, 109, 145};  // seconds of demo time, one per later scene
+  for (double middle : middles) {
+    std::this_thread::sleep_until(demoStart + std::chrono::duration_cast<Clock::duration>(
+                                                  std::chrono::duration<double>(middle)));
+    seen = look("at-" + std::to_string(int(middle)) + "s");
+    EXPECT_EQ(seen.first, 0u) << "letterbox bars at " << middle << " s";
+    EXPECT_GT(seen.second, 50u) << "a live picture at " << middle << " s";
   }
-  expectExitZero(milliseconds(40000));  // 166 s, the fade-out, and slack for a loaded machine
+  expectExitZero(milliseconds(60000));  // 166 s, the fade-out, and slack for a loaded machine
 }
 
 TEST_F(DemoProgram, EscapeInTheMiddleOfASceneEndsAtOnce) {
   startDemoOnX();
-  std::this_thread::sleep_for(milliseconds(3500 + 12000));  // Scene 2, demo time about 12 s
-  const auto pressed = Clock::now();
+  std::this_thread::sleep_for(milliseconds(3500 + 12000));  // Scene 2 (8.5-44.5 s), demo time about 12 s
   ASSERT_EQ(run({"xdotool", "key", "Escape"}, env_), 0);
-  expectExitZero(milliseconds(5000));
-  EXPECT_LT(Clock::now() - pressed, milliseconds(2500)) << "the fade-out lasts about 500 ms";
+  // At once: after the fade-out of about 500 ms, not at the programme's end more than 30 s on.
+  expectExitZero(milliseconds(20000));
 }
 
 }  // namespace

@@ -30,6 +30,9 @@ inline pid_t spawn(const std::vector<std::string>& argv, const EnvChanges& env, 
                    const std::filesystem::path& output = "/dev/null", int keepFd = -1) {
   const pid_t pid = fork();
   if (pid != 0) return pid;
+  // A test started from a background job inherits SIGINT ignored, and so would the child: the
+  // program's Ctrl+C handling (SDL turns SIGINT into a quit request) needs the default.
+  signal(SIGINT, SIG_DFL);
   if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(127);
   for (const auto& [name, value] : env) value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
   const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -59,13 +62,35 @@ inline void stop(pid_t pid) {
   if (!waitExit(pid, milliseconds(2000))) kill(pid, SIGKILL), waitExit(pid, milliseconds(2000));
 }
 
-// Runs a short helper command to completion (at most 10 s); its exit status.
+// Runs a short helper command to completion; its exit status. The ceiling (60 s) is for a
+// hung helper only: on a busy machine a screenshot alone can take many seconds.
 inline int run(const std::vector<std::string>& argv, const EnvChanges& env, const std::filesystem::path& output = "/dev/null") {
   const pid_t pid = spawn(argv, env, {}, output);
-  const std::optional<int> status = waitExit(pid, milliseconds(10000));
+  const std::optional<int> status = waitExit(pid, milliseconds(60000));
   if (!status) stop(pid);
   return status.value_or(-1);
 }
+
+// What the whole-program tests rely on, checked before they start anything, so a machine that
+// lacks something fails with one line naming it and its package rather than on a later symptom.
+// The first of {program, package} not on PATH, as "program (package)", or empty.
+using Needs = std::vector<std::pair<const char*, const char*>>;
+inline const Needs kXProgramsNeeded = {{"Xvfb", "xvfb"}, {"import", "imagemagick"}, {"convert", "imagemagick"}};
+inline const Needs kDesktopProgramsNeeded = {{"matchbox-window-manager", "matchbox-window-manager"},
+                                             {"xprop", "x11-utils"}, {"xlsfonts", "x11-utils"},
+                                             {"xdotool", "xdotool"}, {"wmctrl", "wmctrl"}};
+inline std::string missingProgram(const Needs& needs) {
+  for (const auto& [program, package] : needs)
+    if (run({"sh", "-c", std::string("command -v ") + program}, {}) != 0)
+      return std::string(program) + " (package " + package + "; scripts/install-deps.sh installs it)";
+  return {};
+}
+// Whether the X server at `display` has the core fonts SDL's message box draws its text with.
+inline bool hasMessageBoxFonts(const std::string& display) {
+  return !runCommand("xlsfonts -display " + display + " -fn '-*-*-medium-r-normal--*-120-*-*-*-*-*-*' 2>/dev/null").empty();
+}
+inline constexpr const char* kNoFonts =
+    "no X core fonts for SDL's message box (package xfonts-base; scripts/install-deps.sh installs it)";
 
 // Starts Xvfb on a free display number (it writes the number it took once it accepts
 // clients) with one screen of width x height x 24 bits; the display name, or nothing.

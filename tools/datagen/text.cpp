@@ -34,7 +34,7 @@ FT_Face openFace(FontFace face) {
   }
   FT_Face& slot = faces[int(face)];
   if (!slot && FT_New_Face(library, fontPath(face), 0, &slot) != 0) {
-    std::fprintf(stderr, "tarvola-datagen: cannot open font %s (fonts-dejavu-core)\n", fontPath(face));
+    std::fprintf(stderr, "tarvola-datagen: cannot open font %s (fonts-dejavu-core, fonts-dejavu-extra)\n", fontPath(face));
     slot = nullptr;
   }
   return slot;

@@ -138,7 +138,8 @@ TEST_F(CaptureRun, Mp4WithoutFfmpegFailsClearlyWhilePngAndWavStillWork) {
 }
 
 TEST_F(CaptureRun, Mp4HoldsH264AndAacOfTheRangesLength) {
-  if (findOnPath("ffmpeg").empty() || findOnPath("ffprobe").empty()) GTEST_SKIP() << "no ffmpeg here";
+  ASSERT_FALSE(findOnPath("ffmpeg").empty() || findOnPath("ffprobe").empty())
+      << "no ffmpeg or ffprobe (package ffmpeg; scripts/install-deps.sh installs it)";
   ASSERT_EQ(capture({"--fps", "10", "--from", "9", "--to", "11", "--mp4", (dir / "v.mp4").string()}), 0) << log;
   const std::string probe = "ffprobe -v error -show_entries stream=codec_name,nb_frames -of csv=p=0 " +
                             (dir / "v.mp4").string() + " > " + (dir / "probe").string();
