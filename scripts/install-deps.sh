@@ -32,6 +32,7 @@ packages=(
   x11-utils              # xprop, to see the window manager is up
   # hardening checks (fuzzers, ThreadSanitizer; the ASan runs use g++)
   clang libclang-rt-14-dev   # libFuzzer and the sanitizer runtimes for clang
+  clang-format           # the layout check (scripts/check-format.sh)
   "$@"
 )
 
