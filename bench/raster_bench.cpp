@@ -74,7 +74,7 @@ void fillRate(benchmark::State& state, Fill fill) {
   // Texture coordinates run over the 256-texel maps about once across the screen, as the
   // scenes' environment and texture mappings do.
   const RasterCorner a = corner(0, 0, 40, 0, 0, 30, 10), b = corner(320, 0, 50, 255, 20, 250, 0),
-                   c = corner(0, 240, 60, 10, 255, 0, 240), d = corner(320, 240, 70, 250, 240, 255, 255);
+                     c = corner(0, 240, 60, 10, 255, 0, 240), d = corner(320, 240, 70, 250, 240, 255, 255);
   for (auto _ : state) {
     state.PauseTiming();
     depth.clear();
@@ -141,25 +141,27 @@ void smallTriangles(benchmark::State& state, Fill fill, float yOffset = 0) {
     state.PauseTiming();
     depth.clear();
     state.ResumeTiming();
-    for (int i = 0; i < kCount; ++i) fill(target, depth, corners[size_t(3 * i)], corners[size_t(3 * i + 1)], corners[size_t(3 * i + 2)]);
+    for (int i = 0; i < kCount; ++i)
+      fill(target, depth, corners[size_t(3 * i)], corners[size_t(3 * i + 1)], corners[size_t(3 * i + 2)]);
     benchmark::DoNotOptimize(target.pixels.data());
   }
   state.SetItemsProcessed(int64_t(state.iterations()) * kCount);
-  state.counters["per_triangle"] =
-      benchmark::Counter(double(kCount) * double(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_triangle"] = benchmark::Counter(double(kCount) * double(state.iterations()),
+                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_SmallTrianglesThreeSurface(benchmark::State& state) {
-  smallTriangles(state, [](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
-    fillThreeSurfaceTriangle(t, d, maps().texture, maps().lightmap, maps().heights, a, b, c, LightmapLookup::kDisplaced, LightmapCombine::kMultiply);
-  });
+  smallTriangles(state,
+                 [](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
+                   fillThreeSurfaceTriangle(t, d, maps().texture, maps().lightmap, maps().heights, a, b, c,
+                                            LightmapLookup::kDisplaced, LightmapCombine::kMultiply);
+                 });
 }
 BENCHMARK(BM_SmallTrianglesThreeSurface)->Unit(benchmark::kMicrosecond);
 
 void BM_SmallTrianglesUntextured(benchmark::State& state) {
-  smallTriangles(state, [](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
-    fillUntexturedTriangle(t, d, a, b, c);
-  });
+  smallTriangles(state, [](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b,
+                           const RasterCorner& c) { fillUntexturedTriangle(t, d, a, b, c); });
 }
 BENCHMARK(BM_SmallTrianglesUntextured)->Unit(benchmark::kMicrosecond);
 
@@ -167,7 +169,8 @@ void BM_SetupOnlyThreeSurface(benchmark::State& state) {
   smallTriangles(
       state,
       [](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
-        fillThreeSurfaceTriangle(t, d, maps().texture, maps().lightmap, maps().heights, a, b, c, LightmapLookup::kDisplaced, LightmapCombine::kMultiply);
+        fillThreeSurfaceTriangle(t, d, maps().texture, maps().lightmap, maps().heights, a, b, c,
+                                 LightmapLookup::kDisplaced, LightmapCombine::kMultiply);
       },
       260);
 }
@@ -175,7 +178,10 @@ BENCHMARK(BM_SetupOnlyThreeSurface)->Unit(benchmark::kMicrosecond);
 
 void BM_SetupOnlyUntextured(benchmark::State& state) {
   smallTriangles(
-      state, [](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) { fillUntexturedTriangle(t, d, a, b, c); },
+      state,
+      [](Surface& t, DepthBuffer& d, const RasterCorner& a, const RasterCorner& b, const RasterCorner& c) {
+        fillUntexturedTriangle(t, d, a, b, c);
+      },
       260);
 }
 BENCHMARK(BM_SetupOnlyUntextured)->Unit(benchmark::kMicrosecond);

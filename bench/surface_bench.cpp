@@ -31,16 +31,30 @@ void runOnScreen(benchmark::State& state, Op op) {
   state.SetBytesProcessed(int64_t(state.iterations()) * 320 * 240 * 4);
 }
 
-void BM_CopySurface(benchmark::State& s) { runOnScreen(s, [](Surface& a, Surface& b) { copySurface(b, a); }); }
-void BM_Scale(benchmark::State& s) { runOnScreen(s, [](Surface& a, Surface&) { a.scale(200); }); }
+void BM_CopySurface(benchmark::State& s) {
+  runOnScreen(s, [](Surface& a, Surface& b) { copySurface(b, a); });
+}
+void BM_Scale(benchmark::State& s) {
+  runOnScreen(s, [](Surface& a, Surface&) { a.scale(200); });
+}
 void BM_FadeToColour(benchmark::State& s) {
   runOnScreen(s, [](Surface& a, Surface&) { a.fadeToColour(100, 0xFFFFFFFFu); });
 }
-void BM_BlendOnto(benchmark::State& s) { runOnScreen(s, [](Surface& a, Surface& b) { b.blendOnto(a, 64); }); }
-void BM_Brighten(benchmark::State& s) { runOnScreen(s, [](Surface& a, Surface&) { a.brighten(64); }); }
-void BM_AddBrightness(benchmark::State& s) { runOnScreen(s, [](Surface& a, Surface&) { a.addBrightness(10); }); }
-void BM_MultiplyOnto(benchmark::State& s) { runOnScreen(s, [](Surface& a, Surface& b) { b.multiplyOnto(a); }); }
-void BM_InvertBlend(benchmark::State& s) { runOnScreen(s, [](Surface& a, Surface&) { a.invertBlend(90); }); }
+void BM_BlendOnto(benchmark::State& s) {
+  runOnScreen(s, [](Surface& a, Surface& b) { b.blendOnto(a, 64); });
+}
+void BM_Brighten(benchmark::State& s) {
+  runOnScreen(s, [](Surface& a, Surface&) { a.brighten(64); });
+}
+void BM_AddBrightness(benchmark::State& s) {
+  runOnScreen(s, [](Surface& a, Surface&) { a.addBrightness(10); });
+}
+void BM_MultiplyOnto(benchmark::State& s) {
+  runOnScreen(s, [](Surface& a, Surface& b) { b.multiplyOnto(a); });
+}
+void BM_InvertBlend(benchmark::State& s) {
+  runOnScreen(s, [](Surface& a, Surface&) { a.invertBlend(90); });
+}
 void BM_ScalePlain(benchmark::State& s) {
   runOnScreen(s, [](Surface& a, Surface&) { plain::scale(a.pixels.data(), a.pixels.size(), 200); });
 }
@@ -48,7 +62,9 @@ void BM_ScalePlain(benchmark::State& s) {
 void BM_BoxBlurRows(benchmark::State& s) {
   runOnScreen(s, [](Surface& a, Surface& b) { boxBlurRows(a, b, 16); });
 }
-void BM_CrossBlur(benchmark::State& s) { runOnScreen(s, [](Surface& a, Surface&) { crossBlur(a); }); }
+void BM_CrossBlur(benchmark::State& s) {
+  runOnScreen(s, [](Surface& a, Surface&) { crossBlur(a); });
+}
 void BM_RadialZoomBlur(benchmark::State& s) {
   runOnScreen(s, [](Surface& a, Surface&) { radialZoomBlur(a, 160, 120, 1000, 24); });
 }

@@ -19,7 +19,7 @@ void setRotationDegrees(Matrix4& matrix, float ax, float ay, float az) {
   const double sA = std::sin(double(a)), cA = std::cos(double(a));
   const double sB = std::sin(double(b)), cB = std::cos(double(b));
   const double sC = std::sin(double(c)), cC = std::cos(double(c));
-  float (&m)[4][4] = matrix.m;
+  float(&m)[4][4] = matrix.m;
   m[0][0] = float(cB * cC);
   m[0][1] = float(cB * sC);
   m[0][2] = float(-sB);
@@ -40,8 +40,8 @@ void multiplyRotation(Matrix4& d, const Matrix4& o) {
   float result[3][3];
   for (int i = 0; i < 3; ++i) {
     for (int col = 0; col < 3; ++col) {
-      result[i][col] = float(double(d.m[i][0]) * o.m[0][col] + double(d.m[i][1]) * o.m[1][col] +
-                             double(d.m[i][2]) * o.m[2][col]);
+      result[i][col] =
+          float(double(d.m[i][0]) * o.m[0][col] + double(d.m[i][1]) * o.m[1][col] + double(d.m[i][2]) * o.m[2][col]);
     }
   }
   for (int i = 0; i < 3; ++i) {
@@ -50,7 +50,7 @@ void multiplyRotation(Matrix4& d, const Matrix4& o) {
 }
 
 void transformPoint(float x, float y, float z, Vec3& out, const Matrix4& matrix) {
-  const float (&m)[4][4] = matrix.m;
+  const float(&m)[4][4] = matrix.m;
   const double dx = x, dy = y, dz = z;
   const float ox = float(dx * m[0][0] + dy * m[1][0] + dz * m[2][0] + m[3][0]);
   const float oy = float(dx * m[0][1] + dy * m[1][1] + dz * m[2][1] + m[3][1]);

@@ -149,9 +149,8 @@ Walk readEditor(const uint8_t* buffer, const Chunk& editor, const char* objectNa
 
 }  // namespace
 
-bool parseMeshChunks(const uint8_t* buffer, size_t size, const char* objectName,
-                     std::vector<LoadedVertex>& outVertices, std::vector<LoadedFace>& outFaces,
-                     int32_t& outVertexCount, int32_t& outFaceCount) {
+bool parseMeshChunks(const uint8_t* buffer, size_t size, const char* objectName, std::vector<LoadedVertex>& outVertices,
+                     std::vector<LoadedFace>& outFaces, int32_t& outVertexCount, int32_t& outFaceCount) {
   outVertices.clear();
   outFaces.clear();
   outVertexCount = 0;

@@ -28,8 +28,7 @@ struct LoadedFace {
 // list, a chunk is shorter than its header or runs past its parent or the image, a count's
 // records do not fit in their chunk, an object name has no terminating NUL, or a face index
 // is not below the vertex count.
-bool parseMeshChunks(const uint8_t* buffer, size_t size, const char* objectName,
-                     std::vector<LoadedVertex>& outVertices, std::vector<LoadedFace>& outFaces,
-                     int32_t& outVertexCount, int32_t& outFaceCount);
+bool parseMeshChunks(const uint8_t* buffer, size_t size, const char* objectName, std::vector<LoadedVertex>& outVertices,
+                     std::vector<LoadedFace>& outFaces, int32_t& outVertexCount, int32_t& outFaceCount);
 
 }  // namespace tarvola

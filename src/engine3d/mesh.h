@@ -14,17 +14,17 @@ namespace tarvola {
 
 // 24 floats at fixed indices: the fillers receive private copies of whole records.
 struct MeshVertex {
-  Vec3 position;       // 0-2   object space
-  Vec3 viewPosition;   // 3-5   camera space, written by the pipeline every frame
-  Vec3 normal;         // 6-8   object space
-  Vec3 viewNormal;     // 9-11  camera space, unit length
-  float uv1[2];        // 12-13 texel units (0..255 for one repeat)
-  float uv2[2];        // 14-15 texel units
-  float colour[3];     // 16-18 red, green, blue in 0..255, read by the shaded textured filler
-  float screenX;       // 19    projected x in pixels
-  float screenY;       // 20    projected y in pixels
-  float depth;         // 21    camera-space z
-  float scratch[2];    // 22-23 unused; the record stays 24 floats
+  Vec3 position;      // 0-2   object space
+  Vec3 viewPosition;  // 3-5   camera space, written by the pipeline every frame
+  Vec3 normal;        // 6-8   object space
+  Vec3 viewNormal;    // 9-11  camera space, unit length
+  float uv1[2];       // 12-13 texel units (0..255 for one repeat)
+  float uv2[2];       // 14-15 texel units
+  float colour[3];    // 16-18 red, green, blue in 0..255, read by the shaded textured filler
+  float screenX;      // 19    projected x in pixels
+  float screenY;      // 20    projected y in pixels
+  float depth;        // 21    camera-space z
+  float scratch[2];   // 22-23 unused; the record stays 24 floats
 };
 static_assert(sizeof(MeshVertex) == 24 * sizeof(float), "MeshVertex is 24 packed floats");
 

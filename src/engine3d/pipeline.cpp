@@ -19,7 +19,7 @@ void Camera::setLookAt(float ex, float ey, float ez, float tx, float ty, float t
                                            (double(dy) * dz) * (double(dy) * dz));
   const double forwardScale = 1.0 / std::sqrt(horizontal + double(dy) * dy);
   setIdentity(rotation);
-  float (&m)[4][4] = rotation.m;
+  float(&m)[4][4] = rotation.m;
   m[0][0] = float(dz * rightScale);
   m[1][0] = 0.0f;
   m[2][0] = float(-dx * rightScale);
@@ -84,9 +84,9 @@ void Mesh::draw(Surface& target, DepthBuffer& depth, Camera camera) {
   multiplyRotation(m, rotation);
   multiplyRotation(m, camera.rotation);
   Vec3 origin;
-  transformPoint(position.x - camera.position.x, position.y - camera.position.y, position.z - camera.position.z,
-                 origin, camera.rotation);
-  const float (&r)[4][4] = m.m;
+  transformPoint(position.x - camera.position.x, position.y - camera.position.y, position.z - camera.position.z, origin,
+                 camera.rotation);
+  const float(&r)[4][4] = m.m;
 
   for (int32_t i = 0; i < liveVertices; ++i) {
     MeshVertex& v = vertices[size_t(i)];

@@ -28,7 +28,11 @@ Vec3 shakePosition(Vec3 base, float amplitude, float t);
 
 // The corner the fillers read for a projected vertex: its floats copied unchanged.
 inline RasterCorner toRasterCorner(const MeshVertex& v) {
-  return RasterCorner{v.screenX, v.screenY, v.depth, {v.uv1[0], v.uv1[1]}, {v.uv2[0], v.uv2[1]},
+  return RasterCorner{v.screenX,
+                      v.screenY,
+                      v.depth,
+                      {v.uv1[0], v.uv1[1]},
+                      {v.uv2[0], v.uv2[1]},
                       {v.colour[0], v.colour[1], v.colour[2]}};
 }
 

@@ -74,8 +74,7 @@ void FieldSource::addValues(const float* x, const float* y, const float* z, int3
 
 // The vector loops repeat value()'s operations in the same order on four points at a time;
 // IEEE single-precision add, multiply, divide and square root round alike in either form.
-void InverseSquareSource::addValues(const float* x, const float* y, const float* z, int32_t n,
-                                    float* sums) const {
+void InverseSquareSource::addValues(const float* x, const float* y, const float* z, int32_t n, float* sums) const {
   int32_t i = 0;
 #if defined(__SSE2__)
   const __m128 cx = _mm_set1_ps(centre.x), cy = _mm_set1_ps(centre.y), cz = _mm_set1_ps(centre.z);

@@ -55,9 +55,9 @@ struct ImplicitField {
   std::vector<std::unique_ptr<FieldSource>> sources;  // in the order of adding
 
   // Each add returns the new source's index (0 for the first). Sources start at the origin.
-  int32_t addInverseSquare(float radius);              // strength r*r
-  int32_t addQuartic(float radius);                    // strength r^5
-  int32_t addRing(float radius, float ringRadius);     // strength r*r*0.1
+  int32_t addInverseSquare(float radius);           // strength r*r
+  int32_t addQuartic(float radius);                 // strength r^5
+  int32_t addRing(float radius, float ringRadius);  // strength r*r*0.1
   int32_t addSource(std::unique_ptr<FieldSource> source);
 
   // Moves source index; an index outside 0..count-1 does nothing.

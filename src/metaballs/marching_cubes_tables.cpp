@@ -5,6 +5,8 @@
 
 namespace tarvola {
 
+// The tables keep their rows: eight cases, or one cube case, per line.
+// clang-format off
 const uint16_t kCubeEdgeTable[256] = {
     0x000, 0x109, 0x203, 0x30a, 0x406, 0x50f, 0x605, 0x70c,
     0x80c, 0x905, 0xa0f, 0xb06, 0xc0a, 0xd03, 0xe09, 0xf00,
@@ -298,5 +300,6 @@ const int8_t kCubeTriangleTable[256][16] = {
     {0, 3, 8, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},
     {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},
 };
+// clang-format on
 
 }  // namespace tarvola

@@ -7,8 +7,8 @@
 namespace tarvola {
 
 // Corner n of a cell sits at (i, j, k) + kCubeCornerOffset[n], in (x, y, z) order.
-inline constexpr int32_t kCubeCornerOffset[8][3] = {
-    {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+inline constexpr int32_t kCubeCornerOffset[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                                    {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
 
 // Edge e runs from corner kCubeEdgeCorners[e][0] to kCubeEdgeCorners[e][1]; the vertex on it
 // is interpolated in that direction (edges 2, 3, 6 and 7 run towards smaller x or y).

@@ -28,9 +28,9 @@ EdgeVertex interpolateEdge(float isoLevel, const GridSample& a, const GridSample
   if (std::fabs(a.value - b.value) < kSnapDistance) return {a.position, a.normal};
   const float mu = (isoLevel - a.value) / (b.value - a.value);
   EdgeVertex v;
-  v.position = Vec3{a.position.x + mu * (b.position.x - a.position.x),
-                    a.position.y + mu * (b.position.y - a.position.y),
-                    a.position.z + mu * (b.position.z - a.position.z)};
+  v.position =
+      Vec3{a.position.x + mu * (b.position.x - a.position.x), a.position.y + mu * (b.position.y - a.position.y),
+           a.position.z + mu * (b.position.z - a.position.z)};
   // Not renormalised: the pipeline normalises the turned normal.
   v.normal = Vec3{a.normal.x + mu * (b.normal.x - a.normal.x), a.normal.y + mu * (b.normal.y - a.normal.y),
                   a.normal.z + mu * (b.normal.z - a.normal.z)};

@@ -27,11 +27,11 @@ inline constexpr int32_t kMaxCubeTriangles = 1024;
 
 struct MetaballPolygonizer {
   float isoLevel = 0;
-  int32_t gridSize = 0;    // N cells per axis, N + 1 samples
-  float cellSize = 0;      // world units per cell; the grid spans +-N * cellSize / 2
-  std::vector<GridSample> samples;  // (N+1)^3, sample (ix, iy, iz) at ix + rowOffset[iy] + sliceOffset[iz]
-  int32_t lastCubeTriangles = 0;    // triangles of the cell processed last
-  std::vector<float> cubeTriangles; // per cell: 18 floats a triangle, 3 positions then 3 normals
+  int32_t gridSize = 0;              // N cells per axis, N + 1 samples
+  float cellSize = 0;                // world units per cell; the grid spans +-N * cellSize / 2
+  std::vector<GridSample> samples;   // (N+1)^3, sample (ix, iy, iz) at ix + rowOffset[iy] + sliceOffset[iz]
+  int32_t lastCubeTriangles = 0;     // triangles of the cell processed last
+  std::vector<float> cubeTriangles;  // per cell: 18 floats a triangle, 3 positions then 3 normals
   Mesh mesh;
   ImplicitField field;
   std::vector<int32_t> sliceOffset;  // i * (N+1)^2

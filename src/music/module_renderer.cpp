@@ -25,9 +25,8 @@ bool ModuleRenderer::load(const void* bytes, size_t size) {
   unload();
   if (bytes == nullptr || size == 0) return false;
   int error = 0;
-  module_ = openmpt_module_create_from_memory2(bytes, size, openmpt_log_func_silent, nullptr,
-                                               openmpt_error_func_ignore, nullptr, &error,
-                                               nullptr, nullptr);
+  module_ = openmpt_module_create_from_memory2(bytes, size, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
+                                               nullptr, &error, nullptr, nullptr);
   if (module_ == nullptr) return false;
   openmpt_module_set_repeat_count(module_, -1);
   channels_ = openmpt_module_get_num_channels(module_);
@@ -102,8 +101,8 @@ void ModuleRenderer::render(float* out, int64_t frames, SyncHitHandler handler, 
   int64_t done = 0;
   while (done < frames) {
     const int64_t piece = std::min<int64_t>(policy.exactRowStarts && nearSyncRow() ? 1 : pieceFrames, frames - done);
-    const size_t got = openmpt_module_read_interleaved_float_stereo(module_, kSampleRate, static_cast<size_t>(piece),
-                                                                    out + 2 * done);
+    const size_t got =
+        openmpt_module_read_interleaved_float_stereo(module_, kSampleRate, static_cast<size_t>(piece), out + 2 * done);
     // A looping module always fills the piece; anything short is padded with silence.
     std::fill(out + 2 * (done + static_cast<int64_t>(got)), out + 2 * (done + piece), 0.0f);
     const int32_t order = openmpt_module_get_current_order(module_);
@@ -116,8 +115,8 @@ void ModuleRenderer::render(float* out, int64_t frames, SyncHitHandler handler, 
         for (int32_t c = 0; c < channels_; ++c) {
           const uint8_t effect = openmpt_module_get_pattern_row_channel_command(module_, lastPattern_, row, c,
                                                                                 OPENMPT_MODULE_COMMAND_EFFECT);
-          const uint8_t parameter = openmpt_module_get_pattern_row_channel_command(
-              module_, lastPattern_, row, c, OPENMPT_MODULE_COMMAND_PARAMETER);
+          const uint8_t parameter = openmpt_module_get_pattern_row_channel_command(module_, lastPattern_, row, c,
+                                                                                   OPENMPT_MODULE_COMMAND_PARAMETER);
           if (isSyncEffect(effect, parameter)) handler(user, SyncHit{frame_, static_cast<uint32_t>(parameter & 0x0F)});
         }
       }

@@ -58,8 +58,7 @@ class ModuleRenderer {
   // After each piece the row being played is compared with the last one; on every row
   // entered, each S2x on it goes to `handler` in channel order. Nothing loaded: silence.
   // Allocates nothing.
-  void render(float* out, int64_t frames, SyncHitHandler handler, void* user,
-              PiecePolicy policy = kFixedPieces);
+  void render(float* out, int64_t frames, SyncHitHandler handler, void* user, PiecePolicy policy = kFixedPieces);
 
   int64_t framesRendered() const { return frame_; }
   // Length of one pass through the order list, in seconds (0 when unloaded).
@@ -83,8 +82,6 @@ class ModuleRenderer {
 
 // True when the effect column holds S2x with x = value (libopenmpt reports S as effect 20 and
 // the whole parameter byte).
-inline bool isSyncEffect(uint8_t effect, uint8_t parameter) {
-  return effect == 20 && (parameter & 0xF0) == 0x20;
-}
+inline bool isSyncEffect(uint8_t effect, uint8_t parameter) { return effect == 20 && (parameter & 0xF0) == 0x20; }
 
 }  // namespace tarvola

@@ -83,8 +83,7 @@ void closeSilent() {
   device.user = nullptr;
 }
 
-const AudioOutput kSilentOutput = {openSilent, resumeSilent, lockSilent, unlockSilent, closeSilent,
-                                   nullptr};
+const AudioOutput kSilentOutput = {openSilent, resumeSilent, lockSilent, unlockSilent, closeSilent, nullptr};
 
 }  // namespace
 

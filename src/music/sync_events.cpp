@@ -14,7 +14,8 @@ struct FlagOfBit {
   uint8_t bit;
   SyncFlag* flag;
 };
-const FlagOfBit kFlags[] = {{kSync1, &sync1}, {kSync2, &sync2}, {kSync3, &sync3}, {kSync5, &sync5}, {kSyncAny, &syncAny}};
+const FlagOfBit kFlags[] = {
+    {kSync1, &sync1}, {kSync2, &sync2}, {kSync3, &sync3}, {kSync5, &sync5}, {kSyncAny, &syncAny}};
 }  // namespace
 
 void onMusicSync(uint32_t value) {

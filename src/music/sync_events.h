@@ -16,12 +16,18 @@ enum SyncFlagBit : uint8_t { kSync1 = 1, kSync2 = 2, kSync3 = 4, kSync5 = 8, kSy
 // 3 -> sync3, syncAny; 4 -> syncAny; 5 -> sync5; any other value raises nothing.
 constexpr uint8_t syncFlagsRaisedBy(uint32_t value) {
   switch (value) {
-    case 1: return kSync1 | kSyncAny;
-    case 2: return kSync2 | kSync1 | kSyncAny;
-    case 3: return kSync3 | kSyncAny;
-    case 4: return kSyncAny;
-    case 5: return kSync5;
-    default: return 0;
+    case 1:
+      return kSync1 | kSyncAny;
+    case 2:
+      return kSync2 | kSync1 | kSyncAny;
+    case 3:
+      return kSync3 | kSyncAny;
+    case 4:
+      return kSyncAny;
+    case 5:
+      return kSync5;
+    default:
+      return 0;
   }
 }
 

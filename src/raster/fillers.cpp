@@ -14,15 +14,13 @@ namespace {
 // Stands in for a map too small to hold 256 x 256 texels: it reads as black. Never written.
 uint32_t blackMap[65536];
 
-const uint32_t* mapTexels(const Surface& map) {
-  return map.pixels.size() >= 65536 ? map.pixels.data() : blackMap;
-}
+const uint32_t* mapTexels(const Surface& map) { return map.pixels.size() >= 65536 ? map.pixels.data() : blackMap; }
 
 // The fillers address the depth buffer with the target's own row offsets.
 bool targetFitsDepthBuffer(const Surface& target, const DepthBuffer& depth) {
   const size_t count = target.pixelCount();
-  return count > 0 && target.width == depth.width && target.height == depth.height &&
-         target.pixels.size() >= count && depth.keys.size() >= count;
+  return count > 0 && target.width == depth.width && target.height == depth.height && target.pixels.size() >= count &&
+         depth.keys.size() >= count;
 }
 
 // Depth key of a corner: 32767 / depth as a float.
@@ -111,8 +109,7 @@ SetupVertex<5> threeSurfaceCorner(const RasterCorner& c) {
   return SetupVertex<5>{c.screenX, c.screenY, {c.uv1[0], c.uv1[1], c.uv2[0], c.uv2[1], depthKey(c)}};
 }
 SetupVertex<6> shadedCorner(const RasterCorner& c) {
-  return SetupVertex<6>{c.screenX, c.screenY,
-                        {c.uv1[0], c.uv1[1], c.colour[0], c.colour[1], c.colour[2], depthKey(c)}};
+  return SetupVertex<6>{c.screenX, c.screenY, {c.uv1[0], c.uv1[1], c.colour[0], c.colour[1], c.colour[2], depthKey(c)}};
 }
 SetupVertex<1> untexturedCorner(const RasterCorner& c) { return SetupVertex<1>{c.screenX, c.screenY, {depthKey(c)}}; }
 

@@ -18,12 +18,12 @@ namespace tarvola {
 
 // A triangle corner as the fillers read it, copied from a projected mesh vertex.
 struct RasterCorner {
-  float screenX;   // projected x in pixels
-  float screenY;   // projected y in pixels
-  float depth;     // camera-space z
-  float uv1[2];    // texel units (0..255 for one repeat)
-  float uv2[2];    // texel units
-  float colour[3]; // red, green, blue in 0..255, read by the shaded textured filler
+  float screenX;    // projected x in pixels
+  float screenY;    // projected y in pixels
+  float depth;      // camera-space z
+  float uv1[2];     // texel units (0..255 for one repeat)
+  float uv2[2];     // texel units
+  float colour[3];  // red, green, blue in 0..255, read by the shaded textured filler
 };
 
 // The texel of texture at uv1, copied unchanged (all four bytes).
@@ -53,7 +53,6 @@ void fillUntexturedTriangle(Surface& target, DepthBuffer& depth, const RasterCor
 
 // One white pixel at each corner, coordinates truncated toward zero, through putPixel (so
 // 0 < x < width and 0 < y < height); no depth test, no key stored.
-void plotTrianglePoints(Surface& target, const RasterCorner& c0, const RasterCorner& c1,
-                        const RasterCorner& c2);
+void plotTrianglePoints(Surface& target, const RasterCorner& c0, const RasterCorner& c1, const RasterCorner& c2);
 
 }  // namespace tarvola

@@ -42,8 +42,7 @@ struct SpanSteps {
 // drawn; otherwise 0 <= xs < xe <= width - 1 and the values are advanced to column xs.
 // The clamp is to width - 1: the last column is never drawn.
 template <int N>
-inline bool clipSpan(int32_t width, int32_t& xs, int32_t& xe, int32_t (&values)[N],
-                     const SpanSteps<N>& steps) {
+inline bool clipSpan(int32_t width, int32_t& xs, int32_t& xe, int32_t (&values)[N], const SpanSteps<N>& steps) {
   if (xs == xe) return false;
   if (xs > width - 1 || xe < 0) return false;
   if (xe > width - 1) xe = width - 1;
@@ -67,8 +66,8 @@ inline void stepEdge(TriangleEdge<N>& edge, int32_t times) {
 // Row 0 is never drawn. Rows outside the target are stepped over arithmetically: n wrapping
 // additions of a step equal one wrapping product, so the drawn rows see the same values.
 template <int N, class SpanWriter>
-void walkRows(Surface& target, TriangleEdge<N> left, TriangleEdge<N> right, int32_t firstRow,
-              int32_t rowCount, const SpanSteps<N>& steps, SpanWriter& spanWriter) {
+void walkRows(Surface& target, TriangleEdge<N> left, TriangleEdge<N> right, int32_t firstRow, int32_t rowCount,
+              const SpanSteps<N>& steps, SpanWriter& spanWriter) {
   if (rowCount <= 0) return;
   const int64_t endRow = int64_t(firstRow) + rowCount;
   int64_t y = firstRow;
@@ -80,8 +79,7 @@ void walkRows(Surface& target, TriangleEdge<N> left, TriangleEdge<N> right, int3
   }
   const int64_t lastRow = endRow < target.height ? endRow : target.height;
   for (; y < lastRow; ++y) {
-    spanWriter(target, fixedCeil(left.x), fixedCeil(right.x), left.value, int32_t(y) * target.width,
-               steps);
+    spanWriter(target, fixedCeil(left.x), fixedCeil(right.x), left.value, int32_t(y) * target.width, steps);
     left.x = fixedAdd(left.x, left.xStep);
     right.x = fixedAdd(right.x, right.xStep);
     for (int k = 0; k < N; ++k) left.value[k] = fixedAdd(left.value[k], left.step[k]);
@@ -96,8 +94,8 @@ void walkRows(Surface& target, TriangleEdge<N> left, TriangleEdge<N> right, int3
 // (roundToFloat where the float is read again); every value enters fixed point through
 // toFixed16 of such a float.
 template <int N, class SpanWriter>
-void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N>& c1,
-                  const SetupVertex<N>& c2, SpanWriter& spanWriter) {
+void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N>& c1, const SetupVertex<N>& c2,
+                  SpanWriter& spanWriter) {
   // First pixel row at or below each corner; three compare-and-exchange steps, each only on a
   // strictly greater row, so equal rows keep the order these steps leave.
   const SetupVertex<N>* v[3] = {&c0, &c1, &c2};

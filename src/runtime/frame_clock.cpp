@@ -8,17 +8,14 @@ namespace tarvola {
 int64_t SteadyCounter::frequency() { return 1000000000; }
 
 int64_t SteadyCounter::read() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
 namespace {
 // Ticks since start as a signed 64-bit difference, taken with wrap-around rather than
 // overflow (the run is far too short for it to matter).
-int64_t ticksSince(int64_t startCount, int64_t value) {
-  return int64_t(uint64_t(value) - uint64_t(startCount));
-}
+int64_t ticksSince(int64_t startCount, int64_t value) { return int64_t(uint64_t(value) - uint64_t(startCount)); }
 }  // namespace
 
 void FrameClock::start(Counter& counter) {

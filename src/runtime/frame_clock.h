@@ -12,6 +12,7 @@ class Counter {
  public:
   virtual int64_t frequency() = 0;  // ticks per second, > 0
   virtual int64_t read() = 0;
+
  protected:
   ~Counter() = default;
 };

@@ -8,12 +8,18 @@ namespace tarvola {
 const TimelineCommand* demoTimelineTable() {
   // Built on first use from the constant-initialised scene slots.
   static const TimelineCommand table[kTimelineLength] = {
-      {kSetScene, 0, kScenes[0].render}, {kWait, 850, nullptr},
-      {kSetScene, 0, kScenes[1].render}, {kWait, 4450, nullptr},
-      {kSetScene, 0, kScenes[2].render}, {kWait, 8000, nullptr},
-      {kSetScene, 0, kScenes[3].render}, {kWait, 9400, nullptr},
-      {kSetScene, 0, kScenes[4].render}, {kWait, 12400, nullptr},
-      {kSetScene, 0, kScenes[5].render}, {kWait, 16600, nullptr},
+      {kSetScene, 0, kScenes[0].render},
+      {kWait, 850, nullptr},
+      {kSetScene, 0, kScenes[1].render},
+      {kWait, 4450, nullptr},
+      {kSetScene, 0, kScenes[2].render},
+      {kWait, 8000, nullptr},
+      {kSetScene, 0, kScenes[3].render},
+      {kWait, 9400, nullptr},
+      {kSetScene, 0, kScenes[4].render},
+      {kWait, 12400, nullptr},
+      {kSetScene, 0, kScenes[5].render},
+      {kWait, 16600, nullptr},
       {kEnd, 0, nullptr},
   };
   return table;

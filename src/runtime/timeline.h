@@ -28,9 +28,9 @@ inline constexpr int kTimelineLength = 13;
 const TimelineCommand* demoTimelineTable();
 
 struct Timeline {
-  float time = 0.0f;                         // hundredths given to the last update
-  const TimelineCommand* cursor = nullptr;   // the command the next update starts at
-  SceneRender scene = nullptr;               // empty until the first set-scene command
+  float time = 0.0f;                        // hundredths given to the last update
+  const TimelineCommand* cursor = nullptr;  // the command the next update starts at
+  SceneRender scene = nullptr;              // empty until the first set-scene command
 
   void start(const TimelineCommand* table);
   // Stores t, then runs commands until a wait that t has not reached (argument <= t passes,

@@ -12,7 +12,7 @@
 namespace tarvola {
 
 // Pixels a scene reads from its pictures.
-inline constexpr size_t kTextureTexels = 256 * 256;        // a 256 x 256 texture, wrapped
+inline constexpr size_t kTextureTexels = 256 * 256;                             // a 256 x 256 texture, wrapped
 inline constexpr size_t kScreenPicture = size_t(kScreenWidth) * kScreenHeight;  // a full-screen picture
 inline constexpr size_t kPlasmaWindowRead = 478 * 640 + 631;  // two 320 x 240 windows of a 640-wide picture
 

@@ -63,9 +63,8 @@ void blend(uint32_t* target, const uint32_t* source, size_t count, uint32_t leve
 
 void brighten(uint32_t* pixels, size_t count, uint32_t amount) {
   for (size_t i = 0; i < count; ++i) {
-    pixels[i] = mapBytes(pixels[i], [&](uint32_t c, int b) {
-      return b == 3 ? c : std::min(255u, c + ((amount * c) >> 8));
-    });
+    pixels[i] =
+        mapBytes(pixels[i], [&](uint32_t c, int b) { return b == 3 ? c : std::min(255u, c + ((amount * c) >> 8)); });
   }
 }
 
@@ -85,9 +84,8 @@ void multiply(uint32_t* target, const uint32_t* source, size_t count) {
 
 void invertBlend(uint32_t* pixels, size_t count, uint32_t level) {
   for (size_t i = 0; i < count; ++i) {
-    pixels[i] = mapBytes(pixels[i], [&](uint32_t c, int b) {
-      return b == 3 ? 0u : (c * (255 - level) + (255 - c) * level) >> 8;
-    });
+    pixels[i] = mapBytes(pixels[i],
+                         [&](uint32_t c, int b) { return b == 3 ? 0u : (c * (255 - level) + (255 - c) * level) >> 8; });
   }
 }
 
@@ -132,8 +130,8 @@ void plainProduct(uint32_t* target, const uint32_t* a, const uint32_t* b, size_t
   }
 }
 
-constexpr CompositingKernels kPlainKernels = {plain::scale,         plain::fadeToColour, plain::blend,
-                                              plain::brighten,      plain::addBrightness, plainProduct,
+constexpr CompositingKernels kPlainKernels = {plain::scale,      plain::fadeToColour,  plain::blend,
+                                              plain::brighten,   plain::addBrightness, plainProduct,
                                               plain::invertBlend};
 
 std::vector<SimdPath> detectPaths() {
@@ -144,8 +142,7 @@ std::vector<SimdPath> detectPaths() {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
   __builtin_cpu_init();
   if (avx2CompositingKernels() != nullptr && __builtin_cpu_supports("avx2")) paths.push_back(SimdPath::Avx2);
-  if (avx512CompositingKernels() != nullptr && __builtin_cpu_supports("avx512f") &&
-      __builtin_cpu_supports("avx512bw"))
+  if (avx512CompositingKernels() != nullptr && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
     paths.push_back(SimdPath::Avx512);
 #endif
   return paths;
@@ -173,11 +170,15 @@ const CompositingKernels* simdKernels(SimdPath path) {
   if (std::find(paths.begin(), paths.end(), path) == paths.end()) return nullptr;
   switch (path) {
 #if defined(__SSE2__)
-    case SimdPath::Sse2: return &LaneKernels<Sse2Lanes>::table;
+    case SimdPath::Sse2:
+      return &LaneKernels<Sse2Lanes>::table;
 #endif
-    case SimdPath::Avx2: return avx2CompositingKernels();
-    case SimdPath::Avx512: return avx512CompositingKernels();
-    default: return &kPlainKernels;
+    case SimdPath::Avx2:
+      return avx2CompositingKernels();
+    case SimdPath::Avx512:
+      return avx512CompositingKernels();
+    default:
+      return &kPlainKernels;
   }
 }
 
@@ -216,8 +217,7 @@ void Surface::fadeToColour(int32_t level, uint32_t colour) {
 }
 
 void Surface::blendOnto(Surface& target, int32_t level) const {
-  fast::blend(target.pixels.data(), pixels.data(), std::min(walkCount(), target.pixels.size()),
-              uint32_t(level) & 0xFF);
+  fast::blend(target.pixels.data(), pixels.data(), std::min(walkCount(), target.pixels.size()), uint32_t(level) & 0xFF);
 }
 
 void Surface::brighten(int32_t amount) { fast::brighten(pixels.data(), walkCount(), uint32_t(amount) & 0xFF); }
@@ -228,8 +228,6 @@ void Surface::multiplyOnto(Surface& target) const {
   fast::multiply(target.pixels.data(), pixels.data(), std::min(walkCount(), target.pixels.size()));
 }
 
-void Surface::invertBlend(int32_t level) {
-  fast::invertBlend(pixels.data(), walkCount(), uint32_t(level) & 0xFF);
-}
+void Surface::invertBlend(int32_t level) { fast::invertBlend(pixels.data(), walkCount(), uint32_t(level) & 0xFF); }
 
 }  // namespace tarvola

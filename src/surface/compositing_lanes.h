@@ -127,8 +127,8 @@ struct LaneKernels {
     plain::invertBlend(pixels + i, count - i, level);
   }
 
-  static constexpr CompositingKernels table = {scale, fadeToColour, blend, brighten, addBrightness, product,
-                                               invertBlend};
+  static constexpr CompositingKernels table = {scale,         fadeToColour, blend,      brighten,
+                                               addBrightness, product,      invertBlend};
 };
 
 }  // namespace

@@ -21,9 +21,8 @@ inline uint32_t byteAt(uint32_t pixel, int i) { return (pixel >> (8 * i)) & 0xFF
 constexpr int32_t kSamplerRow = kScreenWidth;
 
 bool zoomBlurArgumentsValid(const Surface& surface, int32_t centreX, int32_t centreY, int32_t step) {
-  return surface.width == kSamplerRow && surface.height >= 3 &&
-         surface.pixels.size() >= surface.pixelCount() && centreX >= 0 &&
-         centreX <= surface.width - 3 && centreY >= 0 && centreY <= surface.height - 3 && step >= 1 &&
+  return surface.width == kSamplerRow && surface.height >= 3 && surface.pixels.size() >= surface.pixelCount() &&
+         centreX >= 0 && centreX <= surface.width - 3 && centreY >= 0 && centreY <= surface.height - 3 && step >= 1 &&
          step < 65536;
 }
 
@@ -95,8 +94,8 @@ void crossBlur(Surface& surface) {
       const size_t i = y * w + x;
       uint32_t pixel = p[i] & 0xFF000000u;
       for (int b = 0; b < 3; ++b) {
-        const uint32_t sum = byteAt(p[i - 1], b) + byteAt(p[i + 1], b) + byteAt(p[i - w], b) +
-                             byteAt(p[i + w], b) + byteAt(p[i], b);
+        const uint32_t sum =
+            byteAt(p[i - 1], b) + byteAt(p[i + 1], b) + byteAt(p[i - w], b) + byteAt(p[i + w], b) + byteAt(p[i], b);
         pixel |= (sum / 5) << (8 * b);
       }
       p[i] = pixel;
@@ -113,8 +112,8 @@ uint32_t sampleBilinear320(const uint32_t* pixels, int32_t u, int32_t v) {
   const uint32_t p00 = base[0], p10 = base[1], p01 = base[kSamplerRow], p11 = base[kSamplerRow + 1];
   uint32_t result = 0;
   for (int b = 0; b < 4; ++b) {
-    const uint32_t sum = ((byteAt(p00, b) * w00) >> 8) + ((byteAt(p10, b) * w10) >> 8) +
-                         ((byteAt(p01, b) * w01) >> 8) + ((byteAt(p11, b) * w11) >> 8);
+    const uint32_t sum = ((byteAt(p00, b) * w00) >> 8) + ((byteAt(p10, b) * w10) >> 8) + ((byteAt(p01, b) * w01) >> 8) +
+                         ((byteAt(p11, b) * w11) >> 8);
     result |= std::min(255u, sum) << (8 * b);
   }
   return result;
@@ -151,10 +150,10 @@ void crossBlurRow(uint32_t* line, size_t w) {
   for (size_t x = 1; x + 1 < w; ++x) {
     const uint32_t up = line[x - w], down = line[x + w], centre = line[x], right = line[x + 1];
     const uint32_t sumB = leftB + (up & 0xFF) + (down & 0xFF) + (centre & 0xFF) + (right & 0xFF);
-    const uint32_t sumG = leftG + ((up >> 8) & 0xFF) + ((down >> 8) & 0xFF) + ((centre >> 8) & 0xFF) +
-                          ((right >> 8) & 0xFF);
-    const uint32_t sumR = leftR + ((up >> 16) & 0xFF) + ((down >> 16) & 0xFF) + ((centre >> 16) & 0xFF) +
-                          ((right >> 16) & 0xFF);
+    const uint32_t sumG =
+        leftG + ((up >> 8) & 0xFF) + ((down >> 8) & 0xFF) + ((centre >> 8) & 0xFF) + ((right >> 8) & 0xFF);
+    const uint32_t sumR =
+        leftR + ((up >> 16) & 0xFF) + ((down >> 16) & 0xFF) + ((centre >> 16) & 0xFF) + ((right >> 16) & 0xFF);
     leftB = sumB / 5;
     leftG = sumG / 5;
     leftR = sumR / 5;
@@ -172,8 +171,8 @@ namespace {
 inline void crossBlurPixel(uint32_t* p, size_t i, size_t w) {
   uint32_t pixel = p[i] & 0xFF000000u;
   for (int b = 0; b < 3; ++b) {
-    const uint32_t sum = byteAt(p[i - 1], b) + byteAt(p[i + 1], b) + byteAt(p[i - w], b) + byteAt(p[i + w], b) +
-                         byteAt(p[i], b);
+    const uint32_t sum =
+        byteAt(p[i - 1], b) + byteAt(p[i + 1], b) + byteAt(p[i - w], b) + byteAt(p[i + w], b) + byteAt(p[i], b);
     pixel |= (sum / 5) << (8 * b);
   }
   p[i] = pixel;
@@ -200,8 +199,8 @@ void crossBlur(Surface& surface) {
   const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
   size_t y = 1;
   for (; y + 2 < h; y += 2) {
-    uint32_t* top = p + y * w;     // row y
-    uint32_t* bottom = top + w;    // row y + 1
+    uint32_t* top = p + y * w;   // row y
+    uint32_t* bottom = top + w;  // row y + 1
     crossBlurPixel(p, y * w + 1, w);
     // left: lanes 0-3 row y at s - 1, lanes 4-7 row y + 1 at s - 2.
     __m128i left = widenPair(top[1], bottom[0]);
@@ -209,8 +208,8 @@ void crossBlur(Surface& surface) {
       const uint32_t shared = bottom[s];  // row y's down and row y + 1's right
       const __m128i up = _mm_unpacklo_epi64(widenPair(top[s - w], 0), left);
       const __m128i centre = widenPair(top[s], bottom[s - 1]);
-      const __m128i others = _mm_add_epi16(_mm_add_epi16(centre, widenPair(top[s + 1], shared)),
-                                           widenPair(shared, bottom[s - 1 + w]));
+      const __m128i others =
+          _mm_add_epi16(_mm_add_epi16(centre, widenPair(top[s + 1], shared)), widenPair(shared, bottom[s - 1 + w]));
       const __m128i sum = _mm_add_epi16(_mm_add_epi16(others, up), left);
       const __m128i blurred = _mm_srli_epi16(_mm_mulhi_epu16(sum, fifth), 2);
       left = _mm_or_si128(_mm_and_si128(blurred, colourLanes), _mm_and_si128(centre, alphaLanes));
@@ -258,7 +257,8 @@ void radialZoomBlur(Surface& surface, int32_t centreX, int32_t centreY, int32_t 
     const __m128i top = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base)), zero);
     const __m128i bottom =
         _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + kSamplerRow)), zero);
-    const __m128i weightedTop = _mm_srli_epi16(_mm_mullo_epi16(top, _mm_setr_epi16(w00, w00, w00, w00, w10, w10, w10, w10)), 8);
+    const __m128i weightedTop =
+        _mm_srli_epi16(_mm_mullo_epi16(top, _mm_setr_epi16(w00, w00, w00, w00, w10, w10, w10, w10)), 8);
     const __m128i weightedBottom =
         _mm_srli_epi16(_mm_mullo_epi16(bottom, _mm_setr_epi16(w01, w01, w01, w01, w11, w11, w11, w11)), 8);
     __m128i q = _mm_add_epi16(weightedTop, weightedBottom);

@@ -20,8 +20,7 @@ namespace {
 // for the store to reach the cache).
 inline __m256i widenedTaps(const uint32_t* base) {
   const __m128i top = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(base[0])), _mm_cvtsi32_si128(int(base[1])));
-  const __m128i bottom =
-      _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(base[320])), _mm_cvtsi32_si128(int(base[321])));
+  const __m128i bottom = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(base[320])), _mm_cvtsi32_si128(int(base[321])));
   return _mm256_cvtepu8_epi16(_mm_unpacklo_epi64(top, bottom));
 }
 
@@ -66,8 +65,7 @@ bool radialZoomBlurAvx2(uint32_t* pixels, int32_t height, int32_t cx, int32_t cy
       const __m256i lower = _mm256_or_si256(w01, _mm256_slli_epi32(w11, 16));
       const __m256i first = _mm256_unpacklo_epi32(upper, lower), second = _mm256_unpackhi_epi32(upper, lower);
       _mm256_store_si256(reinterpret_cast<__m256i*>(weights + x), _mm256_permute2x128_si256(first, second, 0x20));
-      _mm256_store_si256(reinterpret_cast<__m256i*>(weights + x + 4),
-                         _mm256_permute2x128_si256(first, second, 0x31));
+      _mm256_store_si256(reinterpret_cast<__m256i*>(weights + x + 4), _mm256_permute2x128_si256(first, second, 0x31));
     }
     uint32_t* line = pixels + size_t(y) * kRow;
     const uint32_t* sampleRow = pixels + size_t(v >> 16) * kRow;

@@ -65,8 +65,8 @@ void drawCornerWarp(Surface& target, const Surface& texture, float t) {
   }
 }
 
-void multiplyWindows(Surface& target, const Surface& imageA, const Surface& imageB, int32_t ax, int32_t ay,
-                     int32_t bx, int32_t by) {
+void multiplyWindows(Surface& target, const Surface& imageA, const Surface& imageB, int32_t ax, int32_t ay, int32_t bx,
+                     int32_t by) {
   constexpr int64_t kRow = 640;
   const int64_t width = target.width, height = target.height;
   if (width <= 0 || height <= 0 || int64_t(target.pixels.size()) < width * height) return;

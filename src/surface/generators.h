@@ -34,8 +34,8 @@ void drawCornerWarp(Surface& target, const Surface& texture, float t);
 
 // Each byte of target pixel (x, y) = (a * b) >> 8, a from imageA at (ax + x, ay + y) and b from
 // imageB at (bx + x, by + y), both read with a row length of 640.
-void multiplyWindows(Surface& target, const Surface& imageA, const Surface& imageB, int32_t ax, int32_t ay,
-                     int32_t bx, int32_t by);
+void multiplyWindows(Surface& target, const Surface& imageA, const Surface& imageB, int32_t ax, int32_t ay, int32_t bx,
+                     int32_t by);
 
 struct PolarEntry {
   int32_t u;

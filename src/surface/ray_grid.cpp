@@ -12,7 +12,7 @@ namespace tarvola {
 
 namespace {
 
-constexpr double kTunnelRadiusSquared = 16384.0;  // radius 128
+constexpr double kTunnelRadiusSquared = 16384.0;    // radius 128
 constexpr double kInversePi = 0.31831927423205475;  // 1 / 3.1415
 constexpr GridNode kMissNode = {128.0f, 128.0f, 128.0f, 128.0f, 0};
 
@@ -125,37 +125,37 @@ GridNode RayGrid::castRay(int32_t x, int32_t y) const {
   return node;
 }
 
-void RayGrid::fillBlock(Surface& target, const Surface& texture, const Surface& environment, int32_t x0,
-                        int32_t y0, const GridNode& topLeft, const GridNode& topRight,
-                        const GridNode& bottomLeft, const GridNode& bottomRight) {
+void RayGrid::fillBlock(Surface& target, const Surface& texture, const Surface& environment, int32_t x0, int32_t y0,
+                        const GridNode& topLeft, const GridNode& topRight, const GridNode& bottomLeft,
+                        const GridNode& bottomRight) {
   assert(texture.pixels.size() >= kTunnelTextureTexels && environment.pixels.size() >= kEnvironmentTexels);
   assert(x0 >= 0 && y0 >= 0 && x0 + 8 <= target.width && y0 + 8 <= target.height);
   assert(target.pixels.size() >= size_t(y0 + 8) * size_t(target.width));
 
   // Quantities in the order u, v, envU, envV, shade.
-  int32_t left[5] = {fixedStart(topLeft.u), fixedStart(topLeft.v), fixedStart(topLeft.envU),
-                     fixedStart(topLeft.envV), wrapShiftLeft16(topLeft.shade)};
+  int32_t left[5] = {fixedStart(topLeft.u), fixedStart(topLeft.v), fixedStart(topLeft.envU), fixedStart(topLeft.envV),
+                     wrapShiftLeft16(topLeft.shade)};
   int32_t right[5] = {fixedStart(topRight.u), fixedStart(topRight.v), fixedStart(topRight.envU),
                       fixedStart(topRight.envV), wrapShiftLeft16(topRight.shade)};
   const int32_t leftStep[5] = {fixedEdgeStep(topLeft.u, bottomLeft.u), fixedEdgeStep(topLeft.v, bottomLeft.v),
                                fixedEdgeStep(topLeft.envU, bottomLeft.envU),
                                fixedEdgeStep(topLeft.envV, bottomLeft.envV),
                                wrapShiftLeft16(wrapSub(bottomLeft.shade, topLeft.shade)) >> 3};
-  const int32_t rightStep[5] = {
-      fixedEdgeStep(topRight.u, bottomRight.u), fixedEdgeStep(topRight.v, bottomRight.v),
-      fixedEdgeStep(topRight.envU, bottomRight.envU), fixedEdgeStep(topRight.envV, bottomRight.envV),
-      wrapShiftLeft16(wrapSub(bottomRight.shade, topRight.shade)) >> 3};
+  const int32_t rightStep[5] = {fixedEdgeStep(topRight.u, bottomRight.u), fixedEdgeStep(topRight.v, bottomRight.v),
+                                fixedEdgeStep(topRight.envU, bottomRight.envU),
+                                fixedEdgeStep(topRight.envV, bottomRight.envV),
+                                wrapShiftLeft16(wrapSub(bottomRight.shade, topRight.shade)) >> 3};
 
   // Corner shades of 0..255 keep every interpolated shade in 0..255 (the steps round down
   // towards the smaller end), which the lane arithmetic of combineTexels needs.
   const auto inRange = [](int32_t shade) { return shade >= 0 && shade <= 255; };
   uint32_t* out = &target.pixels[size_t(y0) * size_t(target.width) + size_t(x0)];
   if (inRange(topLeft.shade) && inRange(topRight.shade) && inRange(bottomLeft.shade) && inRange(bottomRight.shade)) {
-    fillRows<false>(out, size_t(target.width), texture.pixels.data(), environment.pixels.data(), left, right,
-                    leftStep, rightStep);
+    fillRows<false>(out, size_t(target.width), texture.pixels.data(), environment.pixels.data(), left, right, leftStep,
+                    rightStep);
   } else {
-    fillRows<true>(out, size_t(target.width), texture.pixels.data(), environment.pixels.data(), left, right,
-                   leftStep, rightStep);
+    fillRows<true>(out, size_t(target.width), texture.pixels.data(), environment.pixels.data(), left, right, leftStep,
+                   rightStep);
   }
 }
 

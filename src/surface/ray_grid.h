@@ -57,8 +57,7 @@ inline uint32_t combineTexels(uint32_t texel, uint32_t envTexel, uint32_t shade)
 
 // Eight pixels of combineTexels, shades 0..255: SSE2 on x86-64 (saturating byte adds, 16-bit
 // products), combineTexels elsewhere. Equal to the plain rule, tested.
-inline void combineTexelRow(const uint32_t* texels, const uint32_t* envTexels, const int32_t* shades,
-                            uint32_t* out) {
+inline void combineTexelRow(const uint32_t* texels, const uint32_t* envTexels, const int32_t* shades, uint32_t* out) {
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   for (int i = 0; i < 8; i += 4) {
@@ -82,8 +81,8 @@ inline void combineTexelRow(const uint32_t* texels, const uint32_t* envTexels, c
 }
 
 struct RayGrid {
-  int32_t columns = 0;  // width / 8 + 1
-  int32_t rows = 0;     // height / 8 + 1
+  int32_t columns = 0;          // width / 8 + 1
+  int32_t rows = 0;             // height / 8 + 1
   std::vector<GridNode> nodes;  // node (c, r) at r * columns + c belongs to screen point (8c, 8r)
   float scrollU = 0;
   float scrollV = 0;
@@ -110,9 +109,9 @@ struct RayGrid {
   // the four bytes added with saturation, the colour bytes times (S >> 16) >> 8.
   // Requires texture to hold kTunnelTextureTexels, environment kEnvironmentTexels and the
   // block to lie inside target.
-  static void fillBlock(Surface& target, const Surface& texture, const Surface& environment, int32_t x0,
-                        int32_t y0, const GridNode& topLeft, const GridNode& topRight,
-                        const GridNode& bottomLeft, const GridNode& bottomRight);
+  static void fillBlock(Surface& target, const Surface& texture, const Surface& environment, int32_t x0, int32_t y0,
+                        const GridNode& topLeft, const GridNode& topRight, const GridNode& bottomLeft,
+                        const GridNode& bottomRight);
 
   // Casts every node, then fills every block that lies wholly inside target (all of a 320x240
   // target), row by row. A texture too small to sample reads as black.

@@ -33,9 +33,7 @@ struct Surface {
   Surface& operator=(Surface&&) = default;
 
   // width * height, or 0 for a surface never created (or a degenerate size).
-  size_t pixelCount() const {
-    return width > 0 && height > 0 ? size_t(width) * size_t(height) : 0;
-  }
+  size_t pixelCount() const { return width > 0 && height > 0 ? size_t(width) * size_t(height) : 0; }
   // Pixels an operation over width * height may touch: never more than the buffer holds.
   size_t walkCount() const { return pixelCount() < pixels.size() ? pixelCount() : pixels.size(); }
 
@@ -48,13 +46,13 @@ struct Surface {
 
   // Whole-surface channel arithmetic (compositing.cpp). Each byte c is 0..255, products are
   // shifted right by 8 (truncating), level/amount arguments use their low byte unless noted.
-  void scale(int32_t level);                            // all four bytes: (c*l) >> 8
-  void fadeToColour(int32_t level, uint32_t colour);    // all four: (c*(255-l))>>8 + (k*l)>>8
-  void blendOnto(Surface& target, int32_t level) const; // target = (t*(255-l))>>8 + (s*l)>>8
-  void brighten(int32_t amount);                        // colour bytes: min(255, c + (a*c)>>8)
-  void addBrightness(int32_t amount);                   // colour bytes: clamp(c + amount)
-  void multiplyOnto(Surface& target) const;             // all four: (t*s) >> 8
-  void invertBlend(int32_t level);                      // colour: (c*(255-l)+(255-c)*l)>>8, top 0
+  void scale(int32_t level);                             // all four bytes: (c*l) >> 8
+  void fadeToColour(int32_t level, uint32_t colour);     // all four: (c*(255-l))>>8 + (k*l)>>8
+  void blendOnto(Surface& target, int32_t level) const;  // target = (t*(255-l))>>8 + (s*l)>>8
+  void brighten(int32_t amount);                         // colour bytes: min(255, c + (a*c)>>8)
+  void addBrightness(int32_t amount);                    // colour bytes: clamp(c + amount)
+  void multiplyOnto(Surface& target) const;              // all four: (t*s) >> 8
+  void invertBlend(int32_t level);                       // colour: (c*(255-l)+(255-c)*l)>>8, top 0
 };
 
 // Writes one pixel when 0 < x < width and 0 < y < height: row 0 and column 0 are never written.

@@ -25,9 +25,7 @@ TgaHeader readHeader(const uint8_t* header) {
   return TgaHeader{header[12] + 256 * header[13], header[14] + 256 * header[15], header[16]};
 }
 
-bool headerUsable(const TgaHeader& header) {
-  return header.width != 0 && header.height != 0 && header.depth == 32;
-}
+bool headerUsable(const TgaHeader& header) { return header.width != 0 && header.height != 0 && header.depth == 32; }
 
 // Allocates the 4x buffer with every top byte 255, or leaves the surface empty and returns false
 // (too many pixels, or no memory).

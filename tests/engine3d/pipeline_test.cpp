@@ -34,10 +34,10 @@ int drawn(const float (&corners)[3][3], int32_t lastIndex = 2) {
 }
 
 TEST(Pipeline, BackFacingNearAndOffScreenFacesAreSkipped) {
-  EXPECT_EQ(drawn({{10, 10, 100}, {10, 20, 100}, {20, 10, 100}}), 55);  // counter-clockwise (y down)
-  EXPECT_EQ(drawn({{10, 10, 100}, {20, 10, 100}, {10, 20, 100}}), 0);   // clockwise
+  EXPECT_EQ(drawn({{10, 10, 100}, {10, 20, 100}, {20, 10, 100}}), 55);    // counter-clockwise (y down)
+  EXPECT_EQ(drawn({{10, 10, 100}, {20, 10, 100}, {10, 20, 100}}), 0);     // clockwise
   EXPECT_EQ(drawn({{10, 10, 100}, {10, 20, 100}, {20, 10, 100}}, 3), 0);  // a damaged face, in every build
-  EXPECT_EQ(drawn({{10, 10, 5}, {10, 60, 5}, {60, 10, 1.0f}}), 0);      // a corner at depth 1
+  EXPECT_EQ(drawn({{10, 10, 5}, {10, 60, 5}, {60, 10, 1.0f}}), 0);        // a corner at depth 1
   EXPECT_GT(drawn({{10, 10, 5}, {10, 60, 5}, {60, 10, 1.01f}}), 0);
   EXPECT_EQ(drawn({{-10, -10, 50}, {-10, 1000, 50}, {1000, -10, 50}}), 0);  // covers the screen, no corner inside
   EXPECT_GT(drawn({{-10, -10, 50}, {-10, 1000, 50}, {5, 5, 50}}), 0);

@@ -35,8 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int32_t vertexCount = -1, faceCount = -1;
   const bool parsed = parseMeshChunks(data, size, nullptr, vertices, faces, vertexCount, faceCount);
   if (parsed) {
-    if (vertexCount < 0 || faceCount < 0 || size_t(vertexCount) != vertices.size() ||
-        size_t(faceCount) != faces.size())
+    if (vertexCount < 0 || faceCount < 0 || size_t(vertexCount) != vertices.size() || size_t(faceCount) != faces.size())
       std::abort();
     for (const LoadedFace& face : faces)
       for (int32_t index : face.indices)

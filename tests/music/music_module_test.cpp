@@ -1,7 +1,7 @@
 // The generated module data/kyr.it: it loads in libopenmpt (silently) and libxmp as a 178 s
 // pass; its syncs stand where the scenes expect them; the capture's exact-row-start pieces
-// find every sync on the same sample as libopenmpt read one frame at a time; the player's 256-frame pieces report each sync in the piece its row began in, on
-// both passes, at a fair level.
+// find every sync on the same sample as libopenmpt read one frame at a time; the player's 256-frame pieces report each
+// sync in the piece its row began in, on both passes, at a fair level.
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.h>
 #include <xmp.h>
@@ -32,7 +32,8 @@ const std::vector<SyncHit>& frameByFrameSyncs() {
     ModuleRenderer renderer;
     EXPECT_TRUE(renderer.loadFile(kModulePath.c_str()));
     std::vector<float> block(2 * 4410);
-    while (renderer.framesRendered() < kSpan) renderer.render(block.data(), 4410, collect, &found, PiecePolicy{1, false});
+    while (renderer.framesRendered() < kSpan)
+      renderer.render(block.data(), 4410, collect, &found, PiecePolicy{1, false});
     return found;
   }();
   return hits;
@@ -51,8 +52,8 @@ TEST(MusicModule, LoadsInLibopenmptAndLibxmpAsA178SecondPass) {
   std::string log;
   openmpt_module* module = openmpt_module_create_from_memory2(
       bytes.data(), bytes.size(),
-      [](const char* message, void* user) { *static_cast<std::string*>(user) += std::string(message) + "\n"; },
-      &log, openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
+      [](const char* message, void* user) { *static_cast<std::string*>(user) += std::string(message) + "\n"; }, &log,
+      openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(module, nullptr);
   const char* type = openmpt_module_get_metadata(module, "type");
   EXPECT_STREQ(type, "it");
@@ -68,7 +69,8 @@ TEST(MusicModule, LoadsInLibopenmptAndLibxmpAsA178SecondPass) {
   EXPECT_EQ(info.mod->chn, 16);
   int sustained = 0;
   for (int i = 0; i < info.mod->ins; ++i)
-    sustained += (info.mod->xxi[i].aei.flg & (XMP_ENVELOPE_ON | XMP_ENVELOPE_SUS)) == (XMP_ENVELOPE_ON | XMP_ENVELOPE_SUS);
+    sustained +=
+        (info.mod->xxi[i].aei.flg & (XMP_ENVELOPE_ON | XMP_ENVELOPE_SUS)) == (XMP_ENVELOPE_ON | XMP_ENVELOPE_SUS);
   EXPECT_EQ(sustained, 3);
   EXPECT_NEAR(info.seq_data[0].duration, 178000, 200);
   xmp_release_module(context);

@@ -35,7 +35,8 @@ class DemoProgram : public ::testing::Test {
     const fs::path generated = fs::path(TARVOLA_BINARY_DIR) / "data";
     ASSERT_TRUE(fs::exists(generated / "box.3ds")) << "build the data set first";
     for (const fs::directory_entry& entry : fs::directory_iterator(generated))
-      if (entry.path().filename() != "loading.tga") fs::create_symlink(entry.path(), scratch_ / "data" / entry.path().filename());
+      if (entry.path().filename() != "loading.tga")
+        fs::create_symlink(entry.path(), scratch_ / "data" / entry.path().filename());
     std::vector<uint32_t> picture(320 * 240);
     for (size_t i = 0; i < picture.size(); ++i) picture[i] = loadingPixel(int(i % 320), int(i / 320));
     ASSERT_TRUE(writeTga((scratch_ / "data/loading.tga").string(), 320, 240, picture));
@@ -120,7 +121,8 @@ TEST_F(DemoProgram, CloseRequestEnds) {
 TEST_F(DemoProgram, WithoutAnyDisplaySaysWhyOnStderrAndExitsAtOnce) {
   fs::remove(scratch_ / "data/loading.tga");  // the loader's message goes to stderr too
   const auto started = Clock::now();
-  demo_ = spawn({TARVOLA_DEMO}, {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt}},
+  demo_ = spawn({TARVOLA_DEMO},
+                {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt}},
                 scratch_, scratch_ / "demo.log");
   expectExitZero(milliseconds(30000));
   // At once: well before the 3 s of start-up pauses a run with a display would take.
@@ -141,7 +143,8 @@ TEST_F(DemoProgram, PlaysTheWholeProgrammeBetweenTheBarsAndEndsByItself) {
   // Pixels lit in the bars, and distinct colours sampled between them; kept as scene-<name>.png.
   auto look = [&](const std::string& name) {
     const std::vector<uint32_t> screen = capture(display_, "root", 1280, 960, scratch_);
-    fs::copy_file(scratch_ / "capture.png", scratch_ / ("scene-" + name + ".png"), fs::copy_options::overwrite_existing);
+    fs::copy_file(scratch_ / "capture.png", scratch_ / ("scene-" + name + ".png"),
+                  fs::copy_options::overwrite_existing);
     size_t litInBars = 0;
     std::vector<uint32_t> bandColours;
     for (size_t i = 0; i < screen.size(); ++i) {
@@ -165,8 +168,8 @@ TEST_F(DemoProgram, PlaysTheWholeProgrammeBetweenTheBarsAndEndsByItself) {
   const auto demoStart = Clock::now();
   const double middles[] = {26, 62, 87, 109, 145};  // seconds of demo time, one per later scene
   for (double middle : middles) {
-    std::this_thread::sleep_until(demoStart + std::chrono::duration_cast<Clock::duration>(
-                                                  std::chrono::duration<double>(middle)));
+    std::this_thread::sleep_until(demoStart +
+                                  std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(middle)));
     seen = look("at-" + std::to_string(int(middle)) + "s");
     EXPECT_EQ(seen.first, 0u) << "letterbox bars at " << middle << " s";
     EXPECT_GT(seen.second, 50u) << "a live picture at " << middle << " s";

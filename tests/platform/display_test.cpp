@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include <SDL.h>
 #include "runtime/display.h"
 #include "support/child_process.h"
-#include <SDL.h>
 
 namespace tarvola {
 namespace {
@@ -21,7 +21,8 @@ using namespace testing;
 // Distinct formulas per channel (a red/blue swap or a flip shows) and a top byte that must
 // not reach the screen.
 uint32_t picturePixel(int x, int y) {
-  return uint32_t(0x5A + x) << 24 | uint32_t(x * 3 + y) % 256 << 16 | uint32_t(y) << 8 | uint32_t(x * 5 + 2 * y + 1) % 256;
+  return uint32_t(0x5A + x) << 24 | uint32_t(x * 3 + y) % 256 << 16 | uint32_t(y) << 8 |
+         uint32_t(x * 5 + 2 * y + 1) % 256;
 }
 
 class DisplayOnXvfb : public ::testing::Test {

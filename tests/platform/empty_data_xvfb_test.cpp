@@ -23,9 +23,9 @@ using namespace testing;
 // The files in the order the start-up opens them: the loading picture, the letterbox, then
 // the scene inits (Scenes 3, 5, 2, 6, 1, 4). The music's absence is silent.
 const char* const kLoadOrder[] = {
-    "loading.tga", "wscr.tga",    "s02_tex7.tga",    "s02_lightmap2.tga", "box.3ds",     "plat32.tga",
-    "s02_lightmap6.tga", "plat_b2.tga", "tex0132.tga", "tomsaenv2.tga",     "tex01b2.tga", "plasma1.tga",
-    "plasma2.tga", "s02_tex6.tga", "vok.tga",         "fade.tga",          "cred.tga"};
+    "loading.tga",       "wscr.tga",     "s02_tex7.tga", "s02_lightmap2.tga", "box.3ds",     "plat32.tga",
+    "s02_lightmap6.tga", "plat_b2.tga",  "tex0132.tga",  "tomsaenv2.tga",     "tex01b2.tga", "plasma1.tga",
+    "plasma2.tga",       "s02_tex6.tga", "vok.tga",      "fade.tga",          "cred.tga"};
 constexpr size_t kMessages = sizeof kLoadOrder / sizeof kLoadOrder[0];
 
 size_t countOf(const std::string& text, const std::string& what) {
@@ -36,16 +36,16 @@ size_t countOf(const std::string& text, const std::string& what) {
 
 class EmptyData : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fs::create_directories(scratch_ / "data");
-  }
+  void SetUp() override { fs::create_directories(scratch_ / "data"); }
   void TearDown() override {
     stop(demo_);
     stop(windowManager_);
     stop(xvfb_);
   }
   EnvChanges xEnv() const {
-    return {{"DISPLAY", display_}, {"WAYLAND_DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt},
+    return {{"DISPLAY", display_},
+            {"WAYLAND_DISPLAY", std::nullopt},
+            {"SDL_VIDEODRIVER", std::nullopt},
             {"SDL_AUDIODRIVER", "dummy"}};
   }
   bool boxShown() {
@@ -124,8 +124,11 @@ TEST_F(EmptyData, EachMissingFileShowsItsBoxOnceAndWaitsForItsAnswer) {
 TEST_F(EmptyData, WithoutADisplayEveryMessageIsALineAndNothingWaits) {
   // SDL's invisible video driver: the program runs its whole start-up, no box can be shown.
   const fs::path log = scratch_ / "demo.log";
-  demo_ = spawn({TARVOLA_DEMO}, {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt},
-                                 {"SDL_VIDEODRIVER", "dummy"}, {"SDL_AUDIODRIVER", "dummy"}},
+  demo_ = spawn({TARVOLA_DEMO},
+                {{"DISPLAY", std::nullopt},
+                 {"WAYLAND_DISPLAY", std::nullopt},
+                 {"SDL_VIDEODRIVER", "dummy"},
+                 {"SDL_AUDIODRIVER", "dummy"}},
                 scratch_, log);
   // The two start-up pauses (3 s) and nothing else: all lines are there soon after (a busy
   // machine may take much longer, hence the ceiling).

@@ -67,7 +67,7 @@ TEST(MusicPlayerSdl, WavPlaysAsALoopingStreamWithoutSyncsAndTextIsNeither) {
   std::vector<float> stereo;
   ASSERT_TRUE(sdlAudioOutput().decodeWav(path.c_str(), stereo));
   EXPECT_NEAR(static_cast<double>(stereo.size()), 2.0 * 4410, 2.0 * 8);  // 44100 Hz stereo
-  EXPECT_NEAR(stereo[2 * 100], stereo[2 * 100 + 1], 1e-6);             // mono on both sides
+  EXPECT_NEAR(stereo[2 * 100], stereo[2 * 100 + 1], 1e-6);               // mono on both sides
 
   MusicPlayer player(sdlAudioOutput());
   ASSERT_TRUE(player.load(path.c_str(), true));

@@ -46,7 +46,8 @@ class FillerTest : public ::testing::Test {
 TEST_F(FillerTest, TexturedGoldensWithVerticalPrestepButNoHorizontalCorrection) {
   const Surface texture = indexMap();
   // u steps 10.0 per pixel, the left edge's v 10.0 per row: pixel (x, y) reads (10 dx, 10 dy).
-  fillTexturedTriangle(target, depth, texture, corner(10, 10, 4, 0, 0), corner(20, 10, 4, 100, 0), corner(10, 20, 4, 0, 100));
+  fillTexturedTriangle(target, depth, texture, corner(10, 10, 4, 0, 0), corner(20, 10, 4, 100, 0),
+                       corner(10, 20, 4, 0, 100));
   EXPECT_EQ(drawnCount(), 55);
   for (int y = 10; y < 20; ++y) {
     for (int x = 10; x < 30 - y; ++x) {

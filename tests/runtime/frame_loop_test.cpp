@@ -18,7 +18,7 @@ namespace {
 
 std::vector<std::string> events;  // what the host and the scenes were asked to do, in order
 enum class Incoming { kOther, kEscape, kQuit };
-constexpr size_t kMarkedKey = 321;  // the depth-buffer entry the test scenes write
+constexpr size_t kMarkedKey = 321;        // the depth-buffer entry the test scenes write
 const DepthBuffer* sceneDepth = nullptr;  // the depth buffer the scenes were handed
 
 class FakePlatform final : public Platform {

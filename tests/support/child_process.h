@@ -64,7 +64,8 @@ inline void stop(pid_t pid) {
 
 // Runs a short helper command to completion; its exit status. The ceiling (60 s) is for a
 // hung helper only: on a busy machine a screenshot alone can take many seconds.
-inline int run(const std::vector<std::string>& argv, const EnvChanges& env, const std::filesystem::path& output = "/dev/null") {
+inline int run(const std::vector<std::string>& argv, const EnvChanges& env,
+               const std::filesystem::path& output = "/dev/null") {
   const pid_t pid = spawn(argv, env, {}, output);
   const std::optional<int> status = waitExit(pid, milliseconds(60000));
   if (!status) stop(pid);
@@ -77,8 +78,10 @@ inline int run(const std::vector<std::string>& argv, const EnvChanges& env, cons
 using Needs = std::vector<std::pair<const char*, const char*>>;
 inline const Needs kXProgramsNeeded = {{"Xvfb", "xvfb"}, {"import", "imagemagick"}, {"convert", "imagemagick"}};
 inline const Needs kDesktopProgramsNeeded = {{"matchbox-window-manager", "matchbox-window-manager"},
-                                             {"xprop", "x11-utils"}, {"xlsfonts", "x11-utils"},
-                                             {"xdotool", "xdotool"}, {"wmctrl", "wmctrl"}};
+                                             {"xprop", "x11-utils"},
+                                             {"xlsfonts", "x11-utils"},
+                                             {"xdotool", "xdotool"},
+                                             {"wmctrl", "wmctrl"}};
 inline std::string missingProgram(const Needs& needs) {
   for (const auto& [program, package] : needs)
     if (run({"sh", "-c", std::string("command -v ") + program}, {}) != 0)
@@ -87,7 +90,8 @@ inline std::string missingProgram(const Needs& needs) {
 }
 // Whether the X server at `display` has the core fonts SDL's message box draws its text with.
 inline bool hasMessageBoxFonts(const std::string& display) {
-  return !runCommand("xlsfonts -display " + display + " -fn '-*-*-medium-r-normal--*-120-*-*-*-*-*-*' 2>/dev/null").empty();
+  return !runCommand("xlsfonts -display " + display + " -fn '-*-*-medium-r-normal--*-120-*-*-*-*-*-*' 2>/dev/null")
+              .empty();
 }
 inline constexpr const char* kNoFonts =
     "no X core fonts for SDL's message box (package xfonts-base; scripts/install-deps.sh installs it)";
@@ -98,7 +102,8 @@ inline std::optional<std::string> startXvfb(int width, int height, const std::fi
   int fds[2];
   if (pipe(fds) != 0) return std::nullopt;
   const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-  *pid = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"}, {}, {}, log, fds[1]);
+  *pid = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"}, {}, {}, log,
+               fds[1]);
   close(fds[1]);
   std::string number;
   for (char c; read(fds[0], &c, 1) == 1 && c != '\n';) number += c;

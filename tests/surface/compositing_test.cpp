@@ -47,33 +47,34 @@ TEST(Compositing, GoldenBytes) {
 TEST(Compositing, FastKernelsEqualReferenceOnRandomData) {
   std::mt19937 random(1234);
   for (SimdPath path : availableSimdPaths()) {  // every vector path this processor runs
-  ASSERT_TRUE(useSimdPath(path));
-  for (size_t count : {1, 3, 4, 7, 33, 1001}) {
-    for (int trial = 0; trial < 40; ++trial) {
-      const uint32_t level = trial < 3 ? uint32_t(trial * 127) : random() & 0xFF;  // 0, 127, 254, random
-      const uint32_t colour = random();
-      const int32_t amount = int32_t(random() % 700) - 200;  // negative, in range and above 255
-      std::vector<uint32_t> base(count), other(count);
-      for (size_t i = 0; i < count; ++i) base[i] = random(), other[i] = random();
-      const uint32_t* o = other.data();
-      // Runs plain::name and fast::name with the given arguments after the pixels on copies.
+    ASSERT_TRUE(useSimdPath(path));
+    for (size_t count : {1, 3, 4, 7, 33, 1001}) {
+      for (int trial = 0; trial < 40; ++trial) {
+        const uint32_t level = trial < 3 ? uint32_t(trial * 127) : random() & 0xFF;  // 0, 127, 254, random
+        const uint32_t colour = random();
+        const int32_t amount = int32_t(random() % 700) - 200;  // negative, in range and above 255
+        std::vector<uint32_t> base(count), other(count);
+        for (size_t i = 0; i < count; ++i) base[i] = random(), other[i] = random();
+        const uint32_t* o = other.data();
+        // Runs plain::name and fast::name with the given arguments after the pixels on copies.
 #define EXPECT_KERNELS_AGREE(name, ...)                                                                    \
   {                                                                                                        \
     std::vector<uint32_t> expected = base, actual = base;                                                  \
     plain::name(expected.data(), __VA_ARGS__);                                                             \
     fast::name(actual.data(), __VA_ARGS__);                                                                \
-    ASSERT_EQ(expected, actual) << #name " path " << int(path) << " count " << count << " level " << level << " amount " << amount; \
+    ASSERT_EQ(expected, actual) << #name " path " << int(path) << " count " << count << " level " << level \
+                                << " amount " << amount;                                                   \
   }
-      EXPECT_KERNELS_AGREE(scale, count, level);
-      EXPECT_KERNELS_AGREE(fadeToColour, count, level, colour);
-      EXPECT_KERNELS_AGREE(blend, o, count, level);
-      EXPECT_KERNELS_AGREE(brighten, count, level);
-      EXPECT_KERNELS_AGREE(addBrightness, count, amount);
-      EXPECT_KERNELS_AGREE(multiply, o, count);
-      EXPECT_KERNELS_AGREE(invertBlend, count, level);
+        EXPECT_KERNELS_AGREE(scale, count, level);
+        EXPECT_KERNELS_AGREE(fadeToColour, count, level, colour);
+        EXPECT_KERNELS_AGREE(blend, o, count, level);
+        EXPECT_KERNELS_AGREE(brighten, count, level);
+        EXPECT_KERNELS_AGREE(addBrightness, count, amount);
+        EXPECT_KERNELS_AGREE(multiply, o, count);
+        EXPECT_KERNELS_AGREE(invertBlend, count, level);
 #undef EXPECT_KERNELS_AGREE
+      }
     }
-  }
   }
   useSimdPath(availableSimdPaths().back());
 }

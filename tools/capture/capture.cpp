@@ -7,11 +7,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <map>
 
@@ -31,7 +31,7 @@ constexpr int32_t kScreenWidth = 320;
 constexpr int32_t kScreenHeight = 240;
 
 const char* const kSceneNames[kSceneCount] = {"logo opening", "polar interference", "metaballs in the box",
-                                              "credits", "ray-grid tunnel", "finale"};
+                                              "credits",      "ray-grid tunnel",    "finale"};
 
 bool parseNumber(const char* text, double& value) {
   if (text == nullptr || *text == '\0') return false;
@@ -56,9 +56,7 @@ bool parseCount(const char* text, int low, int high, int& value) {
 // The first frame whose time k / fps is at or after `seconds` (a hair of tolerance for
 // decimal times such as 0.1 that binary floating point cannot hold). For times within the
 // demo only (checked first), so the product always fits.
-int64_t frameAtOrAfter(double seconds, int fps) {
-  return int64_t(std::ceil(seconds * fps - 1e-7));
-}
+int64_t frameAtOrAfter(double seconds, int fps) { return int64_t(std::ceil(seconds * fps - 1e-7)); }
 
 }  // namespace
 
@@ -77,8 +75,7 @@ const char* captureUsage() {
          "  --no-progress      no progress bar even on a terminal\n";
 }
 
-bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error,
-                         bool& help) {
+bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error, bool& help) {
   help = false;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
@@ -331,9 +328,9 @@ struct Progress {
     const int left = rate > 0 ? int(double(total - done) / rate) : 0;
     constexpr int kWidth = 30;
     const int filled = total > 0 ? int(done * kWidth / total) : kWidth;
-    std::fprintf(stderr, "\r[%s%s] %lld/%lld frames  %.1f fps  %d:%02d left ",
-                 std::string(size_t(filled), '#').c_str(), std::string(size_t(kWidth - filled), '.').c_str(),
-                 static_cast<long long>(done), static_cast<long long>(total), rate, left / 60, left % 60);
+    std::fprintf(stderr, "\r[%s%s] %lld/%lld frames  %.1f fps  %d:%02d left ", std::string(size_t(filled), '#').c_str(),
+                 std::string(size_t(kWidth - filled), '.').c_str(), static_cast<long long>(done),
+                 static_cast<long long>(total), rate, left / 60, left % 60);
     if (last) std::fputc('\n', stderr);
     std::fflush(stderr);
   }
@@ -347,16 +344,16 @@ struct FrameSink {
   int64_t endFrame = 0;                          // exclusive
   std::multimap<int64_t, std::string> framesAt;  // frame -> file name, for single frames
   FfmpegPipe* ffmpeg = nullptr;
-  int64_t holdFrames = 0;                        // the last picture's repeats while the music fades
-  std::vector<uint32_t> scaled;                  // the enlarged picture for PNG alone
+  int64_t holdFrames = 0;        // the last picture's repeats while the music fades
+  std::vector<uint32_t> scaled;  // the enlarged picture for PNG alone
   Progress progress;
   std::string error;
 
   static bool emit(void* user, int64_t frame, const Surface& picture) {
     FrameSink& self = *static_cast<FrameSink*>(user);
     const CaptureOptions& options = *self.options;
-    const bool wanted = options.framesAt.empty() ? frame >= self.firstFrame && frame < self.endFrame
-                                                 : self.framesAt.count(frame) > 0;
+    const bool wanted =
+        options.framesAt.empty() ? frame >= self.firstFrame && frame < self.endFrame : self.framesAt.count(frame) > 0;
     if (!wanted) return true;
     if (self.progress.done == 0) self.progress.began = std::chrono::steady_clock::now();  // the rate of output frames
     if (self.ffmpeg != nullptr) {
@@ -436,11 +433,9 @@ void printBench(const ProgrammeBench& bench) {
 int runListSyncs(const CaptureSetup& setup) {
   MusicPass pass;
   std::string error;
-  if (!renderMusicPass(setup.modulePath, setup.options.fps, setup.schedule.endFrame, 0, 0, false, nullptr, pass,
-                       error))
+  if (!renderMusicPass(setup.modulePath, setup.options.fps, setup.schedule.endFrame, 0, 0, false, nullptr, pass, error))
     return fail(error, 2);
-  for (const std::string& line : listSyncs(setup.schedule, pass.syncs))
-    std::printf("%s\n", line.c_str());
+  for (const std::string& line : listSyncs(setup.schedule, pass.syncs)) std::printf("%s\n", line.c_str());
   return 0;
 }
 
@@ -475,8 +470,10 @@ int runBench(const CaptureSetup& setup, ProgrammeBench* benchOut) {
   bench.loopMs = run.loopSeconds * 1e3;
   bench.wallMs = run.wallSeconds * 1e3;
   bench.peakRssMb = double(usage.ru_maxrss) / 1024.0;
-  if (benchOut != nullptr) *benchOut = bench;
-  else printBench(bench);
+  if (benchOut != nullptr)
+    *benchOut = bench;
+  else
+    printBench(bench);
   return 0;
 }
 
@@ -517,8 +514,8 @@ int runRange(const CaptureSetup& setup) {
   FrameSink sink;
   sink.options = &options;
   sink.firstFrame = frameAtOrAfter(options.from, options.fps);
-  sink.endFrame = options.to < 0.0 ? schedule.endFrame
-                                   : std::min(frameAtOrAfter(options.to, options.fps), schedule.endFrame);
+  sink.endFrame =
+      options.to < 0.0 ? schedule.endFrame : std::min(frameAtOrAfter(options.to, options.fps), schedule.endFrame);
   if (sink.firstFrame >= sink.endFrame) {
     return fail("the range holds no frame (the demo ends at frame " + std::to_string(schedule.endFrame) + ")", 1);
   }
@@ -531,8 +528,8 @@ int runRange(const CaptureSetup& setup) {
   // music pass has finished it (the sound does not depend on the pictures).
   std::string error;
   const std::string soundPath = !options.wavPath.empty() ? options.wavPath + ".part"
-                                : mp4                     ? options.mp4Path + ".sound.wav"
-                                                          : std::string();
+                                : mp4                    ? options.mp4Path + ".sound.wav"
+                                                         : std::string();
   WavWriter wav;
   if (!soundPath.empty() && (!leftovers::add(soundPath, false, error) ||
                              !wav.open(soundPath, options.wavPath.empty() ? soundPath : options.wavPath, error)))
@@ -575,8 +572,8 @@ int runRange(const CaptureSetup& setup) {
   }
   if (mp4 && !ffmpeg.finish(error)) return failAndClean(error);
   if (withFade && run.platform.endFrame() != schedule.endFrame)
-    return failAndClean("the demo ended on frame " + std::to_string(run.platform.endFrame()) +
-                        ", the schedule said " + std::to_string(schedule.endFrame));
+    return failAndClean("the demo ended on frame " + std::to_string(run.platform.endFrame()) + ", the schedule said " +
+                        std::to_string(schedule.endFrame));
   if (!options.wavPath.empty() && !finishFile(soundPath, options.wavPath, error)) return failAndClean(error);
   if (mp4 && !finishFile(mp4Part, options.mp4Path, error)) return failAndClean(error);
   leftovers::removeAll();  // the MP4's temporary sound; a PNG directory in use is not empty

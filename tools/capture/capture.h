@@ -23,7 +23,7 @@ struct CaptureOptions {
   int fps = 60;
   int scale = 1;
   double from = 0.0;
-  double to = -1.0;  // < 0: to the end
+  double to = -1.0;                   // < 0: to the end
   std::vector<std::string> framesAt;  // demo times as written, for the file names
   bool listSyncs = false;
   bool bench = false;
@@ -31,8 +31,7 @@ struct CaptureOptions {
 };
 
 // False with a message for a bad command line; `help` set for --help.
-bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error,
-                         bool& help);
+bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error, bool& help);
 const char* captureUsage();
 
 // The samples before frame k: k * 44100 / fps, rounded down.
@@ -47,8 +46,8 @@ inline int64_t frameReachingSample(int64_t sample, int fps) {
 // out with the frame loop's own clock and timeline arithmetic.
 struct ProgrammeSchedule {
   int fps = 60;
-  int64_t endFrame = 0;          // the frame whose update reaches the end; frames 0..endFrame-1 are pictures
-  std::vector<int8_t> sceneAt;   // [frame]: slot 0..5, -1 for none (frame 0, the end frame)
+  int64_t endFrame = 0;         // the frame whose update reaches the end; frames 0..endFrame-1 are pictures
+  std::vector<int8_t> sceneAt;  // [frame]: slot 0..5, -1 for none (frame 0, the end frame)
 };
 ProgrammeSchedule scheduleProgramme(const DemoProgramme& programme, int fps);
 

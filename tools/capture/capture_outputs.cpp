@@ -44,8 +44,10 @@ volatile pid_t child = 0;
 void removeSlots() {
   for (int i = 0; i < kSlots; ++i) {
     if (used[i] == 0) continue;
-    if (isDirectory[i]) ::rmdir(paths[i]);
-    else ::unlink(paths[i]);
+    if (isDirectory[i])
+      ::rmdir(paths[i]);
+    else
+      ::unlink(paths[i]);
     used[i] = 0;
   }
 }
@@ -105,8 +107,7 @@ bool finishFile(const std::string& from, const std::string& to, std::string& err
   return false;
 }
 
-bool writePng(const std::string& finalPath, const uint32_t* pixels, int32_t width, int32_t height,
-              std::string& error) {
+bool writePng(const std::string& finalPath, const uint32_t* pixels, int32_t width, int32_t height, std::string& error) {
   const std::string path = finalPath + ".part";
   if (!leftovers::add(path, false, error)) return false;
   std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -161,12 +162,12 @@ std::vector<uint8_t> wavHeader(int64_t frames) {
   putLe(h, 36 + dataBytes, 4);
   for (char c : std::string("WAVEfmt ")) h.push_back(uint8_t(c));
   putLe(h, 16, 4);
-  putLe(h, 1, 2);          // PCM
-  putLe(h, 2, 2);          // stereo
+  putLe(h, 1, 2);                // PCM
+  putLe(h, 2, 2);                // stereo
   putLe(h, kSampleRate, 4);      // frames per second
   putLe(h, kSampleRate * 4, 4);  // bytes per second
-  putLe(h, 4, 2);          // bytes per frame
-  putLe(h, 16, 2);         // bits per sample
+  putLe(h, 4, 2);                // bytes per frame
+  putLe(h, 16, 2);               // bits per sample
   for (char c : std::string("data")) h.push_back(uint8_t(c));
   putLe(h, dataBytes, 4);
   return h;
@@ -258,13 +259,12 @@ bool FfmpegPipe::start(const std::string& mp4Path, const std::string& wavPath, i
   // x264 "superfast" with the animation tuning (flat areas, sharp edges, repeated pictures) at
   // CRF 18: on these pictures a higher PSNR and SSIM than "medium" at CRF 18 for a sixth of the
   // encoder's time (the files are about a third larger); x264's frame threads use every core.
-  std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
-                                   "-f", "rawvideo", "-pix_fmt", "bgr0", "-s", size, "-r", rate, "-i", "pipe:0",
-                                   "-i", wavPath,
-                                   "-map", "0:v", "-map", "1:a", "-vf", enlarge,
-                                   "-c:v", "libx264", "-preset", "superfast", "-tune", "animation", "-crf", "18",
-                                   "-pix_fmt", "yuv420p",
-                                   "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4", mp4Path};
+  std::vector<std::string> args = {
+      "ffmpeg", "-hide_banner", "-loglevel",  "error", "-y",       "-f",      "rawvideo", "-pix_fmt", "bgr0",
+      "-s",     size,           "-r",         rate,    "-i",       "pipe:0",  "-i",       wavPath,    "-map",
+      "0:v",    "-map",         "1:a",        "-vf",   enlarge,    "-c:v",    "libx264",  "-preset",  "superfast",
+      "-tune",  "animation",    "-crf",       "18",    "-pix_fmt", "yuv420p", "-c:a",     "aac",      "-b:a",
+      "192k",   "-movflags",    "+faststart", "-f",    "mp4",      mp4Path};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);

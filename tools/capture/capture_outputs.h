@@ -45,8 +45,7 @@ bool finishFile(const std::string& from, const std::string& to, std::string& err
 
 // Writes width x height 0xAARRGGBB pixels as an 8-bit RGB PNG through PATH.part; false with
 // `error` set and no file left.
-bool writePng(const std::string& path, const uint32_t* pixels, int32_t width, int32_t height,
-              std::string& error);
+bool writePng(const std::string& path, const uint32_t* pixels, int32_t width, int32_t height, std::string& error);
 
 // Writes to `path` (callers pass a temporary name and rename it); messages name `shownName`.
 class WavWriter {

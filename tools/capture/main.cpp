@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     std::fputs(tarvola::captureUsage(), stdout);
     return 0;
   }
-  std::signal(SIGPIPE, SIG_IGN);  // a dead ffmpeg shows as a failed write instead
+  std::signal(SIGPIPE, SIG_IGN);          // a dead ffmpeg shows as a failed write instead
   tarvola::leftovers::removeOnSignals();  // Ctrl-C leaves no half-written file
   return tarvola::runCapture(options);
 }

@@ -32,8 +32,8 @@ class OfflinePlatform final : public Platform {
   // False from `emit` ends the run (an output failed).
   using Emit = bool (*)(void* user, int64_t frame, const Surface& picture);
 
-  OfflinePlatform(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs, int64_t stopFrame,
-                  Emit emit, void* user, bool timeFrames);
+  OfflinePlatform(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs, int64_t stopFrame, Emit emit,
+                  void* user, bool timeFrames);
 
   int64_t frequency() override { return counter_.frequency(); }
   int64_t read() override { return counter_.read(); }

@@ -136,8 +136,8 @@ Rgb cosinePalette(float t, Rgb a, Rgb b, Rgb c, Rgb d) {
           a.b + b.b * std::cos(kTau * (c.b * t + d.b))};
 }
 
-float lightHeight(const Mask& height, int x, int y, float strength, bool wrap, float lightX,
-                  float lightY, float lightZ, float shininess, float* specular) {
+float lightHeight(const Mask& height, int x, int y, float strength, bool wrap, float lightX, float lightY, float lightZ,
+                  float shininess, float* specular) {
   auto h = [&](int px, int py) { return wrap ? height.wrapped(px, py) : height.clamped(px, py); };
   const float sx = (h(x + 1, y) - h(x - 1, y)) * 0.5f * strength;
   const float sy = (h(x, y + 1) - h(x, y - 1)) * 0.5f * strength;

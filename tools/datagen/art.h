@@ -71,7 +71,7 @@ Rgb cosinePalette(float t, Rgb a, Rgb b, Rgb c, Rgb d);
 // Lighting of a height field: unit normal from central differences (strength scales the
 // slope), dotted with a light direction; wrap for tiles. Returns the Lambert term and writes
 // a specular term (Blinn, view along -z) with the given exponent.
-float lightHeight(const Mask& height, int x, int y, float strength, bool wrap, float lightX,
-                  float lightY, float lightZ, float shininess, float* specular);
+float lightHeight(const Mask& height, int x, int y, float strength, bool wrap, float lightX, float lightY, float lightZ,
+                  float shininess, float* specular);
 
 }  // namespace tarvola::datagen

@@ -71,7 +71,8 @@ bool writeContactSheet(const std::filesystem::path& dataDir, const std::filesyst
         uint32_t p = 0xFF101014u;
         if (info.tiles) {
           // A 2 x 2 repeat, cut so that the tile's seams cross the middle of the cell.
-          p = pixels[size_t((y + h / 2 - kCellHeight / 2 + h) % h) * size_t(w) + size_t((x + w / 2 - kCellWidth / 2 + w) % w)];
+          p = pixels[size_t((y + h / 2 - kCellHeight / 2 + h) % h) * size_t(w) +
+                     size_t((x + w / 2 - kCellWidth / 2 + w) % w)];
         } else {
           const int sx = (x - (kCellWidth - w / step) / 2) * step, sy = (y - (kCellHeight - h / step) / 2) * step;
           if (sx >= 0 && sy >= 0 && sx < w && sy < h) p = pixels[size_t(sy) * size_t(w) + size_t(sx)];

@@ -68,10 +68,10 @@ std::vector<uint8_t> writeIt(const ItModule& module) {
   put16(out, static_cast<uint32_t>(module.instruments.size()));
   put16(out, static_cast<uint32_t>(module.samples.size()));
   put16(out, static_cast<uint32_t>(module.patterns.size()));
-  put16(out, 0x0214);  // created with
-  put16(out, 0x0214);  // compatible with
+  put16(out, 0x0214);                                                       // created with
+  put16(out, 0x0214);                                                       // compatible with
   put16(out, 0x0001 | 0x0008 | (module.instruments.empty() ? 0 : 0x0004));  // stereo, linear slides, instruments
-  put16(out, 0);  // no message
+  put16(out, 0);                                                            // no message
   put8(out, module.globalVolume);
   put8(out, module.mixVolume);
   put8(out, module.initialSpeed);
@@ -83,8 +83,8 @@ std::vector<uint8_t> writeIt(const ItModule& module) {
   put32(out, 0);   // reserved
   for (int channel = 0; channel < 64; ++channel) {
     const bool used = channel < module.channels;
-    const uint8_t pan = used && static_cast<size_t>(channel) < module.channelPan.size()
-                            ? module.channelPan[channel] : 32;
+    const uint8_t pan =
+        used && static_cast<size_t>(channel) < module.channelPan.size() ? module.channelPan[channel] : 32;
     put8(out, used ? pan : 32 | 128);  // +128: channel disabled
   }
   for (int channel = 0; channel < 64; ++channel) put8(out, 64);
@@ -109,19 +109,19 @@ std::vector<uint8_t> writeIt(const ItModule& module) {
     put8(out, 0);  // duplicate check off
     put8(out, 0);
     put16(out, instrument.fadeOut);
-    put8(out, 0);    // pitch-pan separation
-    put8(out, 60);   // pitch-pan centre
-    put8(out, 128);  // global volume
+    put8(out, 0);         // pitch-pan separation
+    put8(out, 60);        // pitch-pan centre
+    put8(out, 128);       // global volume
     put8(out, 32 | 128);  // default pan, not used: the channel's pan applies
-    put8(out, 0);    // random volume, random pan
+    put8(out, 0);         // random volume, random pan
     put8(out, 0);
     put16(out, 0x0214);  // tracker version
     put8(out, 1);        // number of samples
     put8(out, 0);
     putText(out, instrument.name, 26);
-    put8(out, 0);    // filter cutoff and resonance unused
+    put8(out, 0);  // filter cutoff and resonance unused
     put8(out, 0);
-    put8(out, 0);    // MIDI channel, program, bank
+    put8(out, 0);  // MIDI channel, program, bank
     put8(out, 0);
     put16(out, 0);
     for (int note = 0; note < 120; ++note) {

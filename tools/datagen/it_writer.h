@@ -19,11 +19,11 @@ constexpr uint8_t kEffectT = 20;  // 'T': set tempo (parameter >= 0x20)
 
 struct ItCell {
   bool hasNote = false;
-  uint8_t note = 0;        // 0..119 (C-0 = 0, C-5 = 60), kNoteCut or kNoteOff
-  uint8_t sample = 0;      // 1-based sample (or instrument) number, 0 = none
+  uint8_t note = 0;    // 0..119 (C-0 = 0, C-5 = 60), kNoteCut or kNoteOff
+  uint8_t sample = 0;  // 1-based sample (or instrument) number, 0 = none
   bool hasVolume = false;
-  uint8_t volume = 0;      // 0..64
-  uint8_t effect = 0;      // 0 = none, 1 = 'A' ...
+  uint8_t volume = 0;  // 0..64
+  uint8_t effect = 0;  // 0 = none, 1 = 'A' ...
   uint8_t parameter = 0;
 };
 
@@ -53,20 +53,20 @@ struct ItEnvelopeNode {
 // empty; at most 25 nodes). The envelope holds at `sustainNode` until a note-off.
 struct ItInstrument {
   std::string name;
-  uint8_t sample = 1;                 // 1-based
-  uint8_t newNoteAction = 0;          // 0 cut, 1 continue, 2 note off, 3 fade
-  uint16_t fadeOut = 0;               // 0..128: volume fall per tick after a note-off, 0 = none
+  uint8_t sample = 1;         // 1-based
+  uint8_t newNoteAction = 0;  // 0 cut, 1 continue, 2 note off, 3 fade
+  uint16_t fadeOut = 0;       // 0..128: volume fall per tick after a note-off, 0 = none
   std::vector<ItEnvelopeNode> volumeEnvelope;
-  int sustainNode = -1;               // -1: no sustain
+  int sustainNode = -1;  // -1: no sustain
 };
 
 struct ItModule {
   std::string title;
-  int channels = 0;              // 1..64; the rest are disabled
+  int channels = 0;  // 1..64; the rest are disabled
   uint8_t initialSpeed = 6;
   uint8_t initialTempo = 125;
-  uint8_t globalVolume = 128;    // 0..128
-  uint8_t mixVolume = 48;        // 0..128
+  uint8_t globalVolume = 128;       // 0..128
+  uint8_t mixVolume = 48;           // 0..128
   std::vector<uint8_t> channelPan;  // per channel, 0..64 (32 = centre)
   std::vector<uint8_t> orders;      // pattern numbers; the end marker is added by the writer
   std::vector<ItPattern> patterns;

@@ -41,8 +41,7 @@ std::vector<int16_t> toPcm(const std::vector<double>& wave, double peak) {
   return pcm;
 }
 
-ItSample makeSample(const char* name, std::vector<int16_t> data, uint32_t c5Speed,
-                    uint8_t globalVolume) {
+ItSample makeSample(const char* name, std::vector<int16_t> data, uint32_t c5Speed, uint8_t globalVolume) {
   ItSample sample;
   sample.name = name;
   sample.data = std::move(data);
@@ -51,11 +50,9 @@ ItSample makeSample(const char* name, std::vector<int16_t> data, uint32_t c5Spee
   return sample;
 }
 
-ItSample makeLooped(const char* name, std::vector<int16_t> data, double baseHz, int loopStart,
-                    uint8_t globalVolume) {
-  ItSample sample = makeSample(name, std::move(data),
-                               static_cast<uint32_t>(roundToInt32(kRate * kMiddleC / baseHz)),
-                               globalVolume);
+ItSample makeLooped(const char* name, std::vector<int16_t> data, double baseHz, int loopStart, uint8_t globalVolume) {
+  ItSample sample =
+      makeSample(name, std::move(data), static_cast<uint32_t>(roundToInt32(kRate * kMiddleC / baseHz)), globalVolume);
   sample.loop = true;
   sample.loopStart = static_cast<uint32_t>(loopStart);
   sample.loopEnd = static_cast<uint32_t>(loopStart + kRate);
@@ -181,10 +178,13 @@ ItSample riser() {
 ItSample bass() {
   const int loopStart = kRate * 3 / 10;
   const int frames = loopStart + kRate;
-  std::vector<double> wave = additive(frames, {55}, 2500, [](int k, double hz) {
-    const double low = 1.0 / (1.0 + (hz / 900.0) * (hz / 900.0));
-    return (k == 1 ? 1.6 : 1.0) / k * low;
-  }, 0x55u);
+  std::vector<double> wave = additive(
+      frames, {55}, 2500,
+      [](int k, double hz) {
+        const double low = 1.0 / (1.0 + (hz / 900.0) * (hz / 900.0));
+        return (k == 1 ? 1.6 : 1.0) / k * low;
+      },
+      0x55u);
   for (int i = 0; i < frames; ++i) {
     const double t = static_cast<double>(i) / kRate;
     const double fall = std::max(0.0, 1.0 - t / 0.3);
@@ -197,9 +197,9 @@ ItSample bass() {
 ItSample pad() {
   const int loopStart = kRate * 4 / 10;
   const int frames = loopStart + kRate;
-  std::vector<double> wave = additive(frames, {219, 220, 221}, 6000, [](int k, double hz) {
-    return 1.0 / k / (1.0 + (hz / 3500.0) * (hz / 3500.0));
-  }, 0xA11u);
+  std::vector<double> wave = additive(
+      frames, {219, 220, 221}, 6000, [](int k, double hz) { return 1.0 / k / (1.0 + (hz / 3500.0) * (hz / 3500.0)); },
+      0xA11u);
   for (int i = 0; i < frames; ++i) wave[i] *= std::min(1.0, static_cast<double>(i) / (kRate * 0.01));
   return makeLooped("pad", toPcm(wave, 0.85), 220.0, loopStart, 64);
 }
@@ -209,10 +209,13 @@ ItSample pad() {
 ItSample lead() {
   const int loopStart = kRate / 10;
   const int frames = loopStart + kRate;
-  std::vector<double> wave = additive(frames, {440, 441}, 12000, [](int k, double hz) {
-    const double weight = (k % 2 == 1) ? 1.0 : 0.5;
-    return weight / std::pow(k, 0.8) / (1.0 + (hz / 7000.0) * (hz / 7000.0));
-  }, 0x1EADu);
+  std::vector<double> wave = additive(
+      frames, {440, 441}, 12000,
+      [](int k, double hz) {
+        const double weight = (k % 2 == 1) ? 1.0 : 0.5;
+        return weight / std::pow(k, 0.8) / (1.0 + (hz / 7000.0) * (hz / 7000.0));
+      },
+      0x1EADu);
   for (int i = 0; i < frames; ++i) wave[i] *= std::min(1.0, static_cast<double>(i) / (kRate * 0.008));
   return makeLooped("lead", toPcm(wave, 0.85), 440.0, loopStart, 64);
 }
@@ -237,15 +240,22 @@ ItSample pluck() {
     wave[i] *= std::min(1.0, t / 0.002);
     if (t > 0.45) wave[i] *= (0.5 - t) / 0.05;
   }
-  return makeSample("pluck", toPcm(wave, 0.85),
-                    static_cast<uint32_t>(roundToInt32(kRate * kMiddleC / 440.0)), 64);
+  return makeSample("pluck", toPcm(wave, 0.85), static_cast<uint32_t>(roundToInt32(kRate * kMiddleC / 440.0)), 64);
 }
 
 }  // namespace
 
 std::vector<ItSample> synthesiseMusicSamples() {
-  return {kick(),  snare(), hat("closed hat", 0.07, 0.018, 0x4A7u), hat("open hat", 0.4, 0.11, 0x0A7u),
-          crash(), bass(),  pad(), lead(), pluck(), riser()};
+  return {kick(),
+          snare(),
+          hat("closed hat", 0.07, 0.018, 0x4A7u),
+          hat("open hat", 0.4, 0.11, 0x0A7u),
+          crash(),
+          bass(),
+          pad(),
+          lead(),
+          pluck(),
+          riser()};
 }
 
 // Envelope ticks are 1/50 s at tempo 125 and 1/48 s at the score's tempo 120.

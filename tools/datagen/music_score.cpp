@@ -23,8 +23,21 @@ namespace {
 
 // The pad has two banks of three channels: a new chord swells in on one while the last one is
 // released on the other.
-enum Channel : int { kKickCh, kSnareCh, kHatCh, kCrashCh, kBassCh, kPadBank0, kPadBank1 = kPadBank0 + 3,
-                     kLeadCh = kPadBank1 + 3, kArpCh, kEchoCh, kSyncCh, kConductorCh, kChannelCount };
+enum Channel : int {
+  kKickCh,
+  kSnareCh,
+  kHatCh,
+  kCrashCh,
+  kBassCh,
+  kPadBank0,
+  kPadBank1 = kPadBank0 + 3,
+  kLeadCh = kPadBank1 + 3,
+  kArpCh,
+  kEchoCh,
+  kSyncCh,
+  kConductorCh,
+  kChannelCount
+};
 
 constexpr int kBar = 16;
 constexpr int kSongRows = 1424;  // 178 s
@@ -34,11 +47,10 @@ struct Chord {
   int root;  // semitone, C = 0
   bool minor;
 };
-constexpr Chord kAm{9, true}, kF{5, false}, kC{0, false}, kG{7, false}, kDm{2, true},
-    kE{4, false}, kEm{4, true};
+constexpr Chord kAm{9, true}, kF{5, false}, kC{0, false}, kG{7, false}, kDm{2, true}, kE{4, false}, kEm{4, true};
 
 struct Song {
-  int padBank = 0;          // bank holding the chord now sounding
+  int padBank = 0;  // bank holding the chord now sounding
   bool padSounding = false;
   std::vector<ItCell> cells = std::vector<ItCell>(static_cast<size_t>(kSongRows) * kChannelCount);
   ItCell& at(int row, int channel) { return cells[static_cast<size_t>(row) * kChannelCount + channel]; }
@@ -87,18 +99,18 @@ int bassNote(Chord chord) { return 40 + (chord.root + 8) % 12; }
 
 // How one bar of a section is played.
 struct Style {
-  int kick = 0;      // 0 none, 1 half time (1 and 3, a push before 3), 2 four on the floor
-  int snare = 0;     // 0 none, 1 beat 4 only, 2 beats 2 and 4, 3 with ghost notes
-  int hats = 0;      // 0 none, 1 offbeat eighths, 2 sixteenths, 3 open offbeats over sixteenths
-  int bass = 0;      // 0 none, 1 held, 2 eighths, 3 syncopated sixteenths, 4 rolling offbeats
-  int pad = 0;       // volume, 0 = silent
-  int arp = 0;       // volume, 0 = silent
+  int kick = 0;   // 0 none, 1 half time (1 and 3, a push before 3), 2 four on the floor
+  int snare = 0;  // 0 none, 1 beat 4 only, 2 beats 2 and 4, 3 with ghost notes
+  int hats = 0;   // 0 none, 1 offbeat eighths, 2 sixteenths, 3 open offbeats over sixteenths
+  int bass = 0;   // 0 none, 1 held, 2 eighths, 3 syncopated sixteenths, 4 rolling offbeats
+  int pad = 0;    // volume, 0 = silent
+  int arp = 0;    // volume, 0 = silent
   bool arpEighths = false;
   bool counter = false;  // the arpeggio channel plays the counter-melody instead
-  int lead = 0;      // volume, 0 = silent
-  int theme = 0;     // 0 theme A, 1 theme B
-  int phraseBar = 0; // bar within the theme's eight
-  int lift = 0;      // semitones the whole bar is raised by
+  int lead = 0;          // volume, 0 = silent
+  int theme = 0;         // 0 theme A, 1 theme B
+  int phraseBar = 0;     // bar within the theme's eight
+  int lift = 0;          // semitones the whole bar is raised by
 };
 
 // The lead's themes, eight bars each, as (row in bar, note) per bar; -1 releases the note.
@@ -286,109 +298,123 @@ Song writeSong() {
 
   // Intro, 0 - 8.5 s: the pad alone, then the arpeggio; a one-beat pick-up. Bass and drums
   // wait for the first cut.
-  int row = section(song, 0, 68, {kAm, kF, kC, kG, kE}, [](int bar) {
-    Style s;
-    s.pad = 24;
-    if (bar >= 1) s.arp = 20 + 6 * bar;
-    return s;
-  }, previous);
+  int row = section(
+      song, 0, 68, {kAm, kF, kC, kG, kE},
+      [](int bar) {
+        Style s;
+        s.pad = 24;
+        if (bar >= 1) s.arp = 20 + 6 * bar;
+        return s;
+      },
+      previous);
   fill(song, 64, 68);
 
   // Groove, 8.5 - 23 s: half-time kick, then four on the floor; the snare comes in on beat 4.
   crash(song, 68);
-  row = section(song, row, 116, {kAm, kF, kC, kG, kAm, kF, kG, kE}, [](int bar) {
-    Style s;
-    s.kick = bar < 3 ? 1 : 2;
-    s.snare = bar >= 4 ? 1 : 0;
-    s.hats = 1;
-    s.bass = 2;
-    s.pad = 32;
-    if (bar >= 4) s.arp = 26;
-    return s;
-  }, previous);
+  row = section(
+      song, row, 116, {kAm, kF, kC, kG, kAm, kF, kG, kE},
+      [](int bar) {
+        Style s;
+        s.kick = bar < 3 ? 1 : 2;
+        s.snare = bar >= 4 ? 1 : 0;
+        s.hats = 1;
+        s.bass = 2;
+        s.pad = 32;
+        if (bar >= 4) s.arp = 26;
+        return s;
+      },
+      previous);
   fill(song, 180, 184);
 
   // Opening up, 23 - 44.5 s: full drums, syncopated bass, arpeggio; the second progression in
   // bars 5 - 8; then a stop: drums and bass out, a riser, a three-beat snare pick-up.
   for (int r : {184, 248}) crash(song, r);
-  row = section(song, row, 172, {kAm, kF, kC, kG, kF, kG, kEm, kAm, kF, kG, kE}, [](int bar) {
-    Style s;
-    s.pad = 26;
-    if (bar >= 8) {
-      s.pad = 36;
-      s.arp = 16;
-      s.arpEighths = true;
-      return s;
-    }
-    s.kick = 2;
-    s.snare = 2;
-    s.hats = 2;
-    s.bass = 3;
-    s.arp = 32;
-    return s;
-  }, previous);
+  row = section(
+      song, row, 172, {kAm, kF, kC, kG, kF, kG, kEm, kAm, kF, kG, kE},
+      [](int bar) {
+        Style s;
+        s.pad = 26;
+        if (bar >= 8) {
+          s.pad = 36;
+          s.arp = 16;
+          s.arpEighths = true;
+          return s;
+        }
+        s.kick = 2;
+        s.snare = 2;
+        s.hats = 2;
+        s.bass = 3;
+        s.arp = 32;
+        return s;
+      },
+      previous);
   riser(song, 356);
   fill(song, 344, 356);
 
   // Metaballs, 44.5 - 80 s: theme A enters on the cut; theme B over the falling progression;
   // theme A's answer; a Dm - E cadence with a fill.
   for (int r = 356; r < 628; r += 64) crash(song, r, 44);
-  row = section(song, row, 284,
-                {kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kG, kF, kE, kAm, kF, kC, kG, kDm, kE},
-                [](int bar) {
-                  Style s;
-                  s.kick = bar < 17 ? 2 : 0;
-                  s.snare = 3;
-                  s.hats = 3;
-                  s.bass = 3;
-                  s.pad = 24;
-                  s.arp = 30;
-                  s.lead = 44;
-                  s.theme = bar >= 8 && bar < 12 ? 1 : 0;
-                  s.phraseBar = bar < 8 ? bar : bar - 8;  // B from its start, then A's answer
-                  return s;
-                }, previous);
+  row = section(
+      song, row, 284, {kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kG, kF, kE, kAm, kF, kC, kG, kDm, kE},
+      [](int bar) {
+        Style s;
+        s.kick = bar < 17 ? 2 : 0;
+        s.snare = 3;
+        s.hats = 3;
+        s.bass = 3;
+        s.pad = 24;
+        s.arp = 30;
+        s.lead = 44;
+        s.theme = bar >= 8 && bar < 12 ? 1 : 0;
+        s.phraseBar = bar < 8 ? bar : bar - 8;  // B from its start, then A's answer
+        return s;
+      },
+      previous);
   fill(song, 628, 640);
 
   // Breakdown under the credits, 80 - 94 s: the second progression, pad and a slow arpeggio;
   // hats and a soft bass creep in.
-  row = section(song, row, 112, {kF, kG, kEm, kAm, kF, kG, kE}, [](int bar) {
-    Style s;
-    s.pad = 22;
-    s.arp = 22;
-    s.arpEighths = true;
-    if (bar >= 3) s.bass = 1;
-    if (bar >= 5) s.hats = 1;
-    return s;
-  }, previous);
+  row = section(
+      song, row, 112, {kF, kG, kEm, kAm, kF, kG, kE},
+      [](int bar) {
+        Style s;
+        s.pad = 22;
+        s.arp = 22;
+        s.arpEighths = true;
+        if (bar >= 3) s.bass = 1;
+        if (bar >= 5) s.hats = 1;
+        return s;
+      },
+      previous);
   fill(song, 744, 752);
 
   // Tunnel, 94 - 124 s: the falling progression, driving, rolling bass; from 108 s snare, open
   // hats and theme B; from 120 s a breakdown with a riser into the finale.
   crash(song, 752);
   crash(song, 864, 40);
-  row = section(song, row, 240,
-                {kAm, kAm, kAm, kG, kF, kE, kE, kAm, kG, kF, kE, kAm, kG, kF, kE},
-                [](int bar) {
-                  Style s;
-                  s.pad = 24;
-                  s.arp = 30;
-                  if (bar >= 7) {
-                    s.lead = 44;
-                    s.theme = 1;
-                    s.phraseBar = bar - 7;
-                  }
-                  if (bar >= 13) {
-                    s.pad = 34;
-                    s.arpEighths = true;
-                    return s;
-                  }
-                  s.kick = 2;
-                  s.hats = bar < 7 ? 2 : 3;
-                  s.bass = 4;
-                  if (bar >= 7) s.snare = 2;
-                  return s;
-                }, previous);
+  row = section(
+      song, row, 240, {kAm, kAm, kAm, kG, kF, kE, kE, kAm, kG, kF, kE, kAm, kG, kF, kE},
+      [](int bar) {
+        Style s;
+        s.pad = 24;
+        s.arp = 30;
+        if (bar >= 7) {
+          s.lead = 44;
+          s.theme = 1;
+          s.phraseBar = bar - 7;
+        }
+        if (bar >= 13) {
+          s.pad = 34;
+          s.arpEighths = true;
+          return s;
+        }
+        s.kick = 2;
+        s.hats = bar < 7 ? 2 : 3;
+        s.bass = 4;
+        if (bar >= 7) s.snare = 2;
+        return s;
+      },
+      previous);
   fill(song, 856, 864);
   riser(song, 992);
   fill(song, 984, 992);
@@ -396,43 +422,46 @@ Song writeSong() {
   // Finale, 124 - 166 s: lifted to B minor, theme A, then theme A under a counter-melody; the
   // falling progression brings it home to A minor; crashes on every change of scene.
   for (int r : {992, 1056, 1120, 1184, 1216, 1248, 1280, 1312}) crash(song, r, 44);
-  row = section(song, row, 336,
-                {kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kF, kC, kG, kG, kF, kE,
-                 kE, kAm},
-                [](int bar) {
-                  Style s;
-                  s.kick = 2;
-                  s.snare = 3;
-                  s.hats = 3;
-                  s.bass = 3;
-                  s.pad = 28;
-                  s.arp = 30;
-                  s.lead = 46;
-                  s.phraseBar = bar;
-                  if (bar < 16) s.lift = 2;
-                  if (bar >= 8 && bar < 16) s.counter = true;
-                  if (bar >= 16) {
-                    s.theme = 1;
-                    s.phraseBar = bar - 15;
-                  }
-                  return s;
-                }, previous);
+  row = section(
+      song, row, 336, {kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kF, kC, kG, kG, kF, kE, kE, kAm},
+      [](int bar) {
+        Style s;
+        s.kick = 2;
+        s.snare = 3;
+        s.hats = 3;
+        s.bass = 3;
+        s.pad = 28;
+        s.arp = 30;
+        s.lead = 46;
+        s.phraseBar = bar;
+        if (bar < 16) s.lift = 2;
+        if (bar >= 8 && bar < 16) s.counter = true;
+        if (bar >= 16) {
+          s.theme = 1;
+          s.phraseBar = bar - 15;
+        }
+        return s;
+      },
+      previous);
   for (int r : {1048, 1112, 1176, 1240, 1304}) fill(song, r, r + 8);
   fill(song, 1320, 1328);
 
   // Outro, 166 - 178 s: a last hit, then the pad, dying away before the loop.
   crash(song, 1328, 48);
   song.note(1328, kKickCh, kDrumNote, kKick, 52);
-  section(song, row, 96, {kAm, kF, kAm, kF, kAm, kAm}, [](int bar) {
-    Style s;
-    s.pad = 44 - 4 * bar;
-    if (bar < 4) {
-      s.bass = 1;
-      s.arp = 16 - 3 * bar;
-      s.arpEighths = true;
-    }
-    return s;
-  }, previous);
+  section(
+      song, row, 96, {kAm, kF, kAm, kF, kAm, kAm},
+      [](int bar) {
+        Style s;
+        s.pad = 44 - 4 * bar;
+        if (bar < 4) {
+          s.bass = 1;
+          s.arp = 16 - 3 * bar;
+          s.arpEighths = true;
+        }
+        return s;
+      },
+      previous);
   // The last chord dies away with fine volume slides (DF1: one step down per row).
   for (int r = 1392; r < kSongRows; ++r)
     for (int voice = 0; voice < 3; ++voice) song.effect(r, kPadBank0 + 3 * song.padBank + voice, kEffectD, 0xF1);
@@ -443,8 +472,7 @@ Song writeSong() {
   // 23 s) and for about a quarter second after: so one pulse in its fade-in and one rising into
   // the jump to full speed at 23 s, which ends it; then one every two bars, and one a beat in the
   // pick-up before the metaballs. Its 5 (a blur) comes every four bars.
-  for (auto [r, v] : std::initializer_list<std::pair<int, int>>{{68, 5}, {84, 4}, {132, 5}, {180, 3}})
-    song.sync(r, v);
+  for (auto [r, v] : std::initializer_list<std::pair<int, int>>{{68, 5}, {84, 4}, {132, 5}, {180, 3}}) song.sync(r, v);
   for (int bar = 0; bar < 8; ++bar) {
     const int start = 184 + bar * kBar;
     if (bar % 4 == 0) song.sync(start, 5);
@@ -456,8 +484,7 @@ Song writeSong() {
   song.sync(628, 1);
   for (int r : {864, 896, 928, 960}) song.sync(r, 3);
   for (int r : {1056, 1120, 1184, 1216, 1248, 1280, 1312}) song.sync(r, 5);
-  for (int r : {992, 1000, 1008, 1016, 1024, 1032, 1040, 1048, 1192, 1200, 1208, 1288, 1296, 1304})
-    song.sync(r, 4);
+  for (int r : {992, 1000, 1008, 1016, 1024, 1032, 1040, 1048, 1192, 1200, 1208, 1288, 1296, 1304}) song.sync(r, 4);
   for (int r : {1064, 1072, 1080, 1096, 1104, 1112, 1224, 1240, 1316, 1320, 1324}) song.sync(r, 1);
   for (int r : {1088, 1232}) song.sync(r, 2);
   for (int r : {1136, 1152, 1168, 1264}) song.sync(r, 3);
@@ -480,8 +507,8 @@ Song writeSong() {
 }
 
 // Pattern lengths: each section cut into patterns of at most 64 rows plus its short bar.
-constexpr int kPatternRows[] = {68, 64, 52, 64, 64, 44, 64, 64, 64, 92, 64,
-                                48, 64, 64, 64, 48, 64, 64, 64, 64, 80, 64, 32};
+constexpr int kPatternRows[] = {68, 64, 52, 64, 64, 44, 64, 64, 64, 92, 64, 48,
+                                64, 64, 64, 48, 64, 64, 64, 64, 80, 64, 32};
 
 bool writeModule(const std::filesystem::path& dataDir) {
   const ItModule module = composeMusic();

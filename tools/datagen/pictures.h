@@ -11,17 +11,15 @@ namespace tarvola::datagen {
 struct PictureInfo {
   const char* file;  // name under data/
   int width, height;
-  bool tiles;        // repeated by its user, so it must be seamless
+  bool tiles;  // repeated by its user, so it must be seamless
 };
 inline constexpr PictureInfo kPictures[] = {
-    {"loading.tga", 320, 240, false},  {"wscr.tga", 320, 240, false},
-    {"vok.tga", 256, 256, true},       {"fade.tga", 320, 240, false},
-    {"cred.tga", 320, 240, false},     {"s02_tex6.tga", 256, 256, true},
-    {"tex0132.tga", 256, 256, true},   {"tex01b2.tga", 256, 256, true},
-    {"tomsaenv2.tga", 256, 256, true}, {"plasma1.tga", 640, 480, false},
-    {"plasma2.tga", 640, 480, false},  {"plat32.tga", 256, 256, true},
-    {"plat_b2.tga", 256, 256, true},   {"s02_lightmap6.tga", 256, 256, false},
-    {"s02_tex7.tga", 256, 256, false}, {"s02_lightmap2.tga", 256, 256, false},
+    {"loading.tga", 320, 240, false},       {"wscr.tga", 320, 240, false},          {"vok.tga", 256, 256, true},
+    {"fade.tga", 320, 240, false},          {"cred.tga", 320, 240, false},          {"s02_tex6.tga", 256, 256, true},
+    {"tex0132.tga", 256, 256, true},        {"tex01b2.tga", 256, 256, true},        {"tomsaenv2.tga", 256, 256, true},
+    {"plasma1.tga", 640, 480, false},       {"plasma2.tga", 640, 480, false},       {"plat32.tga", 256, 256, true},
+    {"plat_b2.tga", 256, 256, true},        {"s02_lightmap6.tga", 256, 256, false}, {"s02_tex7.tga", 256, 256, false},
+    {"s02_lightmap2.tga", 256, 256, false},
 };
 
 bool savePicture(const std::filesystem::path& dataDir, const char* file, const Image& image);

@@ -71,8 +71,8 @@ Image logoTile() {
     for (int x = 0; x < n; ++x) {
       const float u = float(x) / n, v = float(y) / n;
       const float plasma = std::sin(kTau * (u * 2.0f + 0.25f * std::sin(kTau * v))) +
-                           std::sin(kTau * (v * 3.0f + 0.3f * std::cos(kTau * u * 2.0f))) +
-                           std::sin(kTau * (u + v)) + 1.5f * tileFbm(u, v, 4, 3, 7u);
+                           std::sin(kTau * (v * 3.0f + 0.3f * std::cos(kTau * u * 2.0f))) + std::sin(kTau * (u + v)) +
+                           1.5f * tileFbm(u, v, 4, 3, 7u);
       Rgb base = cosinePalette(plasma * 0.18f, {0.45f, 0.25f, 0.5f}, {0.45f, 0.3f, 0.45f}, {1.0f, 1.0f, 1.0f},
                                {0.0f, 0.15f, 0.3f});
       float specular = 0.0f;
@@ -148,9 +148,8 @@ Image credits() {
   addGlow(image, heading, 3, rgb255(20, 80, 140), false);
   paintLetters(image, heading, rgb255(120, 210, 255));
 
-  const char* roles[3][2] = {{"code", "software renderer in C++"},
-                             {"graphics", "drawn by code"},
-                             {"music", "impulse tracker module"}};
+  const char* roles[3][2] = {
+      {"code", "software renderer in C++"}, {"graphics", "drawn by code"}, {"music", "impulse tracker module"}};
   Mask roleMask(320, 240), valueMask(320, 240);
   for (int i = 0; i < 3; ++i) {
     const float baseline = 174.0f + float(i) * 13.0f;

@@ -21,8 +21,8 @@ Image interferenceTexture() {
                       std::sin(kTau * (v * 2.0f + 0.3f * std::sin(kTau * (u * 2.0f + v)))) +
                       0.8f * tileFbm(u, v, 3, 2, 11u);
       const float t = w * 0.2f + u + v;  // whole palette turns per tile: seamless
-      const Rgb c = cosinePalette(t, {0.5f, 0.45f, 0.55f}, {0.5f, 0.45f, 0.45f}, {1.0f, 1.0f, 1.0f},
-                                  {0.0f, 0.12f, 0.25f});
+      const Rgb c =
+          cosinePalette(t, {0.5f, 0.45f, 0.55f}, {0.5f, 0.45f, 0.45f}, {1.0f, 1.0f, 1.0f}, {0.0f, 0.12f, 0.25f});
       const float bands = 0.75f + 0.25f * std::cos(kTau * (w * 1.5f));
       image.at(x, y) = c * (0.52f * bands);
     }
@@ -66,9 +66,9 @@ void splitPanels(std::vector<Panel>& out, int x0, int y0, int x1, int y1, uint32
 }
 
 struct PanelMaps {
-  Mask height{256, 256};  // 0..1
+  Mask height{256, 256};                                      // 0..1
   std::vector<int> panelId = std::vector<int>(256 * 256, 0);  // index into panels
-  Mask detail{256, 256};  // 1 inside vent slots / port glass, for colouring
+  Mask detail{256, 256};                                      // 1 inside vent slots / port glass, for colouring
   std::vector<Panel> panels;
 };
 
@@ -80,7 +80,8 @@ PanelMaps tunnelPanels() {
     for (int y = p.y0; y < p.y1; ++y) {
       for (int x = p.x0; x < p.x1; ++x) {
         const float fx = float(x) + 0.5f, fy = float(y) + 0.5f;
-        const float edge = std::fmin(std::fmin(fx - float(p.x0), float(p.x1) - fx), std::fmin(fy - float(p.y0), float(p.y1) - fy));
+        const float edge =
+            std::fmin(std::fmin(fx - float(p.x0), float(p.x1) - fx), std::fmin(fy - float(p.y0), float(p.y1) - fy));
         float h = 0.2f + 0.4f * smoothstep(0.5f, 7.5f, edge);
         float detail = 0.0f;
         const float cx = (float(p.x0) + float(p.x1)) * 0.5f, cy = (float(p.y0) + float(p.y1)) * 0.5f;
@@ -91,7 +92,8 @@ PanelMaps tunnelPanels() {
           const float sideHalf = (across ? hgt : w) * 0.5f - 10.0f;
           const float alongHalf = (across ? w : hgt) * 0.5f - 10.0f;
           const float phase = std::fmod(along + 1000.0f, 8.0f) - 4.0f;
-          const float inSlot = smoothstep(3.2f, 1.0f, std::fabs(phase)) * smoothstep(0.0f, 3.0f, sideHalf - std::fabs(side)) *
+          const float inSlot = smoothstep(3.2f, 1.0f, std::fabs(phase)) *
+                               smoothstep(0.0f, 3.0f, sideHalf - std::fabs(side)) *
                                smoothstep(0.0f, 3.0f, alongHalf - std::fabs(along));
           h -= 0.2f * inSlot;
           detail = inSlot;
@@ -111,7 +113,8 @@ PanelMaps tunnelPanels() {
           h += 0.07f * rib * smoothstep(8.0f, 11.0f, edge);
         }
         // Rivets near the corners.
-        const float insetX = std::fmin(fx - float(p.x0), float(p.x1) - fx), insetY = std::fmin(fy - float(p.y0), float(p.y1) - fy);
+        const float insetX = std::fmin(fx - float(p.x0), float(p.x1) - fx),
+                    insetY = std::fmin(fy - float(p.y0), float(p.y1) - fy);
         const float rd = std::sqrt((insetX - 7.0f) * (insetX - 7.0f) + (insetY - 7.0f) * (insetY - 7.0f));
         if (rd < 4.5f) {
           const float dome = std::cos(rd / 4.5f * 1.5707963f);
@@ -180,8 +183,8 @@ Image environmentMap() {
   std::vector<Blob> blobs;
   const Rgb colours[4] = {rgb255(90, 170, 255), rgb255(255, 255, 255), rgb255(180, 90, 255), rgb255(255, 170, 90)};
   for (uint32_t i = 0; i < 14; ++i) {
-    blobs.push_back({hashUnit(i * 4u + 1u) * 256.0f, hashUnit(i * 4u + 2u) * 256.0f, 12.0f + 26.0f * hashUnit(i * 4u + 3u),
-                     colours[i % 4] * (0.35f + 0.4f * hashUnit(i * 4u + 4u))});
+    blobs.push_back({hashUnit(i * 4u + 1u) * 256.0f, hashUnit(i * 4u + 2u) * 256.0f,
+                     12.0f + 26.0f * hashUnit(i * 4u + 3u), colours[i % 4] * (0.35f + 0.4f * hashUnit(i * 4u + 4u))});
   }
   for (int y = 0; y < 256; ++y) {
     for (int x = 0; x < 256; ++x) {
@@ -216,8 +219,9 @@ Image plasma(bool warm) {
             std::sin(std::sqrt((fx - 420.0f) * (fx - 420.0f) + (fy - 300.0f) * (fy - 300.0f)) / 27.0f);
       }
       const float t = w * 0.125f;
-      Rgb c = warm ? cosinePalette(t, {0.78f, 0.62f, 0.62f}, {0.22f, 0.28f, 0.24f}, {1.0f, 1.0f, 1.0f}, {0.0f, 0.1f, 0.25f})
-                   : cosinePalette(t, {0.64f, 0.76f, 0.8f}, {0.22f, 0.2f, 0.2f}, {1.0f, 1.0f, 1.0f}, {0.55f, 0.3f, 0.1f});
+      Rgb c =
+          warm ? cosinePalette(t, {0.78f, 0.62f, 0.62f}, {0.22f, 0.28f, 0.24f}, {1.0f, 1.0f, 1.0f}, {0.0f, 0.1f, 0.25f})
+               : cosinePalette(t, {0.64f, 0.76f, 0.8f}, {0.22f, 0.2f, 0.2f}, {1.0f, 1.0f, 1.0f}, {0.55f, 0.3f, 0.1f});
       image.at(x, y) = c;
     }
   }
@@ -229,8 +233,8 @@ bool writeTunnelMaps(const std::filesystem::path& dataDir) {
   return savePicture(dataDir, "s02_tex6.tga", interferenceTexture()) &&
          savePicture(dataDir, "tex0132.tga", tunnelTexture(panels)) &&
          savePicture(dataDir, "tex01b2.tga", tunnelHeight(panels)) &&
-         savePicture(dataDir, "tomsaenv2.tga", environmentMap()) &&
-         savePicture(dataDir, "plasma1.tga", plasma(true)) && savePicture(dataDir, "plasma2.tga", plasma(false));
+         savePicture(dataDir, "tomsaenv2.tga", environmentMap()) && savePicture(dataDir, "plasma1.tga", plasma(true)) &&
+         savePicture(dataDir, "plasma2.tga", plasma(false));
 }
 
 const bool registered = registerWriter({"pictures (tunnel)", &writeTunnelMaps});

@@ -17,10 +17,14 @@ namespace {
 
 const char* fontPath(FontFace face) {
   switch (face) {
-    case FontFace::Bold: return "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
-    case FontFace::Regular: return "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-    case FontFace::Condensed: return "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed-Bold.ttf";
-    case FontFace::Mono: return "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf";
+    case FontFace::Bold:
+      return "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+    case FontFace::Regular:
+      return "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    case FontFace::Condensed:
+      return "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed-Bold.ttf";
+    case FontFace::Mono:
+      return "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf";
   }
   return "";
 }
@@ -34,7 +38,8 @@ FT_Face openFace(FontFace face) {
   }
   FT_Face& slot = faces[int(face)];
   if (!slot && FT_New_Face(library, fontPath(face), 0, &slot) != 0) {
-    std::fprintf(stderr, "tarvola-datagen: cannot open font %s (fonts-dejavu-core, fonts-dejavu-extra)\n", fontPath(face));
+    std::fprintf(stderr, "tarvola-datagen: cannot open font %s (fonts-dejavu-core, fonts-dejavu-extra)\n",
+                 fontPath(face));
     slot = nullptr;
   }
   return slot;
@@ -91,8 +96,8 @@ bool drawText(Mask& mask, FontFace face, int pixelSize, const std::string& text,
   return width >= 0.0f;
 }
 
-bool drawTextCentred(Mask& mask, FontFace face, int pixelSize, const std::string& text, float centreX,
-                     float baseline, float tracking, bool wrap) {
+bool drawTextCentred(Mask& mask, FontFace face, int pixelSize, const std::string& text, float centreX, float baseline,
+                     float tracking, bool wrap) {
   const float width = measureText(face, pixelSize, text, tracking);
   if (width < 0.0f) return false;
   return drawText(mask, face, pixelSize, text, std::floor(centreX - width * 0.5f), baseline, tracking, wrap);

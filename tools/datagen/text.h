@@ -20,7 +20,7 @@ bool drawText(Mask& mask, FontFace face, int pixelSize, const std::string& text,
               float tracking = 0.0f, bool wrap = false);
 
 // The same, centred on column centreX.
-bool drawTextCentred(Mask& mask, FontFace face, int pixelSize, const std::string& text, float centreX,
-                     float baseline, float tracking = 0.0f, bool wrap = false);
+bool drawTextCentred(Mask& mask, FontFace face, int pixelSize, const std::string& text, float centreX, float baseline,
+                     float tracking = 0.0f, bool wrap = false);
 
 }  // namespace tarvola::datagen

@@ -7,8 +7,7 @@
 namespace tarvola::datagen {
 
 bool writeTga(const std::filesystem::path& path, int width, int height, const std::vector<uint32_t>& pixels) {
-  if (width <= 0 || height <= 0 || width > 65535 || height > 65535 ||
-      pixels.size() != size_t(width) * size_t(height)) {
+  if (width <= 0 || height <= 0 || width > 65535 || height > 65535 || pixels.size() != size_t(width) * size_t(height)) {
     std::fprintf(stderr, "tarvola-datagen: bad picture size for %s\n", path.c_str());
     return false;
   }
@@ -42,8 +41,8 @@ bool writeTga(const std::filesystem::path& path, int width, int height, const st
 bool readTga(const std::filesystem::path& path, int& width, int& height, std::vector<uint32_t>& pixels) {
   std::ifstream in(path, std::ios::binary);
   uint8_t header[18];
-  if (!in.read(reinterpret_cast<char*>(header), 18) || header[0] != 0 || header[1] != 0 ||
-      header[2] != 2 || header[16] != 32) {
+  if (!in.read(reinterpret_cast<char*>(header), 18) || header[0] != 0 || header[1] != 0 || header[2] != 2 ||
+      header[16] != 32) {
     return false;
   }
   width = header[12] | header[13] << 8;

@@ -25,12 +25,12 @@
 namespace {
 
 constexpr int kRate = 44100;
-constexpr double kDemoEnd = 166.0;                                   // the sound after it is the fade
-constexpr double kCuts[] = {8.5, 44.5, 80.0, 94.0, 124.0};            // where the timeline switches scenes
-constexpr int kWindow = 4096;                                        // FFT length, Hann window
-constexpr int kHop = 1024;                                           // 23 ms between spectra
-constexpr int kNoveltyBands = 24;                                    // log-spaced, 40 Hz .. 16 kHz
-constexpr double kNoveltySpan = 4.0;                                 // seconds either side of a time
+constexpr double kDemoEnd = 166.0;                          // the sound after it is the fade
+constexpr double kCuts[] = {8.5, 44.5, 80.0, 94.0, 124.0};  // where the timeline switches scenes
+constexpr int kWindow = 4096;                               // FFT length, Hann window
+constexpr int kHop = 1024;                                  // 23 ms between spectra
+constexpr int kNoveltyBands = 24;                           // log-spaced, 40 Hz .. 16 kHz
+constexpr double kNoveltySpan = 4.0;                        // seconds either side of a time
 
 struct Stereo {
   std::vector<float> left, right;
@@ -76,8 +76,8 @@ struct Loudness {
 };
 Loudness measureLoudness(const std::string& wavPath) {
   Loudness result;
-  const std::string command = "ffmpeg -nostats -hide_banner -i '" + wavPath +
-                              "' -filter_complex ebur128=peak=true -f null - 2>&1";
+  const std::string command =
+      "ffmpeg -nostats -hide_banner -i '" + wavPath + "' -filter_complex ebur128=peak=true -f null - 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return result;
   char line[512];
@@ -98,7 +98,7 @@ Loudness measureLoudness(const std::string& wavPath) {
 // report needs: the long-term band energies, the power-weighted centroid, and the
 // energy of each spectrum in 24 log-spaced bands for the novelty.
 struct Spectra {
-  double bandEnergy[5] = {};              // < 60, 60-250, 250-2k, 2-6k, > 6k Hz
+  double bandEnergy[5] = {};  // < 60, 60-250, 250-2k, 2-6k, > 6k Hz
   double centroidSum = 0.0, centroidWeight = 0.0;
   std::vector<std::array<double, kNoveltyBands>> bands;  // per hop
 };
@@ -282,7 +282,8 @@ bool reportSound(const char* wavPath, const char* modulePath) {
   std::printf("Instruments alone (the others muted), integrated loudness\n");
   {
     openmpt::module probe(moduleBytes.data(), moduleBytes.size());
-    std::vector<std::string> names = probe.get_num_instruments() > 0 ? probe.get_instrument_names() : probe.get_sample_names();
+    std::vector<std::string> names =
+        probe.get_num_instruments() > 0 ? probe.get_instrument_names() : probe.get_sample_names();
     std::vector<std::pair<std::string, std::vector<int>>> groups;
     std::vector<int> hats;
     for (int i = 0; i < static_cast<int>(names.size()); ++i) {
@@ -309,8 +310,8 @@ bool reportSound(const char* wavPath, const char* modulePath) {
 void reportFrames(const char* framesDir) {
   std::printf("Near-white frames (mean luma of the picture area > 200), per scene slot\n");
   const double edges[] = {0.0, 8.5, 23.0, 44.5, 80.0, 94.0, 124.0, 166.0};
-  const char* slots[] = {"1 logo", "2 interference, slow", "2 interference, fast", "3 metaballs", "4 credits",
-                         "5 tunnel", "6 finale"};
+  const char* slots[] = {
+      "1 logo", "2 interference, slow", "2 interference, fast", "3 metaballs", "4 credits", "5 tunnel", "6 finale"};
   for (int s = 0; s < 7; ++s) {
     int white = 0, count = 0;
     for (int k = static_cast<int>(std::ceil(edges[s] * 60)); k < edges[s + 1] * 60; ++k) {
@@ -334,9 +335,12 @@ int main(int argc, char** argv) {
   const char* modulePath = nullptr;
   const char* framesDir = nullptr;
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--wav") == 0) wavPath = argv[i + 1];
-    else if (std::strcmp(argv[i], "--module") == 0) modulePath = argv[i + 1];
-    else if (std::strcmp(argv[i], "--frames") == 0) framesDir = argv[i + 1];
+    if (std::strcmp(argv[i], "--wav") == 0)
+      wavPath = argv[i + 1];
+    else if (std::strcmp(argv[i], "--module") == 0)
+      modulePath = argv[i + 1];
+    else if (std::strcmp(argv[i], "--frames") == 0)
+      framesDir = argv[i + 1];
   }
   if ((!wavPath || !modulePath) && !framesDir) {
     std::fprintf(stderr, "usage: %s [--wav DEMO.wav --module kyr.it] [--frames PNG_DIR_AT_60_FPS]\n", argv[0]);

@@ -87,8 +87,8 @@ bool decodeWav(const char* path, std::vector<float>& stereo) {
   Uint32 length = 0;
   if (SDL_LoadWAV(path, &wavFormat, &data, &length) == nullptr) return false;
   SDL_AudioCVT convert{};
-  if (SDL_BuildAudioCVT(&convert, wavFormat.format, wavFormat.channels, wavFormat.freq, AUDIO_F32SYS, 2,
-                        kSampleRate) < 0) {
+  if (SDL_BuildAudioCVT(&convert, wavFormat.format, wavFormat.channels, wavFormat.freq, AUDIO_F32SYS, 2, kSampleRate) <
+      0) {
     SDL_FreeWAV(data);
     return false;
   }
@@ -104,8 +104,7 @@ bool decodeWav(const char* path, std::vector<float>& stereo) {
   return true;
 }
 
-const AudioOutput kSdlAudioOutput = {openOutput, resumeOutput, lockOutput, unlockOutput,
-                                     closeOutput, decodeWav};
+const AudioOutput kSdlAudioOutput = {openOutput, resumeOutput, lockOutput, unlockOutput, closeOutput, decodeWav};
 
 }  // namespace
 

@@ -2,10 +2,10 @@
 // and the event handling that stands in for a window procedure; see display.h.
 #include <SDL.h>
 
+#include <strings.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "runtime/display.h"
 
@@ -52,24 +52,22 @@ bool Display::open(const char* title, int32_t width, int32_t height, bool window
   const char* driver = SDL_GetCurrentVideoDriver();
   if (isInvisibleDriverNotAskedFor(driver)) {
     char why[160];
-    std::snprintf(why, sizeof why, "SDL found only its invisible \"%s\" video driver",
-                  driver ? driver : "(none)");
+    std::snprintf(why, sizeof why, "SDL found only its invisible \"%s\" video driver", driver ? driver : "(none)");
     reportNoDisplay(why);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return false;
   }
 
   if (windowed) {
-    window_ = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
-                               SDL_WINDOW_SHOWN);
+    window_ = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, SDL_WINDOW_SHOWN);
   } else {
     // Created at the desktop's size already, so the window covers the screen even where no
     // window manager applies the full-screen state (or applies it late).
     SDL_DisplayMode desktop{};
     int w = width, h = height;
     if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) w = desktop.w, h = desktop.h;
-    window_ = SDL_CreateWindow(title, 0, 0, w, h,
-                               SDL_WINDOW_SHOWN | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+    window_ =
+        SDL_CreateWindow(title, 0, 0, w, h, SDL_WINDOW_SHOWN | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
   }
   if (window_ != nullptr) {
     renderer_ = SDL_CreateRenderer(window_, -1, 0);  // no SDL_RENDERER_PRESENTVSYNC
@@ -77,8 +75,7 @@ bool Display::open(const char* title, int32_t width, int32_t height, bool window
   }
   if (renderer_ != nullptr && SDL_RenderSetLogicalSize(renderer_, width, height) == 0) {
     // XRGB8888: the word's top byte is ignored, the other three are shown as they are.
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                 width, height);
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
   }
   if (texture_ == nullptr) {
     reportNoDisplay(SDL_GetError());
@@ -103,8 +100,8 @@ int32_t Display::present(const uint32_t* pixels) {
   // The texture's rows may be wider than the picture: step the destination by its pitch.
   const size_t rowBytes = size_t(width_) * sizeof(uint32_t);
   for (int32_t y = 0; y < height_; ++y) {
-    std::memcpy(static_cast<uint8_t*>(locked) + size_t(y) * size_t(pitch),
-                pixels + size_t(y) * size_t(width_), rowBytes);
+    std::memcpy(static_cast<uint8_t*>(locked) + size_t(y) * size_t(pitch), pixels + size_t(y) * size_t(width_),
+                rowBytes);
   }
   SDL_UnlockTexture(texture_);
   if (SDL_RenderClear(renderer_) != 0) return -1;  // the bars around the scaled picture

@@ -1,8 +1,8 @@
 // The page's entry point, called by the page after the click that allows sound: the demo's
 // own start-up and frame loop on the web host. Returns 0 on every path, as natively.
+#include "base/notify.h"
 #include "platform/web/web_platform.h"
 #include "runtime/frame_loop.h"
-#include "base/notify.h"
 
 int main() {
   tarvola::setMessageHandler(&tarvola::showPageMessage);

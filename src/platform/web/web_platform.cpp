@@ -71,8 +71,7 @@ int64_t WebPlatform::read() {
 bool WebPlatform::openDisplay(const char*, int32_t width, int32_t height, bool) {
   rgba_.assign(size_t(width) * size_t(height) * 4, 255);
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, &onKeyDown);
-  emscripten_set_fullscreenchange_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_FALSE,
-                                           &onFullscreenChange);
+  emscripten_set_fullscreenchange_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_FALSE, &onFullscreenChange);
   return true;
 }
 

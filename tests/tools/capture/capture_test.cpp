@@ -125,14 +125,17 @@ TEST_F(CaptureRun, SingleFramesAtGivenTimesEqualTheRangeFramesAndScaleEnlargesEv
 TEST_F(CaptureRun, Mp4WithoutFfmpegFailsClearlyWhilePngAndWavStillWork) {
   const testing::EnvChanges noFfmpeg = {{"PATH", (dir / "empty-bin").string()}};
   fs::create_directories(dir / "empty-bin");
-  EXPECT_EQ(capture({"--fps", "10", "--to", "1", "--mp4", (dir / "v.mp4").string(), "--png",
-                     (dir / "p").string()}, noFfmpeg), 2);
+  EXPECT_EQ(
+      capture({"--fps", "10", "--to", "1", "--mp4", (dir / "v.mp4").string(), "--png", (dir / "p").string()}, noFfmpeg),
+      2);
   EXPECT_NE(log.find("ffmpeg"), std::string::npos) << log;
   EXPECT_FALSE(fs::exists(dir / "v.mp4"));
   EXPECT_FALSE(fs::exists(dir / "p"));  // nothing is written before the check
 
-  ASSERT_EQ(capture({"--fps", "10", "--to", "1", "--png", (dir / "p").string(), "--wav", (dir / "w.wav").string()},
-                    noFfmpeg), 0) << log;
+  ASSERT_EQ(
+      capture({"--fps", "10", "--to", "1", "--png", (dir / "p").string(), "--wav", (dir / "w.wav").string()}, noFfmpeg),
+      0)
+      << log;
   EXPECT_EQ(filesIn(dir / "p").size(), 10u);
   EXPECT_EQ(fs::file_size(dir / "w.wav"), kWavHeader + 44100u * 4u);
 }

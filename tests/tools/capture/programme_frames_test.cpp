@@ -41,9 +41,9 @@ TEST(ProgrammeFrames, KeepTheirPixels) {
   const fs::path& dir = scratch.path();
   std::string times;
   for (const Expected& frame : kFrames) times.append(times.empty() ? "" : ",").append(frame.time);
-  const pid_t pid = testing::spawn({TARVOLA_CAPTURE, "--no-progress", "--fps", "30", "--png", dir.string(),
-                                    "--frames-at", times},
-                                   {}, TARVOLA_BINARY_DIR, dir / "log.txt");
+  const pid_t pid =
+      testing::spawn({TARVOLA_CAPTURE, "--no-progress", "--fps", "30", "--png", dir.string(), "--frames-at", times}, {},
+                     TARVOLA_BINARY_DIR, dir / "log.txt");
   ASSERT_EQ(testing::waitExit(pid, testing::milliseconds(240000)), std::optional<int>(0))
       << testing::readFile(dir / "log.txt");
 
