@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The programme's frames, bit for bit, from any build: renders with BUILD_DIR/tarvola-capture the
-# fixed times committed in tests/capture/programme_frames_test.cpp (30 fps) and a dense run of
+# fixed times committed in tests/tools/capture/programme_frames_test.cpp (30 fps) and a dense run of
 # the metaballs scene and the finale (every 0.1 s of 44.5-80 s and 124-166 s) and compares their
 # ImageMagick pixel signatures with the committed ones: the fixed times one by one, the dense run
 # as one SHA-256 over its signatures in frame order. Exit 1 when any build differs.
@@ -10,10 +10,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 # After an intended change of the pictures, set this to the digest the script prints.
-dense_expected=9eba11f7733a9bf22550ab20afd744ac6ec5f876970dd9cb21e0db9eece759df
+dense_expected=60d4cf0fe4314e896d6062b3258d99d73c463be279be1d0a9223549cb97343c5
 
 [ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR..." >&2; exit 2; }
-table="$root/tests/capture/programme_frames_test.cpp"
+table="$root/tests/tools/capture/programme_frames_test.cpp"
 mapfile -t fixed < <(sed -nE 's/^ *\{"([0-9.]+)", "([0-9a-f]{64})"\},.*/\1 \2/p' "$table")
 [ ${#fixed[@]} -ge 6 ] || { echo "no committed frame times found in $table" >&2; exit 2; }
 times=$(printf '%s\n' "${fixed[@]}" | cut -d' ' -f1 | paste -sd,)
