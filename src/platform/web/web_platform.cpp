@@ -4,9 +4,10 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
-#include <cstdio>
 #include <cstring>
+#include <vector>
 
+#include "base/file_bytes.h"
 #include "music/sync_events.h"
 
 namespace tarvola {
@@ -102,13 +103,8 @@ PlatformMessage WebPlatform::pollMessage() {
 void WebPlatform::pause(uint32_t milliseconds) { emscripten_sleep(milliseconds); }
 
 void WebPlatform::loadMusic(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return;
-  std::vector<uint8_t> bytes;
-  uint8_t block[65536];
-  for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) bytes.insert(bytes.end(), block, block + got);
-  std::fclose(file);
-  if (!bytes.empty()) webLoadMusic(bytes.data(), int(bytes.size()));
+  std::vector<unsigned char> bytes;
+  if (readFileBytes(path, bytes) && !bytes.empty()) webLoadMusic(bytes.data(), int(bytes.size()));
 }
 
 void WebPlatform::startMusic() { webStartMusic(double(lastReading_)); }
