@@ -52,9 +52,10 @@ void drawFaces(Mesh& mesh, int32_t vertexCount, int32_t faceCount, float width, 
     const bool valid = uint32_t(idx[0]) < uint32_t(vertexCount) && uint32_t(idx[1]) < uint32_t(vertexCount) &&
                        uint32_t(idx[2]) < uint32_t(vertexCount);
     if (!valid) continue;
-    const MeshVertex c0 = mesh.vertices[size_t(idx[0])];
-    const MeshVertex c1 = mesh.vertices[size_t(idx[1])];
-    const MeshVertex c2 = mesh.vertices[size_t(idx[2])];
+    // Read in place: only a face that is drawn has its corners copied.
+    const MeshVertex& c0 = mesh.vertices[size_t(idx[0])];
+    const MeshVertex& c1 = mesh.vertices[size_t(idx[1])];
+    const MeshVertex& c2 = mesh.vertices[size_t(idx[2])];
     const double s = (double(c0.screenY) - c1.screenY) * (double(c2.screenX) - c0.screenX) -
                      (double(c0.screenX) - c1.screenX) * (double(c2.screenY) - c0.screenY);
     if (!(s < 0.0)) continue;
