@@ -98,6 +98,12 @@ void buildPolarTables() {
                                          truncToInt32(std::fabs(beta * 256 * kInversePi))};
     }
   }
+  auto pack = [](const std::vector<PolarEntry>& table, std::vector<uint16_t>& packed) {
+    packed.resize(table.size());
+    for (size_t i = 0; i < table.size(); ++i) packed[i] = uint16_t((table[i].u & 255) | (table[i].v & 255) << 8);
+  };
+  pack(polarTables.tableA, polarTables.packedA);
+  pack(polarTables.tableB, polarTables.packedB);
 }
 
 namespace {
@@ -184,26 +190,39 @@ void drawPolarInterference(Surface& target, const Surface& texture, float t) {
 
 #if defined(__SSE2__)
 
+// Eight pixels a step from the packed tables: a lane of packed entries is u | v << 8, so byte
+// adds (which wrap modulo 256) of two entries and the scrolls give the texel index directly.
 void drawPolarInterference(Surface& target, const Surface& texture, float t) {
   const InterferenceFrame frame = interferenceFrame(target, texture, t);
-  if (!frame.valid) return;
-  const PolarEntry* a = polarTables.tableA.data();
-  const PolarEntry* b = polarTables.tableB.data();
+  const size_t tableEntries = size_t(kPolarWidth) * kPolarHeight;
+  if (!frame.valid || polarTables.packedA.size() < tableEntries || polarTables.packedB.size() < tableEntries) return;
+  const uint16_t* a = polarTables.packedA.data();
+  const uint16_t* b = polarTables.packedB.data();
   const uint32_t* tex = texture.pixels.data();
   uint32_t* out = target.pixels.data();
+  auto lanes = [](const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+  // i1 = (A + B) with u + s1, v + s2; i2 = C + (u of E, v of D) with u + s2, v + s1.
+  const __m128i scroll1 = _mm_set1_epi16(short((frame.s1 & 255) | (frame.s2 & 255) << 8));
+  const __m128i scroll2 = _mm_set1_epi16(short((frame.s2 & 255) | (frame.s1 & 255) << 8));
+  const __m128i vBytes = _mm_set1_epi16(short(0xFF00));
   for (size_t y = 0; y < size_t(kScreenHeight); ++y) {
-    for (size_t x = 0; x < size_t(kScreenWidth); x += 4) {  // 320 is a multiple of 4
-      alignas(16) uint32_t first[4], second[4];
-      for (size_t j = 0; j < 4; ++j) {
-        uint32_t i1, i2;
-        interferenceTexels(frame, a, b, y * kPolarWidth + x + j, i1, i2);
-        first[j] = tex[i1];
-        second[j] = tex[i2];
+    for (size_t x = 0; x < size_t(kScreenWidth); x += 8) {  // 320 is a multiple of 8
+      const size_t k = y * kPolarWidth + x;
+      alignas(16) uint16_t i1[8], i2[8];
+      _mm_store_si128(reinterpret_cast<__m128i*>(i1),
+                      _mm_add_epi8(_mm_add_epi8(lanes(a + frame.pA + k), lanes(b + frame.pB + k)), scroll1));
+      const __m128i vOfDuOfE = _mm_or_si128(_mm_and_si128(lanes(b + frame.pD + k), vBytes),
+                                            _mm_andnot_si128(vBytes, lanes(b + frame.pE + k)));
+      _mm_store_si128(reinterpret_cast<__m128i*>(i2),
+                      _mm_add_epi8(_mm_add_epi8(vOfDuOfE, lanes(a + frame.pC + k)), scroll2));
+      for (size_t j = 0; j < 8; j += 4) {
+        const __m128i first =
+            _mm_setr_epi32(int(tex[i1[j]]), int(tex[i1[j + 1]]), int(tex[i1[j + 2]]), int(tex[i1[j + 3]]));
+        const __m128i second =
+            _mm_setr_epi32(int(tex[i2[j]]), int(tex[i2[j + 1]]), int(tex[i2[j + 2]]), int(tex[i2[j + 3]]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), _mm_adds_epu8(first, second));
       }
-      const __m128i sum = _mm_adds_epu8(_mm_load_si128(reinterpret_cast<const __m128i*>(first)),
-                                        _mm_load_si128(reinterpret_cast<const __m128i*>(second)));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), sum);
-      out += 4;
+      out += 8;
     }
   }
 }

@@ -48,6 +48,10 @@ struct PolarEntry {
 struct PolarTables {
   std::vector<PolarEntry> tableA;
   std::vector<PolarEntry> tableB;
+  // The same entries as (u & 255) | (v & 255) << 8, which is all the interference reads: it
+  // sums entries modulo 256. A quarter of the bytes, and a pair adds as one 16-bit lane.
+  std::vector<uint16_t> packedA;
+  std::vector<uint16_t> packedB;
 };
 
 inline constexpr int32_t kPolarWidth = 640;
