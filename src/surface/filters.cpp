@@ -186,6 +186,10 @@ inline __m128i widenPair(uint32_t a, uint32_t b) {
 
 }  // namespace
 
+// The eight-row wavefront of filters_avx512.cpp on a surface of at least 3 x 3; false when the
+// build has none.
+bool crossBlurAvx512(uint32_t* pixels, size_t width, size_t height);
+
 // Rows in pairs as a wavefront: row y at column s and row y + 1 at column s - 1 in one step,
 // eight 16-bit lanes. Each value still sees its rewritten left and up neighbours and its
 // original right and down ones, so the result equals the row-by-row reference. A lane's
@@ -194,6 +198,7 @@ void crossBlur(Surface& surface) {
   if (surface.width <= 2 || surface.height <= 2 || surface.pixels.size() < surface.pixelCount()) return;
   const size_t w = size_t(surface.width), h = size_t(surface.height);
   uint32_t* p = surface.pixels.data();
+  if (activeSimdPath() >= SimdPath::Avx512 && crossBlurAvx512(p, w, h)) return;
   const __m128i fifth = _mm_set1_epi16(short(52429));
   const __m128i colourLanes = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
   const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);

@@ -61,14 +61,33 @@ TEST(CrossBlur, SpreadsRightAndDownAndFastEqualsReference) {
     EXPECT_EQ(s.pixels[size_t(y * 11 + x)] & 0xFF, uint32_t(blue)) << x << "," << y;
 
   std::mt19937 random(41);
-  for (auto [w, h] : {std::pair{3, 3}, {4, 7}, {320, 240}, {33, 5}, {3, 4}, {5, 6}, {320, 239}, {17, 3}}) {
-    Surface reference = randomSurface(w, h, random), fastOne;
-    fastOne.create(w, h);
-    fastOne.pixels = reference.pixels;
-    plain::crossBlur(reference);
-    crossBlur(fastOne);
-    ASSERT_EQ(fastOne.pixels, reference.pixels) << w << "x" << h;
+  for (SimdPath path : availableSimdPaths()) {  // every vector path this processor runs
+    ASSERT_TRUE(useSimdPath(path));
+    for (auto [w, h] : {std::pair{3, 3},
+                        {4, 7},
+                        {320, 240},
+                        {33, 5},
+                        {3, 4},
+                        {5, 6},
+                        {320, 239},
+                        {17, 3},
+                        {9, 10},
+                        {10, 11},
+                        {11, 13},
+                        {4, 18},
+                        {41, 19},
+                        {8, 9},
+                        {7, 12},
+                        {25, 26}}) {
+      Surface reference = randomSurface(w, h, random), fastOne;
+      fastOne.create(w, h);
+      fastOne.pixels = reference.pixels;
+      plain::crossBlur(reference);
+      crossBlur(fastOne);
+      ASSERT_EQ(fastOne.pixels, reference.pixels) << w << "x" << h << " path " << int(path);
+    }
   }
+  useSimdPath(availableSimdPaths().back());
 }
 
 TEST(RadialZoomBlur, FastEqualsReferenceAndOutsideReadsDoNothing) {
