@@ -48,6 +48,10 @@ void walkZoom(Surface& surface, int32_t centreX, int32_t centreY, int32_t step, 
 
 }  // namespace
 
+// ---- Reference versions -----------------------------------------------------------------
+
+namespace plain {
+
 void boxBlurRows(Surface& target, const Surface& source, uint32_t radius) {
   if (radius == 0) {
     const size_t count = std::min({target.walkCount(), source.pixels.size(), target.pixels.size()});
@@ -80,10 +84,6 @@ void boxBlurRows(Surface& target, const Surface& source, uint32_t radius) {
     }
   }
 }
-
-// ---- Reference versions -----------------------------------------------------------------
-
-namespace plain {
 
 void crossBlur(Surface& surface) {
   if (surface.width <= 2 || surface.height <= 2 || surface.pixels.size() < surface.pixelCount()) return;
@@ -136,6 +136,80 @@ void radialZoomBlur(Surface& surface, int32_t centreX, int32_t centreY, int32_t 
 }  // namespace plain
 
 // ---- Fast versions ----------------------------------------------------------------------
+
+namespace {
+
+// The shared edge rules: false when nothing is to be done, else the clamped radius and the
+// rows both buffers hold completely. Radius 0 copies and is handled by the caller.
+bool boxBlurExtent(const Surface& target, const Surface& source, uint32_t& radius, size_t& rows) {
+  if (source.width <= 0 || source.height <= 0) return false;
+  const size_t width = size_t(source.width);
+  if (radius >= width) radius = uint32_t(width - 1);
+  rows = std::min({size_t(source.height), source.pixels.size() / width, target.pixels.size() / width});
+  return true;
+}
+
+}  // namespace
+
+#if defined(__SSE2__)
+
+namespace {
+
+inline __m128i widenBytes(uint32_t pixel) {
+  const __m128i zero = _mm_setzero_si128();
+  return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(pixel)), zero), zero);
+}
+
+// Each 32-bit lane of sum times scale, truncated (cvttpd, as truncToInt32 for these values,
+// which lie in 0..255), as the four bytes of a pixel.
+inline uint32_t scaledPixel(__m128i sum, __m128d scale) {
+  const __m128i low = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(sum), scale));
+  const __m128i high = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(sum, 8)), scale));
+  __m128i bytes = _mm_packs_epi32(_mm_unpacklo_epi64(low, high), low);
+  bytes = _mm_packus_epi16(bytes, bytes);
+  return uint32_t(_mm_cvtsi128_si32(bytes));
+}
+
+}  // namespace
+
+// The four running sums in one register's 32-bit lanes, each product taken in double exactly as
+// the reference does (a 32-bit integer and a float are both exact in double, and the product is
+// rounded once).
+void boxBlurRows(Surface& target, const Surface& source, uint32_t radius) {
+  if (radius == 0) return plain::boxBlurRows(target, source, 0);  // a block copy
+  size_t rows = 0;
+  if (!boxBlurExtent(target, source, radius, rows)) return;
+  const size_t width = size_t(source.width), r = radius;
+  const __m128d scale = _mm_set1_pd(double(1.0f / float(2 * radius + 1)));
+  for (size_t y = 0; y < rows; ++y) {
+    const uint32_t* in = source.pixels.data() + y * width;
+    uint32_t* out = target.pixels.data() + y * width;
+    __m128i sum = _mm_setzero_si128();
+    for (size_t x = 0; x < r; ++x) sum = _mm_add_epi32(sum, widenBytes(in[x]));
+    size_t x = 0;
+    for (; x <= r && x < width; ++x) {  // nothing leaves the window yet
+      if (x + r < width) sum = _mm_add_epi32(sum, widenBytes(in[x + r]));
+      out[x] = scaledPixel(sum, scale);
+    }
+    for (; x + r < width; ++x) {
+      // The change first: one add per pixel on the running chain.
+      sum = _mm_add_epi32(sum, _mm_sub_epi32(widenBytes(in[x + r]), widenBytes(in[x - r - 1])));
+      out[x] = scaledPixel(sum, scale);
+    }
+    for (; x < width; ++x) {  // nothing enters any more
+      sum = _mm_sub_epi32(sum, widenBytes(in[x - r - 1]));
+      out[x] = scaledPixel(sum, scale);
+    }
+  }
+}
+
+#else
+
+void boxBlurRows(Surface& target, const Surface& source, uint32_t radius) {
+  plain::boxBlurRows(target, source, radius);
+}
+
+#endif
 
 uint32_t sampleBilinear320(const uint32_t* pixels, int32_t u, int32_t v) {
   return plain::sampleBilinear320(pixels, u, v);

@@ -135,7 +135,8 @@ bool crossBlurAvx512(uint32_t* p, size_t width, size_t height) {
         const __m256i bytes = _mm512_cvtepi16_epi8(m[k]);
         if constexpr (kInside) {
           const __m256i topBytes = _mm256_set1_epi32(int(0xFF000000u));
-          _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + (c0 - k)), _mm256_blendv_epi8(bytes, centre[k], topBytes));
+          _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + (c0 - k)),
+                              _mm256_blendv_epi8(bytes, centre[k], topBytes));
         } else {
           // Masked stores are slow on some processors; the few edge pixels go one by one.
           alignas(32) uint32_t out[8];

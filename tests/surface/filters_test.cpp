@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 
 #include "support/test_support.h"
@@ -45,6 +46,24 @@ TEST(BoxBlurRows, GoldenRowRadiusLimitsAndADirectWindowedSum) {
           sum += byteOf(rows.pixels[size_t(y * 37 + k)], b);
         ASSERT_EQ(byteOf(blurred.pixels[size_t(i)], b), uint32_t(double(sum) * double(recip))) << radius << " " << i;
       }
+    }
+  }
+  // Fast against reference: odd widths, radii past the width, a target narrower, shorter or taller.
+  for (auto [w, h, tw, th] : {std::array{1, 1, 1, 1},
+                              {2, 3, 2, 3},
+                              {37, 5, 37, 4},
+                              {320, 240, 320, 240},
+                              {33, 7, 20, 9},
+                              {9, 4, 30, 6},
+                              {101, 3, 101, 3}}) {
+    const Surface source = randomSurface(w, h, random);
+    for (uint32_t radius : {0u, 1u, 2u, 7u, 16u, 50u, 200u, 1000u}) {
+      Surface reference = randomSurface(tw, th, random), fastOne;
+      fastOne.create(tw, th);
+      fastOne.pixels = reference.pixels;
+      plain::boxBlurRows(reference, source, radius);
+      boxBlurRows(fastOne, source, radius);
+      ASSERT_EQ(fastOne.pixels, reference.pixels) << w << "x" << h << " radius " << radius;
     }
   }
 }
