@@ -222,7 +222,7 @@ namespace {
 void crossBlurRow(uint32_t* line, size_t w) {
   uint32_t leftB = line[0] & 0xFF, leftG = (line[0] >> 8) & 0xFF, leftR = (line[0] >> 16) & 0xFF;
   for (size_t x = 1; x + 1 < w; ++x) {
-    const uint32_t up = line[x - w], down = line[x + w], centre = line[x], right = line[x + 1];
+    const uint32_t up = (line - w)[x], down = line[x + w], centre = line[x], right = line[x + 1];
     const uint32_t sumB = leftB + (up & 0xFF) + (down & 0xFF) + (centre & 0xFF) + (right & 0xFF);
     const uint32_t sumG =
         leftG + ((up >> 8) & 0xFF) + ((down >> 8) & 0xFF) + ((centre >> 8) & 0xFF) + ((right >> 8) & 0xFF);
@@ -285,7 +285,7 @@ void crossBlur(Surface& surface) {
     __m128i left = widenPair(top[1], bottom[0]);
     for (size_t s = 2; s + 1 < w; ++s) {
       const uint32_t shared = bottom[s];  // row y's down and row y + 1's right
-      const __m128i up = _mm_unpacklo_epi64(widenPair(top[s - w], 0), left);
+      const __m128i up = _mm_unpacklo_epi64(widenPair((top - w)[s], 0), left);
       const __m128i centre = widenPair(top[s], bottom[s - 1]);
       const __m128i others =
           _mm_add_epi16(_mm_add_epi16(centre, widenPair(top[s + 1], shared)), widenPair(shared, bottom[s - 1 + w]));

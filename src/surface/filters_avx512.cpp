@@ -70,14 +70,6 @@ inline void transpose8x8(__m512i* m) {
   m[7] = _mm512_shuffle_i64x2(ab3, cd3, 0xEE);
 }
 
-// The colour bytes of the pixels in an eight-bit column mask, as a 32-byte store mask.
-inline __mmask64 colourBytes(uint32_t mask) {
-  uint64_t bytes = 0;
-  for (int i = 0; i < 8; ++i)
-    if ((mask >> i) & 1) bytes |= uint64_t(7) << (4 * i);
-  return __mmask64(bytes);
-}
-
 inline uint64_t widenedPixel(uint32_t c) {
   return uint64_t(c & 0xFF) | uint64_t((c >> 8) & 0xFF) << 16 | uint64_t((c >> 16) & 0xFF) << 32 |
          uint64_t(c >> 24) << 48;
