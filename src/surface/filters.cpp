@@ -48,6 +48,10 @@ void walkZoom(Surface& surface, int32_t centreX, int32_t centreY, int32_t step, 
 
 }  // namespace
 
+// ---- Reference versions -----------------------------------------------------------------
+
+namespace plain {
+
 void boxBlurRows(Surface& target, const Surface& source, uint32_t radius) {
   if (radius == 0) {
     const size_t count = std::min({target.walkCount(), source.pixels.size(), target.pixels.size()});
@@ -80,10 +84,6 @@ void boxBlurRows(Surface& target, const Surface& source, uint32_t radius) {
     }
   }
 }
-
-// ---- Reference versions -----------------------------------------------------------------
-
-namespace plain {
 
 void crossBlur(Surface& surface) {
   if (surface.width <= 2 || surface.height <= 2 || surface.pixels.size() < surface.pixelCount()) return;
@@ -137,6 +137,80 @@ void radialZoomBlur(Surface& surface, int32_t centreX, int32_t centreY, int32_t 
 
 // ---- Fast versions ----------------------------------------------------------------------
 
+namespace {
+
+// The shared edge rules: false when nothing is to be done, else the clamped radius and the
+// rows both buffers hold completely. Radius 0 copies and is handled by the caller.
+bool boxBlurExtent(const Surface& target, const Surface& source, uint32_t& radius, size_t& rows) {
+  if (source.width <= 0 || source.height <= 0) return false;
+  const size_t width = size_t(source.width);
+  if (radius >= width) radius = uint32_t(width - 1);
+  rows = std::min({size_t(source.height), source.pixels.size() / width, target.pixels.size() / width});
+  return true;
+}
+
+}  // namespace
+
+#if defined(__SSE2__)
+
+namespace {
+
+inline __m128i widenBytes(uint32_t pixel) {
+  const __m128i zero = _mm_setzero_si128();
+  return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(pixel)), zero), zero);
+}
+
+// Each 32-bit lane of sum times scale, truncated (cvttpd, as truncToInt32 for these values,
+// which lie in 0..255), as the four bytes of a pixel.
+inline uint32_t scaledPixel(__m128i sum, __m128d scale) {
+  const __m128i low = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(sum), scale));
+  const __m128i high = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(sum, 8)), scale));
+  __m128i bytes = _mm_packs_epi32(_mm_unpacklo_epi64(low, high), low);
+  bytes = _mm_packus_epi16(bytes, bytes);
+  return uint32_t(_mm_cvtsi128_si32(bytes));
+}
+
+}  // namespace
+
+// The four running sums in one register's 32-bit lanes, each product taken in double exactly as
+// the reference does (a 32-bit integer and a float are both exact in double, and the product is
+// rounded once).
+void boxBlurRows(Surface& target, const Surface& source, uint32_t radius) {
+  if (radius == 0) return plain::boxBlurRows(target, source, 0);  // a block copy
+  size_t rows = 0;
+  if (!boxBlurExtent(target, source, radius, rows)) return;
+  const size_t width = size_t(source.width), r = radius;
+  const __m128d scale = _mm_set1_pd(double(1.0f / float(2 * radius + 1)));
+  for (size_t y = 0; y < rows; ++y) {
+    const uint32_t* in = source.pixels.data() + y * width;
+    uint32_t* out = target.pixels.data() + y * width;
+    __m128i sum = _mm_setzero_si128();
+    for (size_t x = 0; x < r; ++x) sum = _mm_add_epi32(sum, widenBytes(in[x]));
+    size_t x = 0;
+    for (; x <= r && x < width; ++x) {  // nothing leaves the window yet
+      if (x + r < width) sum = _mm_add_epi32(sum, widenBytes(in[x + r]));
+      out[x] = scaledPixel(sum, scale);
+    }
+    for (; x + r < width; ++x) {
+      // The change first: one add per pixel on the running chain.
+      sum = _mm_add_epi32(sum, _mm_sub_epi32(widenBytes(in[x + r]), widenBytes(in[x - r - 1])));
+      out[x] = scaledPixel(sum, scale);
+    }
+    for (; x < width; ++x) {  // nothing enters any more
+      sum = _mm_sub_epi32(sum, widenBytes(in[x - r - 1]));
+      out[x] = scaledPixel(sum, scale);
+    }
+  }
+}
+
+#else
+
+void boxBlurRows(Surface& target, const Surface& source, uint32_t radius) {
+  plain::boxBlurRows(target, source, radius);
+}
+
+#endif
+
 uint32_t sampleBilinear320(const uint32_t* pixels, int32_t u, int32_t v) {
   return plain::sampleBilinear320(pixels, u, v);
 }
@@ -148,7 +222,7 @@ namespace {
 void crossBlurRow(uint32_t* line, size_t w) {
   uint32_t leftB = line[0] & 0xFF, leftG = (line[0] >> 8) & 0xFF, leftR = (line[0] >> 16) & 0xFF;
   for (size_t x = 1; x + 1 < w; ++x) {
-    const uint32_t up = line[x - w], down = line[x + w], centre = line[x], right = line[x + 1];
+    const uint32_t up = (line - w)[x], down = line[x + w], centre = line[x], right = line[x + 1];
     const uint32_t sumB = leftB + (up & 0xFF) + (down & 0xFF) + (centre & 0xFF) + (right & 0xFF);
     const uint32_t sumG =
         leftG + ((up >> 8) & 0xFF) + ((down >> 8) & 0xFF) + ((centre >> 8) & 0xFF) + ((right >> 8) & 0xFF);
@@ -186,6 +260,10 @@ inline __m128i widenPair(uint32_t a, uint32_t b) {
 
 }  // namespace
 
+// The eight-row wavefront of filters_avx512.cpp on a surface of at least 3 x 3; false when the
+// build has none.
+bool crossBlurAvx512(uint32_t* pixels, size_t width, size_t height);
+
 // Rows in pairs as a wavefront: row y at column s and row y + 1 at column s - 1 in one step,
 // eight 16-bit lanes. Each value still sees its rewritten left and up neighbours and its
 // original right and down ones, so the result equals the row-by-row reference. A lane's
@@ -194,6 +272,7 @@ void crossBlur(Surface& surface) {
   if (surface.width <= 2 || surface.height <= 2 || surface.pixels.size() < surface.pixelCount()) return;
   const size_t w = size_t(surface.width), h = size_t(surface.height);
   uint32_t* p = surface.pixels.data();
+  if (activeSimdPath() >= SimdPath::Avx512 && crossBlurAvx512(p, w, h)) return;
   const __m128i fifth = _mm_set1_epi16(short(52429));
   const __m128i colourLanes = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
   const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
@@ -206,7 +285,7 @@ void crossBlur(Surface& surface) {
     __m128i left = widenPair(top[1], bottom[0]);
     for (size_t s = 2; s + 1 < w; ++s) {
       const uint32_t shared = bottom[s];  // row y's down and row y + 1's right
-      const __m128i up = _mm_unpacklo_epi64(widenPair(top[s - w], 0), left);
+      const __m128i up = _mm_unpacklo_epi64(widenPair((top - w)[s], 0), left);
       const __m128i centre = widenPair(top[s], bottom[s - 1]);
       const __m128i others =
           _mm_add_epi16(_mm_add_epi16(centre, widenPair(top[s + 1], shared)), widenPair(shared, bottom[s - 1 + w]));

@@ -35,7 +35,8 @@ uint32_t sampleBilinear320(const uint32_t* pixels, int32_t u, int32_t v);
 void radialZoomBlur(Surface& surface, int32_t centreX, int32_t centreY, int32_t step, int32_t keep);
 
 namespace plain {
-// The per-byte reference of the sampler and of one zoom-blur pixel update.
+// The per-byte references (the fast versions give the same bytes for every input).
+void boxBlurRows(Surface& target, const Surface& source, uint32_t radius);
 uint32_t sampleBilinear320(const uint32_t* pixels, int32_t u, int32_t v);
 void radialZoomBlur(Surface& surface, int32_t centreX, int32_t centreY, int32_t step, int32_t keep);
 void crossBlur(Surface& surface);

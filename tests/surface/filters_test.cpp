@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 
 #include "support/test_support.h"
@@ -47,6 +48,24 @@ TEST(BoxBlurRows, GoldenRowRadiusLimitsAndADirectWindowedSum) {
       }
     }
   }
+  // Fast against reference: odd widths, radii past the width, a target narrower, shorter or taller.
+  for (auto [w, h, tw, th] : {std::array{1, 1, 1, 1},
+                              {2, 3, 2, 3},
+                              {37, 5, 37, 4},
+                              {320, 240, 320, 240},
+                              {33, 7, 20, 9},
+                              {9, 4, 30, 6},
+                              {101, 3, 101, 3}}) {
+    const Surface source = randomSurface(w, h, random);
+    for (uint32_t radius : {0u, 1u, 2u, 7u, 16u, 50u, 200u, 1000u}) {
+      Surface reference = randomSurface(tw, th, random), fastOne;
+      fastOne.create(tw, th);
+      fastOne.pixels = reference.pixels;
+      plain::boxBlurRows(reference, source, radius);
+      boxBlurRows(fastOne, source, radius);
+      ASSERT_EQ(fastOne.pixels, reference.pixels) << w << "x" << h << " radius " << radius;
+    }
+  }
 }
 
 TEST(CrossBlur, SpreadsRightAndDownAndFastEqualsReference) {
@@ -61,14 +80,33 @@ TEST(CrossBlur, SpreadsRightAndDownAndFastEqualsReference) {
     EXPECT_EQ(s.pixels[size_t(y * 11 + x)] & 0xFF, uint32_t(blue)) << x << "," << y;
 
   std::mt19937 random(41);
-  for (auto [w, h] : {std::pair{3, 3}, {4, 7}, {320, 240}, {33, 5}, {3, 4}, {5, 6}, {320, 239}, {17, 3}}) {
-    Surface reference = randomSurface(w, h, random), fastOne;
-    fastOne.create(w, h);
-    fastOne.pixels = reference.pixels;
-    plain::crossBlur(reference);
-    crossBlur(fastOne);
-    ASSERT_EQ(fastOne.pixels, reference.pixels) << w << "x" << h;
+  for (SimdPath path : availableSimdPaths()) {  // every vector path this processor runs
+    ASSERT_TRUE(useSimdPath(path));
+    for (auto [w, h] : {std::pair{3, 3},
+                        {4, 7},
+                        {320, 240},
+                        {33, 5},
+                        {3, 4},
+                        {5, 6},
+                        {320, 239},
+                        {17, 3},
+                        {9, 10},
+                        {10, 11},
+                        {11, 13},
+                        {4, 18},
+                        {41, 19},
+                        {8, 9},
+                        {7, 12},
+                        {25, 26}}) {
+      Surface reference = randomSurface(w, h, random), fastOne;
+      fastOne.create(w, h);
+      fastOne.pixels = reference.pixels;
+      plain::crossBlur(reference);
+      crossBlur(fastOne);
+      ASSERT_EQ(fastOne.pixels, reference.pixels) << w << "x" << h << " path " << int(path);
+    }
   }
+  useSimdPath(availableSimdPaths().back());
 }
 
 TEST(RadialZoomBlur, FastEqualsReferenceAndOutsideReadsDoNothing) {
