@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "base/fixed_point.h"
+#include "surface/compositing.h"
 
 namespace tarvola {
 
@@ -72,6 +73,10 @@ void fillRows(uint32_t* out, size_t stride, const uint32_t* tex, const uint32_t*
 }
 
 }  // namespace
+
+// The AVX2 rows (ray_grid_avx2.cpp) for shades in 0..255; false when the build has none.
+bool fillBlockRowsAvx2(uint32_t* out, size_t stride, const uint32_t* tex, const uint32_t* env, const int32_t* leftStart,
+                       const int32_t* rightStart, const int32_t* leftStep, const int32_t* rightStep);
 
 void RayGrid::init(int32_t width, int32_t height) {
   columns = width / 8 + 1;
@@ -151,6 +156,10 @@ void RayGrid::fillBlock(Surface& target, const Surface& texture, const Surface& 
   const auto inRange = [](int32_t shade) { return shade >= 0 && shade <= 255; };
   uint32_t* out = &target.pixels[size_t(y0) * size_t(target.width) + size_t(x0)];
   if (inRange(topLeft.shade) && inRange(topRight.shade) && inRange(bottomLeft.shade) && inRange(bottomRight.shade)) {
+    if (activeSimdPath() >= SimdPath::Avx2 &&
+        fillBlockRowsAvx2(out, size_t(target.width), texture.pixels.data(), environment.pixels.data(), left, right,
+                          leftStep, rightStep))
+      return;
     fillRows<false>(out, size_t(target.width), texture.pixels.data(), environment.pixels.data(), left, right, leftStep,
                     rightStep);
   } else {

@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <limits>
 #include <random>
+#include <vector>
+
+#include "surface/compositing.h"
 
 namespace tarvola {
 namespace {
@@ -27,6 +30,37 @@ TEST(RayGrid, LaneCombineEqualsThePlainPixelRule) {
   }
   // Blue 0xF0 + 0x20 saturates, green 0x30 + 0x10, red 0x80 + 0x90 saturates, top kept.
   EXPECT_EQ(combineTexelsPlain(0x408030F0u, 0x30901020u, 128), 0x707F207Fu);
+}
+
+// Whole blocks on every vector path against the plain path: random texels and corner nodes,
+// shades inside 0..255 (the wide rows) and outside (the per-byte rule), coordinates that wrap.
+TEST(RayGrid, BlocksAreAlikeOnEveryPath) {
+  std::mt19937 rng(5);
+  Surface texture, environment;
+  texture.create(256, 257);  // the spare row the height lookups reach
+  environment.create(256, 256);
+  for (uint32_t& p : texture.pixels) p = rng();
+  for (uint32_t& p : environment.pixels) p = rng();
+  std::uniform_real_distribution<float> coordinate(-5000.0f, 5000.0f);
+  std::vector<std::vector<uint32_t>> results;
+  for (SimdPath path : availableSimdPaths()) {
+    ASSERT_TRUE(useSimdPath(path));
+    std::mt19937 nodes(17);
+    Surface target;
+    target.create(64, 64);
+    for (int block = 0; block < 64; ++block) {
+      GridNode corner[4];
+      for (GridNode& n : corner) {
+        n = GridNode{coordinate(nodes), coordinate(nodes), coordinate(nodes), coordinate(nodes),
+                     block % 8 == 7 ? int32_t(nodes() % 600) - 150 : int32_t(nodes() % 256)};
+      }
+      RayGrid::fillBlock(target, texture, environment, 8 * (block % 8), 8 * (block / 8), corner[0], corner[1],
+                         corner[2], corner[3]);
+    }
+    results.push_back(target.pixels);
+    ASSERT_EQ(results.back(), results.front()) << "path " << int(path);
+  }
+  useSimdPath(availableSimdPaths().back());
 }
 
 }  // namespace
