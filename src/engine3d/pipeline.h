@@ -26,6 +26,23 @@ struct Camera {
 // offsets that jump erratically from frame to frame and die out linearly as t reaches 1.
 Vec3 shakePosition(Vec3 base, float amplitude, float t);
 
+// The view of the pipeline's vertex pass: camera = object directions times rotation (the
+// combined 3x3), plus origin; a 320 x 240 target's centre and scales.
+struct ViewTransform {
+  Matrix4 rotation;
+  Vec3 origin;
+  float halfWidth, halfHeight, scaleX, scaleY;
+};
+
+// Turns and projects count vertices: viewNormal (the turned normal scaled to unit length),
+// viewPosition, depth and the screen position; Mesh::draw runs it on every vertex. Each
+// stored float is computed in double from floats and rounded once. Two vertices at a time on
+// SSE2 with the same operations in the same order; plain:: is the reference.
+void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view);
+namespace plain {
+void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view);
+}
+
 // The corner the fillers read for a projected vertex: its floats copied unchanged.
 inline RasterCorner toRasterCorner(const MeshVertex& v) {
   return RasterCorner{v.screenX,

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <random>
+#include <vector>
 
 #include "raster/depth_buffer.h"
 
@@ -41,6 +44,30 @@ TEST(Pipeline, BackFacingNearAndOffScreenFacesAreSkipped) {
   EXPECT_GT(drawn({{10, 10, 5}, {10, 60, 5}, {60, 10, 1.01f}}), 0);
   EXPECT_EQ(drawn({{-10, -10, 50}, {-10, 1000, 50}, {1000, -10, 50}}), 0);  // covers the screen, no corner inside
   EXPECT_GT(drawn({{-10, -10, 50}, {-10, 1000, 50}, {5, 5, 50}}), 0);
+}
+
+// The vertex pass two at a time against the plain one: random positions, normals (zero ones
+// too), rotations and origins, a vertex on the camera plane, odd counts. Every float bit-equal.
+TEST(Pipeline, PairedVertexPassEqualsThePlainOne) {
+  std::mt19937 random(12);
+  std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+  for (int trial = 0; trial < 200; ++trial) {
+    ViewTransform view{};
+    setRotationDegrees(view.rotation, 360 * unit(random), 360 * unit(random), 360 * unit(random));
+    view.origin = Vec3{300 * unit(random), 300 * unit(random), 300 * unit(random)};
+    view.halfWidth = 160, view.halfHeight = 120, view.scaleX = 1, view.scaleY = 1;
+    std::vector<MeshVertex> expected(size_t(1 + trial % 7));
+    for (MeshVertex& v : expected) {
+      v.position = Vec3{400 * unit(random), 400 * unit(random), 400 * unit(random)};
+      v.normal = trial % 5 == 0 ? Vec3{} : Vec3{unit(random), unit(random), unit(random)};
+    }
+    expected[0].position = Vec3{};  // lands on the camera plane when the origin's z is 0
+    if (trial % 3 == 0) view.origin.z = 0;
+    std::vector<MeshVertex> actual = expected;
+    plain::projectVertices(expected.data(), int32_t(expected.size()), view);
+    projectVertices(actual.data(), int32_t(actual.size()), view);
+    ASSERT_EQ(std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(MeshVertex)), 0) << trial;
+  }
 }
 
 }  // namespace
