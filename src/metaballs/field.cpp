@@ -5,6 +5,8 @@
 #include <cmath>
 #include <utility>
 
+#include "surface/compositing.h"
+
 #if defined(__SSE2__)
 #include <xmmintrin.h>
 #endif
@@ -72,10 +74,23 @@ void FieldSource::addValues(const float* x, const float* y, const float* z, int3
   for (int32_t i = 0; i < n; ++i) sums[i] += value(x[i], y[i], z[i]);
 }
 
-// The vector loops repeat value()'s operations in the same order on four points at a time;
-// IEEE single-precision add, multiply, divide and square root round alike in either form.
+// The AVX2 loops (field_avx2.cpp): how many leading points they summed, 0 without AVX2 code.
+int32_t addInverseSquareAvx2(const float* x, const float* y, const float* z, int32_t n, float* sums,
+                             const float (&centre)[3], float strength);
+int32_t addQuarticAvx2(const float* x, const float* y, const float* z, int32_t n, float* sums, const float (&centre)[3],
+                       float strength);
+int32_t addRingAvx2(const float* x, const float* y, const float* z, int32_t n, float* sums, const float (&centre)[3],
+                    float strength, float ringRadius);
+
+namespace {
+bool wideFieldLoops() { return activeSimdPath() >= SimdPath::Avx2; }
+}  // namespace
+
+// The vector loops repeat value()'s operations in the same order on eight (AVX2) or four
+// points at a time; IEEE single-precision add, multiply, divide and square root round alike
+// in either form.
 void InverseSquareSource::addValues(const float* x, const float* y, const float* z, int32_t n, float* sums) const {
-  int32_t i = 0;
+  int32_t i = wideFieldLoops() ? addInverseSquareAvx2(x, y, z, n, sums, {centre.x, centre.y, centre.z}, strength) : 0;
 #if defined(__SSE2__)
   const __m128 cx = _mm_set1_ps(centre.x), cy = _mm_set1_ps(centre.y), cz = _mm_set1_ps(centre.z);
   const __m128 k = _mm_set1_ps(strength);
@@ -90,7 +105,7 @@ void InverseSquareSource::addValues(const float* x, const float* y, const float*
 }
 
 void QuarticSource::addValues(const float* x, const float* y, const float* z, int32_t n, float* sums) const {
-  int32_t i = 0;
+  int32_t i = wideFieldLoops() ? addQuarticAvx2(x, y, z, n, sums, {centre.x, centre.y, centre.z}, strength) : 0;
 #if defined(__SSE2__)
   const __m128 cx = _mm_set1_ps(centre.x), cy = _mm_set1_ps(centre.y), cz = _mm_set1_ps(centre.z);
   const __m128 k = _mm_set1_ps(strength);
@@ -106,7 +121,8 @@ void QuarticSource::addValues(const float* x, const float* y, const float* z, in
 }
 
 void RingSource::addValues(const float* x, const float* y, const float* z, int32_t n, float* sums) const {
-  int32_t i = 0;
+  int32_t i =
+      wideFieldLoops() ? addRingAvx2(x, y, z, n, sums, {centre.x, centre.y, centre.z}, strength, ringRadius) : 0;
 #if defined(__SSE2__)
   const __m128 cx = _mm_set1_ps(centre.x), cy = _mm_set1_ps(centre.y), cz = _mm_set1_ps(centre.z);
   const __m128 k = _mm_set1_ps(strength), r = _mm_set1_ps(ringRadius);

@@ -8,6 +8,8 @@
 #include <limits>
 #include <memory>
 
+#include "surface/compositing.h"
+
 namespace tarvola {
 namespace {
 
@@ -72,7 +74,9 @@ TEST(ImplicitField, BatchValuesEqualSeparateValues) {
   };
   for (int32_t i = 0; i < 4; ++i) field.setSourcePosition(i, draw(45), draw(45), draw(45));
   float x[133], y[133], z[133], out[133];
-  for (int trial = 0; trial < 400; ++trial) {
+  for (int trial = 0; trial < 400 * int(availableSimdPaths().size()); ++trial) {
+    const SimdPath path = availableSimdPaths()[size_t(trial / 400)];  // every vector path this processor runs
+    ASSERT_TRUE(useSimdPath(path));
     const int32_t n = 1 + trial % 133;  // every remainder of the four-point loops
     for (int32_t i = 0; i < n; ++i) x[i] = draw(90), y[i] = draw(90), z[i] = draw(90);
     if (trial == 0) {  // on the ring: an infinite contribution goes through the same way
@@ -83,8 +87,9 @@ TEST(ImplicitField, BatchValuesEqualSeparateValues) {
     }
     field.values(x, y, z, n, out);
     for (int32_t i = 0; i < n; ++i)
-      ASSERT_EQ(out[i], field.value(x[i], y[i], z[i])) << "trial " << trial << " point " << i;
+      ASSERT_EQ(out[i], field.value(x[i], y[i], z[i])) << "path " << int(path) << " trial " << trial << " point " << i;
   }
+  useSimdPath(availableSimdPaths().back());
 }
 
 }  // namespace
