@@ -40,8 +40,8 @@ int32_t addInverseSquareAvx2(const float* x, const float* y, const float* z, int
   });
 }
 
-int32_t addQuarticAvx2(const float* x, const float* y, const float* z, int32_t n, float* sums,
-                       const float (&centre)[3], float strength) {
+int32_t addQuarticAvx2(const float* x, const float* y, const float* z, int32_t n, float* sums, const float (&centre)[3],
+                       float strength) {
   const __m256 k = _mm256_set1_ps(strength);
   return addEight(x, y, z, n, sums, centre, [&](__m256 dx, __m256 dy, __m256 dz) {
     const __m256 dx2 = _mm256_mul_ps(dx, dx), dy2 = _mm256_mul_ps(dy, dy), dz2 = _mm256_mul_ps(dz, dz);

@@ -52,6 +52,7 @@ void MetaballPolygonizer::init(float newIsoLevel, int32_t newGridSize, int32_t n
   mesh.vertexCount = 0;
   mesh.faceCount = 0;
   rowPoints.assign(size_t(4 * 7 * side), 0.0f);
+  cellCases.assign(size_t(gridSize) * size_t(gridSize) * size_t(gridSize), 0);
   rowOffset.resize(size_t(side));
   sliceOffset.resize(size_t(side));
   for (int32_t i = 0; i < side; ++i) {
@@ -102,6 +103,27 @@ void MetaballPolygonizer::sampleField() {
   }
 }
 
+// The visit below goes x outermost and z innermost, a stride of a whole slice from cell to
+// cell; the cases are worked out here in memory order, x innermost, and stored where the visit
+// reads them.
+void MetaballPolygonizer::classifyCells(const int32_t (&cornerDelta)[8]) {
+  const int32_t n = gridSize;
+  for (int32_t k = 0; k < n; ++k) {
+    for (int32_t j = 0; j < n; ++j) {
+      const GridSample* row = &samples[size_t(rowOffset[size_t(j)] + sliceOffset[size_t(k)])];
+      uint8_t* cases = &cellCases[size_t(j * n + k)];
+      for (int32_t i = 0; i < n; ++i) {
+        const GridSample* base = row + i;
+        uint32_t cubeIndex = 0;
+        for (int c = 0; c < 8; ++c) {
+          if (base[cornerDelta[c]].value < isoLevel) cubeIndex |= 1u << c;
+        }
+        cases[size_t(i) * size_t(n) * size_t(n)] = uint8_t(cubeIndex);
+      }
+    }
+  }
+}
+
 void MetaballPolygonizer::polygonize() {
   mesh.vertexCount = 0;
   mesh.faceCount = 0;
@@ -115,6 +137,7 @@ void MetaballPolygonizer::polygonize() {
     cornerDelta[c] = kCubeCornerOffset[c][0] + rowOffset[size_t(kCubeCornerOffset[c][1])] +
                      sliceOffset[size_t(kCubeCornerOffset[c][2])];
   }
+  classifyCells(cornerDelta);
   const int32_t vertexCapacity = int32_t(mesh.vertices.size());
   const int32_t faceCapacity = int32_t(mesh.faces.size());
   GridSample corner[8];
@@ -123,16 +146,13 @@ void MetaballPolygonizer::polygonize() {
   for (int32_t i = 0; i < n; ++i) {
     for (int32_t j = 0; j < n; ++j) {
       for (int32_t k = 0; k < n; ++k) {
-        const GridSample* base = &samples[size_t(i + rowOffset[size_t(j)] + sliceOffset[size_t(k)])];
-        int32_t cubeIndex = 0;
-        for (int c = 0; c < 8; ++c) {
-          if (base[cornerDelta[c]].value < isoLevel) cubeIndex |= 1 << c;
-        }
+        const int32_t cubeIndex = cellCases[size_t((i * n + j) * n + k)];
         const uint32_t cutEdges = kCubeEdgeTable[cubeIndex];
         if (cutEdges == 0) {
           lastCubeTriangles = 0;
           continue;
         }
+        const GridSample* base = &samples[size_t(i + rowOffset[size_t(j)] + sliceOffset[size_t(k)])];
         for (int c = 0; c < 8; ++c) {
           corner[c] = base[cornerDelta[c]];
           corner[c].position = Vec3{cellSize * float(i + kCubeCornerOffset[c][0]) - half,

@@ -51,7 +51,11 @@ struct MetaballPolygonizer {
   // Work space of one sample row: x, y, z of its corners with their six gradient neighbours
   // (7 points a corner), then the field values there. Allocated by init.
   std::vector<float> rowPoints;
+  // Each cell's corner case (bit c: corner c below the iso level), N^3 in visiting order,
+  // worked out in memory order before the visit. Allocated by init.
+  std::vector<uint8_t> cellCases;
   void sampleField();
+  void classifyCells(const int32_t (&cornerDelta)[8]);
 };
 
 }  // namespace tarvola
