@@ -151,6 +151,10 @@ bool boxBlurExtent(const Surface& target, const Surface& source, uint32_t& radiu
 
 }  // namespace
 
+// The row box blur's AVX2 pairs of rows (filters_avx2.cpp): how many rows it blurred, 0 when
+// the build has no AVX2 code.
+size_t boxBlurRowPairsAvx2(uint32_t* out, const uint32_t* in, size_t width, size_t rows, size_t radius);
+
 #if defined(__SSE2__)
 
 namespace {
@@ -181,7 +185,10 @@ void boxBlurRows(Surface& target, const Surface& source, uint32_t radius) {
   if (!boxBlurExtent(target, source, radius, rows)) return;
   const size_t width = size_t(source.width), r = radius;
   const __m128d scale = _mm_set1_pd(double(1.0f / float(2 * radius + 1)));
-  for (size_t y = 0; y < rows; ++y) {
+  const size_t pairsDone = activeSimdPath() >= SimdPath::Avx2
+                               ? boxBlurRowPairsAvx2(target.pixels.data(), source.pixels.data(), width, rows, r)
+                               : 0;
+  for (size_t y = pairsDone; y < rows; ++y) {
     const uint32_t* in = source.pixels.data() + y * width;
     uint32_t* out = target.pixels.data() + y * width;
     __m128i sum = _mm_setzero_si128();

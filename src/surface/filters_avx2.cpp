@@ -98,9 +98,61 @@ bool radialZoomBlurAvx2(uint32_t* pixels, int32_t height, int32_t cx, int32_t cy
   return true;
 }
 
+namespace {
+
+// Two pixels' bytes as eight 32-bit lanes: a's in lanes 0-3, b's in lanes 4-7.
+inline __m256i widenPair(uint32_t a, uint32_t b) {
+  return _mm256_cvtepu8_epi32(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(a)), _mm_cvtsi32_si128(int(b))));
+}
+
+}  // namespace
+
+// The row box blur two rows at a time: the running sums of row y in lanes 0-3 and of row
+// y + 1 in lanes 4-7, each product in double (cvttpd truncates as truncToInt32 does for
+// these values, 0..255). in and out hold rows of width pixels; 1 <= radius <= width - 1.
+// Returns the rows done: pairs only, the caller blurs an odd last row.
+size_t boxBlurRowPairsAvx2(uint32_t* out, const uint32_t* in, size_t width, size_t rows, size_t radius) {
+  const __m256d scale = _mm256_set1_pd(double(1.0f / float(2 * radius + 1)));
+  const size_t r = radius;
+  size_t y = 0;
+  for (; y + 2 <= rows; y += 2) {
+    const uint32_t* top = in + y * width;
+    const uint32_t* bottom = top + width;
+    uint32_t* outTop = out + y * width;
+    uint32_t* outBottom = outTop + width;
+    auto store = [&](size_t x, __m256i sum) {
+      const __m128i low = _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(sum)), scale));
+      const __m128i high =
+          _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(sum, 1)), scale));
+      const __m128i words = _mm_packs_epi32(low, high);
+      const __m128i bytes = _mm_packus_epi16(words, words);
+      outTop[x] = uint32_t(_mm_cvtsi128_si32(bytes));
+      outBottom[x] = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 4)));
+    };
+    __m256i sum = _mm256_setzero_si256();
+    for (size_t x = 0; x < r; ++x) sum = _mm256_add_epi32(sum, widenPair(top[x], bottom[x]));
+    size_t x = 0;
+    for (; x <= r && x < width; ++x) {  // nothing leaves the window yet
+      if (x + r < width) sum = _mm256_add_epi32(sum, widenPair(top[x + r], bottom[x + r]));
+      store(x, sum);
+    }
+    for (; x + r < width; ++x) {
+      sum = _mm256_add_epi32(
+          sum, _mm256_sub_epi32(widenPair(top[x + r], bottom[x + r]), widenPair(top[x - r - 1], bottom[x - r - 1])));
+      store(x, sum);
+    }
+    for (; x < width; ++x) {  // nothing enters any more
+      sum = _mm256_sub_epi32(sum, widenPair(top[x - r - 1], bottom[x - r - 1]));
+      store(x, sum);
+    }
+  }
+  return y;
+}
+
 #else
 
 bool radialZoomBlurAvx2(uint32_t*, int32_t, int32_t, int32_t, int32_t, uint32_t) { return false; }
+size_t boxBlurRowPairsAvx2(uint32_t*, const uint32_t*, size_t, size_t, size_t) { return 0; }
 
 #endif
 

@@ -59,13 +59,18 @@ TEST(BoxBlurRows, GoldenRowRadiusLimitsAndADirectWindowedSum) {
     const Surface source = randomSurface(w, h, random);
     for (uint32_t radius : {0u, 1u, 2u, 7u, 16u, 50u, 200u, 1000u}) {
       Surface reference = randomSurface(tw, th, random), fastOne;
-      fastOne.create(tw, th);
-      fastOne.pixels = reference.pixels;
+      const std::vector<uint32_t> before = reference.pixels;
       plain::boxBlurRows(reference, source, radius);
-      boxBlurRows(fastOne, source, radius);
-      ASSERT_EQ(fastOne.pixels, reference.pixels) << w << "x" << h << " radius " << radius;
+      for (SimdPath path : availableSimdPaths()) {  // every vector path this processor runs
+        ASSERT_TRUE(useSimdPath(path));
+        fastOne.create(tw, th);
+        fastOne.pixels = before;
+        boxBlurRows(fastOne, source, radius);
+        ASSERT_EQ(fastOne.pixels, reference.pixels) << w << "x" << h << " radius " << radius << " path " << int(path);
+      }
     }
   }
+  useSimdPath(availableSimdPaths().back());
 }
 
 TEST(CrossBlur, SpreadsRightAndDownAndFastEqualsReference) {
