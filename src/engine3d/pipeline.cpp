@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "base/fixed_point.h"
+#include "surface/compositing.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -106,6 +107,10 @@ void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& v
 
 #if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 
+// Four at a time on AVX2 (pipeline_avx2.cpp): how many leading vertices it projected, 0 when the
+// build has no AVX2 code.
+int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTransform& view);
+
 namespace {
 
 // Two floats widened to double (exactly).
@@ -128,7 +133,7 @@ inline __m128d turn(__m128d a, __m128d b, __m128d c, float ra, float rb, float r
 
 void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view) {
   const float(&r)[4][4] = view.rotation.m;
-  int32_t i = 0;
+  int32_t i = activeSimdPath() >= SimdPath::Avx2 ? projectVerticesAvx2(vertices, count, view) : 0;
   for (; i + 2 <= count; i += 2) {
     MeshVertex& a = vertices[i];
     MeshVertex& b = vertices[i + 1];

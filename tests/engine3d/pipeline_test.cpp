@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "raster/depth_buffer.h"
+#include "surface/compositing.h"
 
 namespace tarvola {
 namespace {
@@ -56,18 +57,24 @@ TEST(Pipeline, PairedVertexPassEqualsThePlainOne) {
     setRotationDegrees(view.rotation, 360 * unit(random), 360 * unit(random), 360 * unit(random));
     view.origin = Vec3{300 * unit(random), 300 * unit(random), 300 * unit(random)};
     view.halfWidth = 160, view.halfHeight = 120, view.scaleX = 1, view.scaleY = 1;
-    std::vector<MeshVertex> expected(size_t(1 + trial % 7));
+    std::vector<MeshVertex> expected(size_t(1 + trial % 11));
     for (MeshVertex& v : expected) {
       v.position = Vec3{400 * unit(random), 400 * unit(random), 400 * unit(random)};
       v.normal = trial % 5 == 0 ? Vec3{} : Vec3{unit(random), unit(random), unit(random)};
     }
     expected[0].position = Vec3{};  // lands on the camera plane when the origin's z is 0
     if (trial % 3 == 0) view.origin.z = 0;
-    std::vector<MeshVertex> actual = expected;
+    const std::vector<MeshVertex> before = expected;
     plain::projectVertices(expected.data(), int32_t(expected.size()), view);
-    projectVertices(actual.data(), int32_t(actual.size()), view);
-    ASSERT_EQ(std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(MeshVertex)), 0) << trial;
+    for (SimdPath path : availableSimdPaths()) {  // every vector path this processor runs
+      ASSERT_TRUE(useSimdPath(path));
+      std::vector<MeshVertex> actual = before;
+      projectVertices(actual.data(), int32_t(actual.size()), view);
+      ASSERT_EQ(std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(MeshVertex)), 0)
+          << trial << " path " << int(path);
+    }
   }
+  useSimdPath(availableSimdPaths().back());
 }
 
 }  // namespace
