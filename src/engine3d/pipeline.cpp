@@ -8,10 +8,6 @@
 #include "base/fixed_point.h"
 #include "surface/compositing.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace tarvola {
 
 void Camera::setLookAt(float ex, float ey, float ez, float tx, float ty, float tz) {
@@ -105,91 +101,14 @@ void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& v
 
 }  // namespace plain
 
-#if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-
 // Four at a time on AVX2 (pipeline_avx2.cpp): how many leading vertices it projected, 0 when the
 // build has no AVX2 code.
 int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTransform& view);
 
-namespace {
-
-// Two floats widened to double (exactly).
-inline __m128d widenPair(float a, float b) { return _mm_cvtps_pd(_mm_setr_ps(a, b, 0.0f, 0.0f)); }
-
-// Rounds a pair of doubles to floats and keeps them opaque, as roundToFloat does.
-inline __m128 roundPair(__m128d value) {
-  __m128 rounded = _mm_cvtpd_ps(value);
-  __asm__("" : "+x"(rounded));
-  return rounded;
-}
-
-// sum of a * ra + b * rb + c * rc, added left to right.
-inline __m128d turn(__m128d a, __m128d b, __m128d c, float ra, float rb, float rc) {
-  return _mm_add_pd(_mm_add_pd(_mm_mul_pd(a, _mm_set1_pd(ra)), _mm_mul_pd(b, _mm_set1_pd(rb))),
-                    _mm_mul_pd(c, _mm_set1_pd(rc)));
-}
-
-}  // namespace
-
 void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view) {
-  const float(&r)[4][4] = view.rotation.m;
-  int32_t i = activeSimdPath() >= SimdPath::Avx2 ? projectVerticesAvx2(vertices, count, view) : 0;
-  for (; i + 2 <= count; i += 2) {
-    MeshVertex& a = vertices[i];
-    MeshVertex& b = vertices[i + 1];
-    const __m128d nx = widenPair(a.normal.x, b.normal.x), ny = widenPair(a.normal.y, b.normal.y),
-                  nz = widenPair(a.normal.z, b.normal.z);
-    const __m128 rx = roundPair(turn(nx, ny, nz, r[0][0], r[1][0], r[2][0]));
-    const __m128 ry = roundPair(turn(nx, ny, nz, r[0][1], r[1][1], r[2][1]));
-    const __m128 rz = roundPair(turn(nx, ny, nz, r[0][2], r[1][2], r[2][2]));
-    const __m128d rxd = _mm_cvtps_pd(rx), ryd = _mm_cvtps_pd(ry), rzd = _mm_cvtps_pd(rz);
-    const __m128d length =
-        _mm_sqrt_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(rxd, rxd), _mm_mul_pd(ryd, ryd)), _mm_mul_pd(rzd, rzd)));
-    const __m128 inverseLength = _mm_cvtpd_ps(_mm_div_pd(_mm_set1_pd(1.0), length));
-    alignas(16) float normal[3][4];
-    _mm_store_ps(normal[0], _mm_mul_ps(rx, inverseLength));
-    _mm_store_ps(normal[1], _mm_mul_ps(ry, inverseLength));
-    _mm_store_ps(normal[2], _mm_mul_ps(rz, inverseLength));
-
-    const __m128d px = widenPair(a.position.x, b.position.x), py = widenPair(a.position.y, b.position.y),
-                  pz = widenPair(a.position.z, b.position.z);
-    const __m128 vx = roundPair(_mm_add_pd(turn(px, py, pz, r[0][0], r[1][0], r[2][0]), _mm_set1_pd(view.origin.x)));
-    const __m128 vy = roundPair(_mm_add_pd(turn(px, py, pz, r[0][1], r[1][1], r[2][1]), _mm_set1_pd(view.origin.y)));
-    const __m128 vz = roundPair(_mm_add_pd(turn(px, py, pz, r[0][2], r[1][2], r[2][2]), _mm_set1_pd(view.origin.z)));
-    // Focal length 256; z exactly 0 divides by -1 instead.
-    const __m128 zero = _mm_cmpeq_ps(vz, _mm_setzero_ps());
-    const __m128 divisor = _mm_or_ps(_mm_and_ps(zero, _mm_set1_ps(-1.0f)), _mm_andnot_ps(zero, vz));
-    const __m128d k = _mm_cvtps_pd(_mm_div_ps(_mm_set1_ps(256.0f), divisor));
-    alignas(16) float position[5][4];
-    _mm_store_ps(position[0], vx);
-    _mm_store_ps(position[1], vy);
-    _mm_store_ps(position[2], vz);
-    _mm_store_ps(position[3],
-                 _mm_cvtpd_ps(_mm_mul_pd(_mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(vx), k), _mm_set1_pd(view.halfWidth)),
-                                         _mm_set1_pd(view.scaleX))));
-    _mm_store_ps(position[4],
-                 _mm_cvtpd_ps(_mm_mul_pd(_mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(vy), k), _mm_set1_pd(view.halfHeight)),
-                                         _mm_set1_pd(view.scaleY))));
-    MeshVertex* pair[2] = {&a, &b};
-    for (int lane = 0; lane < 2; ++lane) {
-      MeshVertex& v = *pair[lane];
-      v.viewNormal = Vec3{normal[0][lane], normal[1][lane], normal[2][lane]};
-      v.viewPosition = Vec3{position[0][lane], position[1][lane], position[2][lane]};
-      v.depth = position[2][lane];
-      v.screenX = position[3][lane];
-      v.screenY = position[4][lane];
-    }
-  }
-  plain::projectVertices(vertices + i, count - i, view);
+  const int32_t done = activeSimdPath() >= SimdPath::Avx2 ? projectVerticesAvx2(vertices, count, view) : 0;
+  plain::projectVertices(vertices + done, count - done, view);
 }
-
-#else
-
-void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view) {
-  plain::projectVertices(vertices, count, view);
-}
-
-#endif
 
 void Mesh::draw(Surface& target, DepthBuffer& depth, Camera camera) {
   // The counts never exceed the arrays; clamped all the same, so a bad count cannot read past them.

@@ -36,8 +36,8 @@ struct ViewTransform {
 
 // Turns and projects count vertices: viewNormal (the turned normal scaled to unit length),
 // viewPosition, depth and the screen position; Mesh::draw runs it on every vertex. Each
-// stored float is computed in double from floats and rounded once. Two vertices at a time on
-// SSE2 with the same operations in the same order; plain:: is the reference.
+// stored float is computed in double from floats and rounded once. Four vertices at a time on
+// AVX2 with the same operations in the same order; plain:: is the reference.
 void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view);
 namespace plain {
 void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view);

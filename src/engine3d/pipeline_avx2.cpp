@@ -56,9 +56,12 @@ int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTrans
     const __m256d px = widen(v[0]->position.x, v[1]->position.x, v[2]->position.x, v[3]->position.x);
     const __m256d py = widen(v[0]->position.y, v[1]->position.y, v[2]->position.y, v[3]->position.y);
     const __m256d pz = widen(v[0]->position.z, v[1]->position.z, v[2]->position.z, v[3]->position.z);
-    const __m128 vx = roundFour(_mm256_add_pd(turn(px, py, pz, r[0][0], r[1][0], r[2][0]), _mm256_set1_pd(view.origin.x)));
-    const __m128 vy = roundFour(_mm256_add_pd(turn(px, py, pz, r[0][1], r[1][1], r[2][1]), _mm256_set1_pd(view.origin.y)));
-    const __m128 vz = roundFour(_mm256_add_pd(turn(px, py, pz, r[0][2], r[1][2], r[2][2]), _mm256_set1_pd(view.origin.z)));
+    const __m128 vx =
+        roundFour(_mm256_add_pd(turn(px, py, pz, r[0][0], r[1][0], r[2][0]), _mm256_set1_pd(view.origin.x)));
+    const __m128 vy =
+        roundFour(_mm256_add_pd(turn(px, py, pz, r[0][1], r[1][1], r[2][1]), _mm256_set1_pd(view.origin.y)));
+    const __m128 vz =
+        roundFour(_mm256_add_pd(turn(px, py, pz, r[0][2], r[1][2], r[2][2]), _mm256_set1_pd(view.origin.z)));
     // Focal length 256; z exactly 0 divides by -1 instead.
     const __m128 zero = _mm_cmpeq_ps(vz, _mm_setzero_ps());
     const __m128 divisor = _mm_or_ps(_mm_and_ps(zero, _mm_set1_ps(-1.0f)), _mm_andnot_ps(zero, vz));
@@ -67,14 +70,12 @@ int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTrans
     _mm_store_ps(position[0], vx);
     _mm_store_ps(position[1], vy);
     _mm_store_ps(position[2], vz);
-    _mm_store_ps(position[3],
-                 _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(vx), k),
-                                                             _mm256_set1_pd(view.halfWidth)),
-                                               _mm256_set1_pd(view.scaleX))));
-    _mm_store_ps(position[4],
-                 _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(vy), k),
-                                                             _mm256_set1_pd(view.halfHeight)),
-                                               _mm256_set1_pd(view.scaleY))));
+    _mm_store_ps(position[3], _mm256_cvtpd_ps(_mm256_mul_pd(
+                                  _mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(vx), k), _mm256_set1_pd(view.halfWidth)),
+                                  _mm256_set1_pd(view.scaleX))));
+    _mm_store_ps(position[4], _mm256_cvtpd_ps(_mm256_mul_pd(
+                                  _mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(vy), k), _mm256_set1_pd(view.halfHeight)),
+                                  _mm256_set1_pd(view.scaleY))));
     for (int lane = 0; lane < 4; ++lane) {
       MeshVertex& out = *v[lane];
       out.viewNormal = Vec3{normal[0][lane], normal[1][lane], normal[2][lane]};
