@@ -17,7 +17,7 @@ struct FieldSource {
   virtual float value(float x, float y, float z) const = 0;
   virtual void setPosition(float x, float y, float z) = 0;
   // sums[i] += value(x[i], y[i], z[i]) for i < n, each sum rounded to float: bit for bit what
-  // n separate calls give. The kinds below do four points at a time with SSE2.
+  // n separate calls give. The kinds below do eight points at a time on AVX2, four on SSE2.
   virtual void addValues(const float* x, const float* y, const float* z, int32_t n, float* sums) const;
   virtual ~FieldSource() = default;
 };
