@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/fixed_point.h"
+
 #if defined(__AVX2__)
 #include <immintrin.h>
 #endif
@@ -20,9 +22,6 @@ namespace {
 inline __m256i gather(const uint32_t* map, __m256i index) {
   return _mm256_i32gather_epi32(reinterpret_cast<const int*>(map), index, 4);
 }
-
-inline int32_t wrapAdd(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }
-inline int32_t wrapSub(int32_t a, int32_t b) { return int32_t(uint32_t(a) - uint32_t(b)); }
 
 // Per pixel: min(texel + env, 255) per byte, then blue, green and red times the shade >> 8, the
 // top byte kept; 16-bit lanes of the widened bytes, as combineTexelRow.
@@ -52,7 +51,7 @@ bool fillBlockRowsAvx2(uint32_t* out, size_t stride, const uint32_t* tex, const 
   for (int32_t j = 0; j < 8; ++j, out += stride) {
     __m256i value[5];
     for (int q = 0; q < 5; ++q) {
-      const int32_t step = wrapSub(right[q], left[q]) >> 3;
+      const int32_t step = fixedSub(right[q], left[q]) >> 3;
       value[q] = _mm256_add_epi32(_mm256_set1_epi32(left[q]), _mm256_mullo_epi32(lane, _mm256_set1_epi32(step)));
     }
     auto whole = [](__m256i fixed) { return _mm256_srai_epi32(fixed, 16); };
@@ -67,8 +66,8 @@ bool fillBlockRowsAvx2(uint32_t* out, size_t stride, const uint32_t* tex, const 
     const __m256i envTexels = gather(env, _mm256_or_si256(_mm256_slli_epi32(row, 8), column));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), combine(texels, envTexels, whole(value[4])));
     for (int q = 0; q < 5; ++q) {
-      left[q] = wrapAdd(left[q], leftStep[q]);
-      right[q] = wrapAdd(right[q], rightStep[q]);
+      left[q] = fixedAdd(left[q], leftStep[q]);
+      right[q] = fixedAdd(right[q], rightStep[q]);
     }
   }
   return true;
