@@ -1,5 +1,6 @@
 // The fillers: each is the shared scan conversion (triangle_setup.h) instantiated with its
-// attribute set and a depth-tested span writer whose pixel rule is chosen once per call.
+// attribute set and a depth-tested span writer whose pixel rule is chosen once per call, behind
+// the depth screen (a triangle no pixel of which would pass the depth test is not drawn).
 #include "raster/fillers.h"
 
 #include "base/fixed_point.h"
@@ -56,7 +57,8 @@ template <int N, class PixelRule>
 void fillWith(Surface& target, DepthBuffer& depth, const SetupVertex<N>& c0, const SetupVertex<N>& c1,
               const SetupVertex<N>& c2, const PixelRule& rule) {
   DepthTestedSpan<N, PixelRule> span{rule, depth.keys.data()};
-  scanTriangle(target, c0, c1, c2, span);
+  NearerKeyScreen screen{depth.keys.data()};
+  scanTriangle(target, c0, c1, c2, span, &screen);
 }
 
 // Attributes u, v, w.

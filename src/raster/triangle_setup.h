@@ -1,13 +1,16 @@
 // The scan conversion every triangle filler shares, written once as templates over the number
 // of interpolated attributes and the filler's span writer: vertex rows and order, one long and
 // two short edges with sub-pixel correction in y, per-pixel steps taken from the span through
-// the middle vertex, the row walk (walkRows) and the span clipping (clipSpan).
+// the middle vertex, the row walk (walkRows), the span clipping (clipSpan) and the depth
+// screen that drops a hidden triangle before most of its set-up (NearerKeyScreen).
 #pragma once
 
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "base/fixed_point.h"
+#include "raster/depth_buffer.h"
 #include "surface/surface.h"
 
 namespace tarvola {
@@ -86,6 +89,26 @@ void walkRows(Surface& target, TriangleEdge<N> left, TriangleEdge<N> right, int3
   }
 }
 
+// The screen of depth-tested drawing, over x and the depth key alone: whether any pixel of the
+// triangle would pass the depth test against keys (addressed with the target's row offsets).
+// A triangle with none would neither write a pixel nor store a key, so skipping it changes
+// nothing; it keeps a surface hidden behind one already drawn cheap.
+struct NearerKeyScreen {
+  const int32_t* keys;
+  bool found = false;
+
+  void operator()(Surface& target, int32_t xs, int32_t xe, const int32_t (&values)[1], int32_t rowOffset,
+                  const SpanSteps<1>& steps) {
+    if (found) return;
+    int32_t a[1] = {values[0]};
+    if (!clipSpan(target.width, xs, xe, a, steps)) return;
+    found = anyKeyNearer(keys + rowOffset + xs, xe - xs, a[0], steps.step[0]);
+  }
+};
+
+// Stands for "no screen": every triangle that survives the rejections is drawn.
+struct NoScreen {};
+
 // Scan-converts one triangle: sorts the corners by pixel row, rejects degenerate ones (twice
 // the area under 0.5, a single row band, a middle span under 0.1 pixel wide), sets up the
 // edges and walks the upper (T..M) and lower (M..B) parts. Both windings draw alike.
@@ -93,9 +116,15 @@ void walkRows(Surface& target, TriangleEdge<N> left, TriangleEdge<N> right, int3
 // vertex's y, the reciprocals) is computed in double from floats and rounded to a float
 // (roundToFloat where the float is read again); every value enters fixed point through
 // toFixed16 of such a float.
-template <int N, class SpanWriter>
+//
+// A screen, when given, is a span writer over x and the last attribute alone (N = 1): both
+// parts are walked with it first, and a triangle after which its `found` is still false is
+// not set up further nor drawn. Each quantity is set up on its own, from the corners and the
+// shared row values, so the screen sees exactly the spans and last-attribute values the span
+// writer would.
+template <int N, class SpanWriter, class Screen = NoScreen>
 void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N>& c1, const SetupVertex<N>& c2,
-                  SpanWriter& spanWriter) {
+                  SpanWriter& spanWriter, Screen* screen = nullptr) {
   // First pixel row at or below each corner; three compare-and-exchange steps, each only on a
   // strictly greater row, so equal rows keep the order these steps leave.
   const SetupVertex<N>* v[3] = {&c0, &c1, &c2};
@@ -127,22 +156,34 @@ void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N
   constexpr int K = N + 1;
   auto quantity = [](const SetupVertex<N>& corner, int k) { return k == 0 ? corner.x : corner.q[k - 1]; };
 
-  // Long edge T->B: per-row slopes, and its values at the middle vertex's own y.
+  // Long edge T->B: per-row slope of quantity k, and its value at the middle vertex's own y.
   const float r = roundToFloat(1.0 / (double(B.y) - T.y));
   float sTB[K], qL[K];
-  for (int k = 0; k < K; ++k) {
+  auto setUpLongEdge = [&](int k) {
     sTB[k] = roundToFloat((double(quantity(B, k)) - quantity(T, k)) * r);
     qL[k] = roundToFloat(quantity(T, k) + (double(M.y) - T.y) * sTB[k]);
-  }
+  };
+  setUpLongEdge(0);
 
   // The span through the middle vertex gives the per-pixel steps for every row.
   const float dx = roundToFloat(double(M.x) - qL[0]);
   if (std::fabs(dx) < 0.1) return;
   const float reciprocalDx = roundToFloat(1.0 / double(dx));
-  SpanSteps<N> steps;
-  for (int k = 0; k < N; ++k) steps.step[k] = toFixed16(float((double(M.q[k]) - qL[k + 1]) * reciprocalDx));
   const bool longIsRight = qL[0] > M.x;
 
+  // Each part's prestep (from its first corner's y to its first row) and short-edge reciprocal.
+  float upperPrestep = 0, upperReciprocal = 0, lowerPrestep = 0, lowerReciprocal = 0;
+  if (upperRows > 0) {
+    upperPrestep = roundToFloat(double(row[0]) - T.y);
+    upperReciprocal = roundToFloat(1.0 / (double(M.y) - T.y));
+  }
+  if (lowerRows > 0) {
+    lowerPrestep = roundToFloat(double(row[1]) - M.y);
+    lowerReciprocal = roundToFloat(1.0 / (double(B.y) - M.y));
+  }
+
+  SpanSteps<N> steps;
+  TriangleEdge<N> upperLong, upperShort, lowerLong, lowerShort;
   auto setEdge = [](TriangleEdge<N>& edge, int k, float value, float slope) {
     if (k == 0) {
       edge.x = toFixed16(value);
@@ -152,36 +193,58 @@ void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N
       edge.step[k - 1] = toFixed16(slope);
     }
   };
+  // Everything of quantity k: its per-pixel step and its value and slope on the four edges.
+  auto setUpQuantity = [&](int k) {
+    if (k > 0) {
+      setUpLongEdge(k);
+      steps.step[k - 1] = toFixed16(float((double(M.q[k - 1]) - qL[k]) * reciprocalDx));
+    }
+    if (upperRows > 0) {
+      const float sTM = roundToFloat((double(quantity(M, k)) - quantity(T, k)) * upperReciprocal);
+      setEdge(upperShort, k, float(quantity(T, k) + double(upperPrestep) * sTM), sTM);
+      setEdge(upperLong, k, float(quantity(T, k) + double(upperPrestep) * sTB[k]), sTB[k]);
+    }
+    if (lowerRows > 0) {
+      const float sMB = roundToFloat((double(quantity(B, k)) - quantity(M, k)) * lowerReciprocal);
+      setEdge(lowerShort, k, float(quantity(M, k) + double(lowerPrestep) * sMB), sMB);
+      setEdge(lowerLong, k, float(qL[k] + double(lowerPrestep) * sTB[k]), sTB[k]);
+    }
+  };
+  // Walks both parts with a span writer of any attribute count, left edge first.
+  auto walkParts = [&](auto& edgeOf, auto& writer, const auto& partSteps) {
+    auto walk = [&](const TriangleEdge<N>& longEdge, const TriangleEdge<N>& shortEdge, int32_t firstRow, int32_t rows) {
+      if (longIsRight) {
+        walkRows(target, edgeOf(shortEdge), edgeOf(longEdge), firstRow, rows, partSteps, writer);
+      } else {
+        walkRows(target, edgeOf(longEdge), edgeOf(shortEdge), firstRow, rows, partSteps, writer);
+      }
+    };
+    if (upperRows > 0) walk(upperLong, upperShort, row[0], upperRows);
+    if (lowerRows > 0) walk(lowerLong, lowerShort, row[1], lowerRows);
+  };
 
-  TriangleEdge<N> longEdge, shortEdge;
-  if (upperRows > 0) {
-    const float prestep = roundToFloat(double(row[0]) - T.y);
-    const float rShort = roundToFloat(1.0 / (double(M.y) - T.y));
-    for (int k = 0; k < K; ++k) {
-      const float sTM = roundToFloat((double(quantity(M, k)) - quantity(T, k)) * rShort);
-      setEdge(shortEdge, k, float(quantity(T, k) + double(prestep) * sTM), sTM);
-      setEdge(longEdge, k, float(quantity(T, k) + double(prestep) * sTB[k]), sTB[k]);
-    }
-    if (longIsRight) {
-      walkRows(target, shortEdge, longEdge, row[0], upperRows, steps, spanWriter);
-    } else {
-      walkRows(target, longEdge, shortEdge, row[0], upperRows, steps, spanWriter);
-    }
-  }
-  if (lowerRows > 0) {
-    const float prestep = roundToFloat(double(row[1]) - M.y);
-    const float rShort = roundToFloat(1.0 / (double(B.y) - M.y));
-    for (int k = 0; k < K; ++k) {
-      const float sMB = roundToFloat((double(quantity(B, k)) - quantity(M, k)) * rShort);
-      setEdge(shortEdge, k, float(quantity(M, k) + double(prestep) * sMB), sMB);
-      setEdge(longEdge, k, float(qL[k] + double(prestep) * sTB[k]), sTB[k]);
-    }
-    if (longIsRight) {
-      walkRows(target, shortEdge, longEdge, row[1], lowerRows, steps, spanWriter);
-    } else {
-      walkRows(target, longEdge, shortEdge, row[1], lowerRows, steps, spanWriter);
+  setUpQuantity(0);
+  setUpQuantity(N);
+  if constexpr (!std::is_same_v<Screen, NoScreen>) {
+    if (screen) {
+      auto lastOnly = [](const TriangleEdge<N>& edge) {
+        TriangleEdge<1> e;
+        e.x = edge.x;
+        e.xStep = edge.xStep;
+        e.value[0] = edge.value[N - 1];
+        e.step[0] = edge.step[N - 1];
+        return e;
+      };
+      SpanSteps<1> lastStep;
+      lastStep.step[0] = steps.step[N - 1];
+      screen->found = false;
+      walkParts(lastOnly, *screen, lastStep);
+      if (!screen->found) return;
     }
   }
+  for (int k = 1; k < N; ++k) setUpQuantity(k);
+  auto whole = [](const TriangleEdge<N>& edge) -> const TriangleEdge<N>& { return edge; };
+  walkParts(whole, spanWriter, steps);
 }
 
 }  // namespace tarvola
