@@ -10,6 +10,7 @@ void Mesh::allocate(int32_t newVertexCount, int32_t newFaceCount) {
   faceCount = newFaceCount;
   vertices.assign(size_t(newVertexCount > 0 ? newVertexCount : 0), MeshVertex{});
   faces.assign(size_t(newFaceCount > 0 ? newFaceCount : 0), MeshFace{});
+  cornerFlags.assign(vertices.size(), 0);
 }
 
 void Mesh::computeVertexNormals() {

@@ -56,7 +56,8 @@ struct Mesh {
   Surface lightmap;
   Surface auxMap;
   Vec3 position;
-  Matrix4 rotation;  // all zero until setRotation(); only the 3x3 part is used
+  Matrix4 rotation;                  // all zero until setRotation(); only the 3x3 part is used
+  std::vector<uint8_t> cornerFlags;  // per vertex, the draw's corner tests (pipeline.cpp)
 
   // Sets both counts and allocates that many zeroed vertices and faces (once per mesh).
   void allocate(int32_t newVertexCount, int32_t newFaceCount);

@@ -41,18 +41,34 @@ Vec3 shakePosition(Vec3 base, float amplitude, float t) {
 
 namespace {
 
+// Per vertex, what the face test asks of each corner: bit 0 beyond depth 1, bit 1 strictly
+// inside the target. One byte a vertex, so the face loop reads a small dense array instead of
+// three 96-byte records for every face, most of which it drops.
+enum : uint8_t { kBeyondNear = 1, kInsideTarget = 2 };
+
+void classifyCorners(const MeshVertex* vertices, int32_t vertexCount, float width, float height, uint8_t* flags) {
+  for (int32_t i = 0; i < vertexCount; ++i) {
+    const MeshVertex& c = vertices[i];
+    const bool inside = c.screenX > 0.0f && c.screenX < width && c.screenY > 0.0f && c.screenY < height;
+    flags[i] = uint8_t((c.depth > 1.0f ? kBeyondNear : 0) | (inside ? kInsideTarget : 0));
+  }
+}
+
 // Hands every face that is front-facing (counter-clockwise on the screen, y down), entirely
 // beyond depth 1 and with at least one corner strictly inside the target to fill(c0, c1, c2),
-// as the fillers' corners copied from its vertices, in the face's order.
+// as the fillers' corners copied from its vertices, in the face's order. The corner tests come
+// first: they are cheap and drop most faces.
 // A face whose indices do not all name a vertex (a fault of whoever built the mesh) is
 // skipped rather than read outside the vertex array.
 template <class Fill>
-void drawFaces(Mesh& mesh, int32_t vertexCount, int32_t faceCount, float width, float height, Fill fill) {
+void drawFaces(Mesh& mesh, int32_t vertexCount, int32_t faceCount, const uint8_t* cornerFlags, Fill fill) {
   for (int32_t f = 0; f < faceCount; ++f) {
     const int32_t* idx = mesh.faces[size_t(f)].indices;
     const bool valid = uint32_t(idx[0]) < uint32_t(vertexCount) && uint32_t(idx[1]) < uint32_t(vertexCount) &&
                        uint32_t(idx[2]) < uint32_t(vertexCount);
     if (!valid) continue;
+    const uint32_t f0 = cornerFlags[idx[0]], f1 = cornerFlags[idx[1]], f2 = cornerFlags[idx[2]];
+    if (!((f0 & f1 & f2 & kBeyondNear) && ((f0 | f1 | f2) & kInsideTarget))) continue;
     // Read in place: only a face that is drawn has its corners copied.
     const MeshVertex& c0 = mesh.vertices[size_t(idx[0])];
     const MeshVertex& c1 = mesh.vertices[size_t(idx[1])];
@@ -60,11 +76,6 @@ void drawFaces(Mesh& mesh, int32_t vertexCount, int32_t faceCount, float width, 
     const double s = (double(c0.screenY) - c1.screenY) * (double(c2.screenX) - c0.screenX) -
                      (double(c0.screenX) - c1.screenX) * (double(c2.screenY) - c0.screenY);
     if (!(s < 0.0)) continue;
-    if (!(c0.depth > 1.0f && c1.depth > 1.0f && c2.depth > 1.0f)) continue;
-    auto inside = [&](const MeshVertex& c) {
-      return c.screenX > 0.0f && c.screenX < width && c.screenY > 0.0f && c.screenY < height;
-    };
-    if (!(inside(c0) || inside(c1) || inside(c2))) continue;
     fill(toRasterCorner(c0), toRasterCorner(c1), toRasterCorner(c2));
   }
 }
@@ -135,7 +146,9 @@ void Mesh::draw(Surface& target, DepthBuffer& depth, Camera camera) {
   // The filler is chosen once per draw, by priority: three-surface, textured (shaded or
   // not), untextured, points.
   using V = const RasterCorner&;
-  auto eachFace = [&](auto fill) { drawFaces(*this, liveVertices, liveFaces, width, height, fill); };
+  if (cornerFlags.size() < size_t(liveVertices)) cornerFlags.resize(size_t(liveVertices));
+  classifyCorners(vertices.data(), liveVertices, width, height, cornerFlags.data());
+  auto eachFace = [&](auto fill) { drawFaces(*this, liveVertices, liveFaces, cornerFlags.data(), fill); };
   if (renderFlags & kFillThreeSurface) {
     const LightmapLookup lookup = renderFlags & kThreeSurfaceBump ? LightmapLookup::kDisplaced : LightmapLookup::kPlain;
     const LightmapCombine combine = renderFlags & kThreeSurfaceAdd ? LightmapCombine::kAdd : LightmapCombine::kMultiply;
