@@ -63,7 +63,13 @@ void metaballSceneRender(Surface& target, DepthBuffer& depth, float t) {
   // Event clock s and animation clock e.
   const float s = float(double(t) * 0.8);
   const float e = float(double(t) * 0.9 + state.timePhase);
-  sceneBuffer.clear();
+  // Without a blur to follow, the meshes are drawn straight into a target of the scene
+  // buffer's size: the same pixels as drawing into the buffer and copying it over.
+  const bool blurred = state.shake > 0.0f;
+  const bool direct = !blurred && target.width == sceneBuffer.width && target.height == sceneBuffer.height &&
+                      target.pixels.size() == sceneBuffer.pixels.size();
+  Surface& canvas = direct ? target : sceneBuffer;
+  canvas.clear();
 
   const double a = e * 0.0052358333269755045;
   const float b = float(-double(e) * 0.034905557);
@@ -82,15 +88,15 @@ void metaballSceneRender(Surface& target, DepthBuffer& depth, float t) {
 
   boxMesh.setPosition(0, 160, 0);
   boxMesh.setRotation(-90, 0, 0);
-  boxMesh.draw(sceneBuffer, depth, sceneCamera);
+  boxMesh.draw(canvas, depth, sceneCamera);
   metaballs.polygonize();
   metaballs.mesh.setPosition(0, 0, 0);
   metaballs.mesh.setRotation(at(0.3 * e), at(0.4 * e), at(0.5 * e));
-  metaballs.mesh.draw(sceneBuffer, depth, sceneCamera);
+  metaballs.mesh.draw(canvas, depth, sceneCamera);
 
-  if (state.shake > 0.0f) {
+  if (blurred) {
     boxBlurRows(target, sceneBuffer, uint32_t(truncToInt32(double(state.shake) * 16)));
-  } else {
+  } else if (!direct) {
     copySurface(sceneBuffer, target);
   }
 
