@@ -3,6 +3,8 @@
 // the depth screen (a triangle no pixel of which would pass the depth test is not drawn).
 #include "raster/fillers.h"
 
+#include <type_traits>
+
 #include "base/fixed_point.h"
 #include "raster/depth_buffer.h"
 #include "raster/texel_ops.h"
@@ -53,14 +55,6 @@ struct DepthTestedSpan {
   }
 };
 
-template <int N, class PixelRule>
-void fillWith(Surface& target, DepthBuffer& depth, const SetupVertex<N>& c0, const SetupVertex<N>& c1,
-              const SetupVertex<N>& c2, const PixelRule& rule) {
-  DepthTestedSpan<N, PixelRule> span{rule, depth.keys.data()};
-  NearerKeyScreen screen{depth.keys.data()};
-  scanTriangle(target, c0, c1, c2, span, &screen);
-}
-
 // Attributes u, v, w.
 struct TexturedRule {
   const uint32_t* texture;
@@ -83,12 +77,57 @@ struct ThreeSurfaceRule {
     } else {
       i2 = texelIndex(a[2], a[3]);
     }
+    return combine(i1, i2);
+  }
+  // The pixel from i1 = texelIndex(u, v) and st = texelIndex(s, t).
+  uint32_t fromIndices(uint32_t i1, uint32_t st) const {
+    if constexpr (kDisplaced) return combine(i1, displaceIndex(auxMap, i1, st));
+    return combine(i1, st);
+  }
+  uint32_t combine(uint32_t i1, uint32_t i2) const {
     const uint32_t texel1 = texture[i1], texel2 = lightmap[i2];
     if constexpr (kCombine == Combine::kProduct) return combineProduct(texel1, texel2);
     if constexpr (kCombine == Combine::kAverage) return combineAverage(texel1, texel2);
     return combineSaturatingSum(texel1, texel2);
   }
 };
+
+#if defined(__SSE2__)
+// The three-surface span with u, v, s and t in the four lanes of one register, stepped by one
+// vector add (lanes wrap like fixedAdd) with the key beside it, so the loop keeps its values
+// in registers. Both texel indices come from one multiply-add: the lanes' bytes (x >> 16) &
+// 0xFF, packed to 16 bits, weighted 1 and 256 in pairs give u + 256 v and s + 256 t.
+template <bool kDisplaced, Combine kCombine>
+struct ThreeSurfaceSpan {
+  ThreeSurfaceRule<kDisplaced, kCombine> rule;
+  int32_t* keys;
+
+  void operator()(Surface& target, int32_t xs, int32_t xe, const int32_t (&values)[5], int32_t rowOffset,
+                  const SpanSteps<5>& steps) const {
+    int32_t a[5];
+    for (int k = 0; k < 5; ++k) a[k] = values[k];
+    if (!clipSpan(target.width, xs, xe, a, steps)) return;
+    __m128i coords = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+    const __m128i coordStep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(steps.step));
+    const __m128i lowByte = _mm_set1_epi32(0xFF), weights = _mm_setr_epi16(1, 256, 1, 256, 1, 256, 1, 256);
+    int32_t key = a[4];
+    const int32_t keyStep = steps.step[4];
+    const ThreeSurfaceRule<kDisplaced, kCombine> pixelRule = rule;
+    uint32_t* pixelRow = target.pixels.data() + rowOffset;
+    int32_t* keyRow = keys + rowOffset;
+    for (int32_t x = xs; x < xe; ++x) {
+      if (depthTestAndStore(keyRow[x], key)) {
+        const __m128i bytes = _mm_and_si128(_mm_srai_epi32(coords, 16), lowByte);
+        const __m128i indices = _mm_madd_epi16(_mm_packs_epi32(bytes, bytes), weights);
+        pixelRow[x] =
+            pixelRule.fromIndices(uint32_t(_mm_cvtsi128_si32(indices)), uint32_t(_mm_extract_epi16(indices, 2)));
+      }
+      coords = _mm_add_epi32(coords, coordStep);
+      key = fixedAdd(key, keyStep);
+    }
+  }
+};
+#endif
 
 // Attributes u, v, red, green, blue, w.
 struct ShadedTexturedRule {
@@ -103,6 +142,52 @@ struct ShadedTexturedRule {
 struct WhiteRule {
   uint32_t operator()(const int32_t*) const { return 0xFFFFFFFFu; }
 };
+
+template <int N, class Span>
+void screenAndFill(Surface& target, DepthBuffer& depth, const SetupVertex<N>& c0, const SetupVertex<N>& c1,
+                   const SetupVertex<N>& c2, Span& span) {
+  NearerKeyScreen screen{depth.keys.data()};
+  scanTriangle(target, c0, c1, c2, span, &screen);
+}
+
+template <int N, class PixelRule>
+void fillWith(Surface& target, DepthBuffer& depth, const SetupVertex<N>& c0, const SetupVertex<N>& c1,
+              const SetupVertex<N>& c2, const PixelRule& rule) {
+  DepthTestedSpan<N, PixelRule> span{rule, depth.keys.data()};
+  screenAndFill(target, depth, c0, c1, c2, span);
+}
+
+template <bool kDisplaced, Combine kCombine>
+void fillWith(Surface& target, DepthBuffer& depth, const SetupVertex<5>& c0, const SetupVertex<5>& c1,
+              const SetupVertex<5>& c2, const ThreeSurfaceRule<kDisplaced, kCombine>& rule) {
+#if defined(__SSE2__)
+  ThreeSurfaceSpan<kDisplaced, kCombine> span{rule, depth.keys.data()};
+#else
+  DepthTestedSpan<5, ThreeSurfaceRule<kDisplaced, kCombine>> span{rule, depth.keys.data()};
+#endif
+  screenAndFill(target, depth, c0, c1, c2, span);
+}
+
+// Calls fill(rule) with the three-surface rule that lookup and combine name.
+template <class Fill>
+void withThreeSurfaceRule(const Surface& texture, const Surface& lightmap, const Surface& auxMap, LightmapLookup lookup,
+                          LightmapCombine combine, Fill fill) {
+  const uint32_t* t = mapTexels(texture);
+  const uint32_t* l = mapTexels(lightmap);
+  const bool additive = combine == LightmapCombine::kAdd;
+  if (lookup == LightmapLookup::kDisplaced) {
+    const uint32_t* h = mapTexels(auxMap);
+    if (additive) {
+      fill(ThreeSurfaceRule<true, Combine::kAverage>{t, l, h});
+    } else {
+      fill(ThreeSurfaceRule<true, Combine::kProduct>{t, l, h});
+    }
+  } else if (additive) {
+    fill(ThreeSurfaceRule<false, Combine::kSaturatingSum>{t, l, nullptr});
+  } else {
+    fill(ThreeSurfaceRule<false, Combine::kProduct>{t, l, nullptr});
+  }
+}
 
 SetupVertex<3> texturedCorner(const RasterCorner& c) {
   return SetupVertex<3>{c.screenX, c.screenY, {c.uv1[0], c.uv1[1], depthKey(c)}};
@@ -128,22 +213,24 @@ void fillThreeSurfaceTriangle(Surface& target, DepthBuffer& depth, const Surface
                               const RasterCorner& c2, LightmapLookup lookup, LightmapCombine combine) {
   if (!targetFitsDepthBuffer(target, depth)) return;
   const SetupVertex<5> v0 = threeSurfaceCorner(c0), v1 = threeSurfaceCorner(c1), v2 = threeSurfaceCorner(c2);
-  const uint32_t* t = mapTexels(texture);
-  const uint32_t* l = mapTexels(lightmap);
-  const bool displaced = lookup == LightmapLookup::kDisplaced, additive = combine == LightmapCombine::kAdd;
-  if (displaced) {
-    const uint32_t* h = mapTexels(auxMap);
-    if (additive) {
-      fillWith(target, depth, v0, v1, v2, ThreeSurfaceRule<true, Combine::kAverage>{t, l, h});
-    } else {
-      fillWith(target, depth, v0, v1, v2, ThreeSurfaceRule<true, Combine::kProduct>{t, l, h});
-    }
-  } else if (additive) {
-    fillWith(target, depth, v0, v1, v2, ThreeSurfaceRule<false, Combine::kSaturatingSum>{t, l, nullptr});
-  } else {
-    fillWith(target, depth, v0, v1, v2, ThreeSurfaceRule<false, Combine::kProduct>{t, l, nullptr});
-  }
+  withThreeSurfaceRule(texture, lightmap, auxMap, lookup, combine,
+                       [&](const auto& rule) { fillWith(target, depth, v0, v1, v2, rule); });
 }
+
+namespace plain {
+
+void fillThreeSurfaceTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const Surface& lightmap,
+                              const Surface& auxMap, const RasterCorner& c0, const RasterCorner& c1,
+                              const RasterCorner& c2, LightmapLookup lookup, LightmapCombine combine) {
+  if (!targetFitsDepthBuffer(target, depth)) return;
+  const SetupVertex<5> v0 = threeSurfaceCorner(c0), v1 = threeSurfaceCorner(c1), v2 = threeSurfaceCorner(c2);
+  withThreeSurfaceRule(texture, lightmap, auxMap, lookup, combine, [&](const auto& rule) {
+    DepthTestedSpan<5, std::decay_t<decltype(rule)>> span{rule, depth.keys.data()};
+    scanTriangle(target, v0, v1, v2, span);
+  });
+}
+
+}  // namespace plain
 
 void fillShadedTexturedTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const RasterCorner& c0,
                                 const RasterCorner& c1, const RasterCorner& c2) {

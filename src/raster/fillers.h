@@ -42,6 +42,14 @@ void fillThreeSurfaceTriangle(Surface& target, DepthBuffer& depth, const Surface
                               const Surface& auxMap, const RasterCorner& c0, const RasterCorner& c1,
                               const RasterCorner& c2, LightmapLookup lookup, LightmapCombine combine);
 
+namespace plain {
+// The same, one attribute at a time through the pixel rule and without the depth screen: the
+// reference of the filler's vector span.
+void fillThreeSurfaceTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const Surface& lightmap,
+                              const Surface& auxMap, const RasterCorner& c0, const RasterCorner& c1,
+                              const RasterCorner& c2, LightmapLookup lookup, LightmapCombine combine);
+}  // namespace plain
+
 // The texel at uv1 times the interpolated vertex colour, (shade * texel) >> 8 per byte; the
 // shade packs the low bytes of the colour's integer parts with top byte 0.
 void fillShadedTexturedTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const RasterCorner& c0,
