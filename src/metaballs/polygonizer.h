@@ -20,6 +20,16 @@ struct GridSample {
   float value = 0;
 };
 
+// A row of count grid samples from the field values of their corners, seven a corner (the
+// corner, then its x, y and z neighbours below and above): the value clamped at 0 and the unit
+// normal along minus the gradient (from high field, inside, to low field, outside), normalised
+// in double. Positions are left alone. Two corners a step on SSE2.
+void storeGridRow(GridSample* row, const float* f, int32_t count);
+namespace plain {
+// One corner at a time: the reference.
+void storeGridRow(GridSample* row, const float* f, int32_t count);
+}  // namespace plain
+
 // Capacity of the embedded mesh, fixed at init: 60000 vertices hold 20000 triangles.
 inline constexpr int32_t kMetaballMeshCapacity = 60000;
 // Room of the per-cell triangle buffer; the tables give at most 5 triangles per cell.
