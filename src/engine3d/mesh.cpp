@@ -44,8 +44,8 @@ void Mesh::environmentCoords(int32_t which) {
   for (int32_t i = 0; i < vertexCount; ++i) {
     MeshVertex& v = vertices[size_t(i)];
     float* uv = slot == 0 ? v.uv1 : v.uv2;
-    uv[0] = v.viewNormal.x * 127.0f + 128.0f;
-    uv[1] = v.viewNormal.y * 127.0f + 128.0f;
+    uv[0] = environmentCoord(v.viewNormal.x);
+    uv[1] = environmentCoord(v.viewNormal.y);
   }
 }
 

@@ -44,6 +44,9 @@ inline constexpr int32_t kFillUntextured = 0x040;
 inline constexpr int32_t kShadedTexture = 0x080;
 inline constexpr int32_t kThreeSurfaceAdd = 0x100;
 
+// A turned normal's component as an environment-map coordinate: n * 127 + 128 in float.
+inline float environmentCoord(float n) { return n * 127.0f + 128.0f; }
+
 struct Camera;  // pipeline.h
 
 struct Mesh {
@@ -57,7 +60,7 @@ struct Mesh {
   Surface auxMap;
   Vec3 position;
   Matrix4 rotation;                  // all zero until setRotation(); only the 3x3 part is used
-  std::vector<uint8_t> cornerFlags;  // per vertex, the draw's corner tests (pipeline.cpp)
+  std::vector<uint8_t> cornerFlags;  // per vertex, the draw's corner flags (pipeline.h)
 
   // Sets both counts and allocates that many zeroed vertices and faces (once per mesh).
   void allocate(int32_t newVertexCount, int32_t newFaceCount);
@@ -73,7 +76,8 @@ struct Mesh {
   // vertices, then every normal is scaled by 1 / length. Unused vertices become non-finite.
   void computeVertexNormals();
 
-  // u = viewNormal.x * 127 + 128, v = viewNormal.y * 127 + 128 into uv1 (which == 0) or uv2.
+  // u = viewNormal.x * 127 + 128, v = viewNormal.y * 127 + 128 into uv1 (which == 0) or uv2,
+  // in float (environmentCoord). Mesh::draw has its vertex pass do the same.
   void environmentCoords(int32_t which);
 
   // Transforms, projects and culls the mesh and fills its faces into target and depth, which

@@ -41,19 +41,6 @@ Vec3 shakePosition(Vec3 base, float amplitude, float t) {
 
 namespace {
 
-// Per vertex, what the face test asks of each corner: bit 0 beyond depth 1, bit 1 strictly
-// inside the target. One byte a vertex, so the face loop reads a small dense array instead of
-// three 96-byte records for every face, most of which it drops.
-enum : uint8_t { kBeyondNear = 1, kInsideTarget = 2 };
-
-void classifyCorners(const MeshVertex* vertices, int32_t vertexCount, float width, float height, uint8_t* flags) {
-  for (int32_t i = 0; i < vertexCount; ++i) {
-    const MeshVertex& c = vertices[i];
-    const bool inside = c.screenX > 0.0f && c.screenX < width && c.screenY > 0.0f && c.screenY < height;
-    flags[i] = uint8_t((c.depth > 1.0f ? kBeyondNear : 0) | (inside ? kInsideTarget : 0));
-  }
-}
-
 // Hands every face that is front-facing (counter-clockwise on the screen, y down), entirely
 // beyond depth 1 and with at least one corner strictly inside the target to fill(c0, c1, c2),
 // as the fillers' corners copied from its vertices, in the face's order. The corner tests come
@@ -84,7 +71,7 @@ void drawFaces(Mesh& mesh, int32_t vertexCount, int32_t faceCount, const uint8_t
 
 namespace plain {
 
-void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view) {
+void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view, uint8_t* cornerFlags) {
   const float(&r)[4][4] = view.rotation.m;
   for (int32_t i = 0; i < count; ++i) {
     MeshVertex& v = vertices[i];
@@ -107,6 +94,13 @@ void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& v
     v.depth = z;
     v.screenX = float((double(v.viewPosition.x) * k + view.halfWidth) * view.scaleX);
     v.screenY = float((double(v.viewPosition.y) * k + view.halfHeight) * view.scaleY);
+
+    if (view.environmentSlots & 1)
+      v.uv1[0] = environmentCoord(v.viewNormal.x), v.uv1[1] = environmentCoord(v.viewNormal.y);
+    if (view.environmentSlots & 2)
+      v.uv2[0] = environmentCoord(v.viewNormal.x), v.uv2[1] = environmentCoord(v.viewNormal.y);
+    const bool inside = v.screenX > 0.0f && v.screenX < view.width && v.screenY > 0.0f && v.screenY < view.height;
+    cornerFlags[i] = uint8_t((v.depth > 1.0f ? kBeyondNear : 0) | (inside ? kInsideTarget : 0));
   }
 }
 
@@ -114,11 +108,11 @@ void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& v
 
 // Four at a time on AVX2 (pipeline_avx2.cpp): how many leading vertices it projected, 0 when the
 // build has no AVX2 code.
-int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTransform& view);
+int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTransform& view, uint8_t* cornerFlags);
 
-void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view) {
-  const int32_t done = activeSimdPath() >= SimdPath::Avx2 ? projectVerticesAvx2(vertices, count, view) : 0;
-  plain::projectVertices(vertices + done, count - done, view);
+void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view, uint8_t* cornerFlags) {
+  const int32_t done = activeSimdPath() >= SimdPath::Avx2 ? projectVerticesAvx2(vertices, count, view, cornerFlags) : 0;
+  plain::projectVertices(vertices + done, count - done, view, cornerFlags + done);
 }
 
 void Mesh::draw(Surface& target, DepthBuffer& depth, Camera camera) {
@@ -138,16 +132,14 @@ void Mesh::draw(Surface& target, DepthBuffer& depth, Camera camera) {
   Vec3 origin;
   transformPoint(position.x - camera.position.x, position.y - camera.position.y, position.z - camera.position.z, origin,
                  camera.rotation);
-  const ViewTransform view{m, origin, halfW, halfH, scaleX, scaleY};
-  projectVertices(vertices.data(), liveVertices, view);
-  if (renderFlags & kEnvToUv1) environmentCoords(0);
-  if (renderFlags & kEnvToUv2) environmentCoords(1);
+  const int32_t environmentSlots = (renderFlags & kEnvToUv1 ? 1 : 0) | (renderFlags & kEnvToUv2 ? 2 : 0);
+  const ViewTransform view{m, origin, halfW, halfH, scaleX, scaleY, width, height, environmentSlots};
+  if (cornerFlags.size() < size_t(liveVertices)) cornerFlags.resize(size_t(liveVertices));
+  projectVertices(vertices.data(), liveVertices, view, cornerFlags.data());
 
   // The filler is chosen once per draw, by priority: three-surface, textured (shaded or
   // not), untextured, points.
   using V = const RasterCorner&;
-  if (cornerFlags.size() < size_t(liveVertices)) cornerFlags.resize(size_t(liveVertices));
-  classifyCorners(vertices.data(), liveVertices, width, height, cornerFlags.data());
   auto eachFace = [&](auto fill) { drawFaces(*this, liveVertices, liveFaces, cornerFlags.data(), fill); };
   if (renderFlags & kFillThreeSurface) {
     const LightmapLookup lookup = renderFlags & kThreeSurfaceBump ? LightmapLookup::kDisplaced : LightmapLookup::kPlain;

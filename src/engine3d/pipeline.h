@@ -27,20 +27,30 @@ struct Camera {
 Vec3 shakePosition(Vec3 base, float amplitude, float t);
 
 // The view of the pipeline's vertex pass: camera = object directions times rotation (the
-// combined 3x3), plus origin; a 320 x 240 target's centre and scales.
+// combined 3x3), plus origin; a 320 x 240 target's centre and scales; the target's size, which
+// bounds the corner flags; which environment passes (Mesh::environmentCoords) to run on the
+// turned normals: bit 0 into uv1, bit 1 into uv2.
 struct ViewTransform {
   Matrix4 rotation;
   Vec3 origin;
   float halfWidth, halfHeight, scaleX, scaleY;
+  float width, height;
+  int32_t environmentSlots;
 };
 
+// Per vertex, what the face test asks of each corner, written by the vertex pass: beyond
+// depth 1, and strictly inside the target (0 < x < width, 0 < y < height).
+enum : uint8_t { kBeyondNear = 1, kInsideTarget = 2 };
+
 // Turns and projects count vertices: viewNormal (the turned normal scaled to unit length),
-// viewPosition, depth and the screen position; Mesh::draw runs it on every vertex. Each
-// stored float is computed in double from floats and rounded once. Four vertices at a time on
-// AVX2 with the same operations in the same order; plain:: is the reference.
-void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view);
+// viewPosition, depth and the screen position, then the environment coordinates the view asks
+// for and each vertex's corner flags into cornerFlags[i]; Mesh::draw runs it on every vertex.
+// Each stored float is computed in double from floats and rounded once (the environment
+// coordinates in float). Four vertices at a time on AVX2 with the same operations in the same
+// order; plain:: is the reference.
+void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view, uint8_t* cornerFlags);
 namespace plain {
-void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view);
+void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view, uint8_t* cornerFlags);
 }
 
 // The corner the fillers read for a projected vertex: its floats copied unchanged.

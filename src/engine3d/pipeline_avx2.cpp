@@ -33,7 +33,7 @@ inline __m256d turn(__m256d a, __m256d b, __m256d c, float ra, float rb, float r
 }  // namespace
 
 // Projects the leading vertices in groups of four; returns how many it did.
-int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTransform& view) {
+int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTransform& view, uint8_t* cornerFlags) {
   const float(&r)[4][4] = view.rotation.m;
   int32_t i = 0;
   for (; i + 4 <= count; i += 4) {
@@ -48,10 +48,15 @@ int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTrans
     const __m256d length = _mm256_sqrt_pd(
         _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(rxd, rxd), _mm256_mul_pd(ryd, ryd)), _mm256_mul_pd(rzd, rzd)));
     const __m128 inverseLength = _mm256_cvtpd_ps(_mm256_div_pd(_mm256_set1_pd(1.0), length));
+    const __m128 normalX = _mm_mul_ps(rx, inverseLength), normalY = _mm_mul_ps(ry, inverseLength);
     alignas(16) float normal[3][4];
-    _mm_store_ps(normal[0], _mm_mul_ps(rx, inverseLength));
-    _mm_store_ps(normal[1], _mm_mul_ps(ry, inverseLength));
+    _mm_store_ps(normal[0], normalX);
+    _mm_store_ps(normal[1], normalY);
     _mm_store_ps(normal[2], _mm_mul_ps(rz, inverseLength));
+    // The environment coordinates n * 127 + 128, in float.
+    alignas(16) float environment[2][4];
+    _mm_store_ps(environment[0], _mm_add_ps(_mm_mul_ps(normalX, _mm_set1_ps(127.0f)), _mm_set1_ps(128.0f)));
+    _mm_store_ps(environment[1], _mm_add_ps(_mm_mul_ps(normalY, _mm_set1_ps(127.0f)), _mm_set1_ps(128.0f)));
 
     const __m256d px = widen(v[0]->position.x, v[1]->position.x, v[2]->position.x, v[3]->position.x);
     const __m256d py = widen(v[0]->position.y, v[1]->position.y, v[2]->position.y, v[3]->position.y);
@@ -66,16 +71,24 @@ int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTrans
     const __m128 zero = _mm_cmpeq_ps(vz, _mm_setzero_ps());
     const __m128 divisor = _mm_or_ps(_mm_and_ps(zero, _mm_set1_ps(-1.0f)), _mm_andnot_ps(zero, vz));
     const __m256d k = _mm256_cvtps_pd(_mm_div_ps(_mm_set1_ps(256.0f), divisor));
+    const __m128 sx = _mm256_cvtpd_ps(
+        _mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(vx), k), _mm256_set1_pd(view.halfWidth)),
+                      _mm256_set1_pd(view.scaleX)));
+    const __m128 sy = _mm256_cvtpd_ps(
+        _mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(vy), k), _mm256_set1_pd(view.halfHeight)),
+                      _mm256_set1_pd(view.scaleY)));
     alignas(16) float position[5][4];
     _mm_store_ps(position[0], vx);
     _mm_store_ps(position[1], vy);
     _mm_store_ps(position[2], vz);
-    _mm_store_ps(position[3], _mm256_cvtpd_ps(_mm256_mul_pd(
-                                  _mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(vx), k), _mm256_set1_pd(view.halfWidth)),
-                                  _mm256_set1_pd(view.scaleX))));
-    _mm_store_ps(position[4], _mm256_cvtpd_ps(_mm256_mul_pd(
-                                  _mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(vy), k), _mm256_set1_pd(view.halfHeight)),
-                                  _mm256_set1_pd(view.scaleY))));
+    _mm_store_ps(position[3], sx);
+    _mm_store_ps(position[4], sy);
+    // Corner flags: ordered compares, false for NaN like the scalar ones.
+    const int beyondNear = _mm_movemask_ps(_mm_cmpgt_ps(vz, _mm_set1_ps(1.0f)));
+    const __m128 zeroF = _mm_setzero_ps();
+    const int inside =
+        _mm_movemask_ps(_mm_and_ps(_mm_and_ps(_mm_cmpgt_ps(sx, zeroF), _mm_cmplt_ps(sx, _mm_set1_ps(view.width))),
+                                   _mm_and_ps(_mm_cmpgt_ps(sy, zeroF), _mm_cmplt_ps(sy, _mm_set1_ps(view.height)))));
     for (int lane = 0; lane < 4; ++lane) {
       MeshVertex& out = *v[lane];
       out.viewNormal = Vec3{normal[0][lane], normal[1][lane], normal[2][lane]};
@@ -83,6 +96,10 @@ int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTrans
       out.depth = position[2][lane];
       out.screenX = position[3][lane];
       out.screenY = position[4][lane];
+      if (view.environmentSlots & 1) out.uv1[0] = environment[0][lane], out.uv1[1] = environment[1][lane];
+      if (view.environmentSlots & 2) out.uv2[0] = environment[0][lane], out.uv2[1] = environment[1][lane];
+      cornerFlags[i + lane] =
+          uint8_t((beyondNear >> lane & 1 ? kBeyondNear : 0) | (inside >> lane & 1 ? kInsideTarget : 0));
     }
   }
   return i;
@@ -90,7 +107,7 @@ int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTrans
 
 #else
 
-int32_t projectVerticesAvx2(MeshVertex*, int32_t, const ViewTransform&) { return 0; }
+int32_t projectVerticesAvx2(MeshVertex*, int32_t, const ViewTransform&, uint8_t*) { return 0; }
 
 #endif
 

@@ -47,9 +47,10 @@ TEST(Pipeline, BackFacingNearAndOffScreenFacesAreSkipped) {
   EXPECT_GT(drawn({{-10, -10, 50}, {-10, 1000, 50}, {5, 5, 50}}), 0);
 }
 
-// The vertex pass two at a time against the plain one: random positions, normals (zero ones
+// The vertex pass on every vector path against the plain one, environment coordinates and
+// corner flags included: random positions, normals (zero ones
 // too), rotations and origins, a vertex on the camera plane, odd counts. Every float bit-equal.
-TEST(Pipeline, PairedVertexPassEqualsThePlainOne) {
+TEST(Pipeline, VectorVertexPassEqualsThePlainOne) {
   std::mt19937 random(12);
   std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
   for (int trial = 0; trial < 200; ++trial) {
@@ -57,6 +58,7 @@ TEST(Pipeline, PairedVertexPassEqualsThePlainOne) {
     setRotationDegrees(view.rotation, 360 * unit(random), 360 * unit(random), 360 * unit(random));
     view.origin = Vec3{300 * unit(random), 300 * unit(random), 300 * unit(random)};
     view.halfWidth = 160, view.halfHeight = 120, view.scaleX = 1, view.scaleY = 1;
+    view.width = 320, view.height = 240, view.environmentSlots = trial % 4;
     std::vector<MeshVertex> expected(size_t(1 + trial % 11));
     for (MeshVertex& v : expected) {
       v.position = Vec3{400 * unit(random), 400 * unit(random), 400 * unit(random)};
@@ -65,13 +67,15 @@ TEST(Pipeline, PairedVertexPassEqualsThePlainOne) {
     expected[0].position = Vec3{};  // lands on the camera plane when the origin's z is 0
     if (trial % 3 == 0) view.origin.z = 0;
     const std::vector<MeshVertex> before = expected;
-    plain::projectVertices(expected.data(), int32_t(expected.size()), view);
+    std::vector<uint8_t> expectedFlags(expected.size()), flags(expected.size());
+    plain::projectVertices(expected.data(), int32_t(expected.size()), view, expectedFlags.data());
     for (SimdPath path : availableSimdPaths()) {  // every vector path this processor runs
       ASSERT_TRUE(useSimdPath(path));
       std::vector<MeshVertex> actual = before;
-      projectVertices(actual.data(), int32_t(actual.size()), view);
+      projectVertices(actual.data(), int32_t(actual.size()), view, flags.data());
       ASSERT_EQ(std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(MeshVertex)), 0)
           << trial << " path " << int(path);
+      ASSERT_EQ(flags, expectedFlags) << trial << " path " << int(path);
     }
   }
   useSimdPath(availableSimdPaths().back());
