@@ -11,6 +11,7 @@
 
 #include "base/fixed_point.h"
 #include "raster/depth_buffer.h"
+#include "surface/compositing.h"
 #include "surface/surface.h"
 
 namespace tarvola {
@@ -88,6 +89,29 @@ void walkRows(Surface& target, TriangleEdge<N> left, TriangleEdge<N> right, int3
     for (int k = 0; k < N; ++k) left.value[k] = fixedAdd(left.value[k], left.step[k]);
   }
 }
+
+// What the set-up of an attribute reads besides its three corner values: the values shared by
+// all quantities of one triangle (scanTriangle's names).
+struct SharedSetUp {
+  double middleDy;  // M.y - T.y
+  float r, reciprocalDx;
+  bool upper, lower;  // whether the part has rows
+  float upperPrestep, upperReciprocal, lowerPrestep, lowerReciprocal;
+};
+
+// Where the set-up of four consecutive attributes writes: their per-pixel steps and, for each
+// edge (upper long and short, lower long and short), their values and per-row slopes.
+struct FourAttributesOut {
+  int32_t* step;
+  int32_t* value[4];
+  int32_t* slope[4];
+};
+
+// The set-up of attributes q[0..3] of the corners T, M and B four at a time on AVX2: the same
+// double operations and float roundings per lane as scanTriangle's, so the same 16.16 values.
+// Returns false when the build has no AVX2 code (triangle_setup_avx2.cpp).
+bool setUpFourAttributesAvx2(const float* top, const float* middle, const float* bottom, const SharedSetUp& shared,
+                             const FourAttributesOut& out);
 
 // The screen of depth-tested drawing, over x and the depth key alone: whether any pixel of the
 // triangle would pass the depth test against keys (addressed with the target's row offsets).
@@ -242,7 +266,24 @@ void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N
       if (!screen->found) return;
     }
   }
-  for (int k = 1; k < N; ++k) setUpQuantity(k);
+  int k = 1;
+  if constexpr (N >= 5) {
+    // Four attributes at a time where the processor has AVX2, the key (the last) excepted.
+    if (activeSimdPath() >= SimdPath::Avx2) {
+      const SharedSetUp shared{
+          double(M.y) - T.y, r, reciprocalDx, upperRows > 0, lowerRows > 0, upperPrestep, upperReciprocal, lowerPrestep,
+          lowerReciprocal};
+      for (; k + 3 < N; k += 4) {
+        const int a = k - 1;
+        const FourAttributesOut out{
+            steps.step + a,
+            {upperLong.value + a, upperShort.value + a, lowerLong.value + a, lowerShort.value + a},
+            {upperLong.step + a, upperShort.step + a, lowerLong.step + a, lowerShort.step + a}};
+        if (!setUpFourAttributesAvx2(T.q + a, M.q + a, B.q + a, shared, out)) break;
+      }
+    }
+  }
+  for (; k < N; ++k) setUpQuantity(k);
   auto whole = [](const TriangleEdge<N>& edge) -> const TriangleEdge<N>& { return edge; };
   walkParts(whole, spanWriter, steps);
 }

@@ -171,5 +171,49 @@ TEST(ScanTriangle, DepthScreenDropsOnlyTrianglesThatChangeNothing) {
   }
 }
 
+// Records every span call: columns, row, the values and the steps.
+struct RecordingSpan {
+  std::vector<int32_t>* calls;
+  void operator()(Surface&, int32_t xs, int32_t xe, const int32_t (&values)[6], int32_t rowOffset,
+                  const SpanSteps<6>& steps) const {
+    calls->insert(calls->end(), {xs, xe, rowOffset});
+    calls->insert(calls->end(), values, values + 6);
+    calls->insert(calls->end(), steps.step, steps.step + 6);
+  }
+};
+
+// The set-up four attributes at a time (AVX2) hands the span writer what the one-at-a-time
+// set-up does: random triangles whose attributes range from tiny to beyond the fixed-point range.
+TEST(ScanTriangle, VectorAttributeSetUpEqualsThePlainOne) {
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> position(-60.0f, 380.0f), unit(-1.0f, 1.0f);
+  Surface target;
+  target.create(320, 240);
+  for (int i = 0; i < 2000; ++i) {
+    SetupVertex<6> v[3];
+    const float range = std::ldexp(1.0f, i % 18);  // up to 131072: some values hit the sentinel
+    for (SetupVertex<6>& c : v) {
+      c.x = position(rng), c.y = position(rng);
+      for (float& q : c.q) q = unit(rng) * range;
+      // At the edge of the fixed-point range; on whole rows (no prestep) the corner's own value.
+      if (i % 5 == 0) c.q[i % 4] = (i / 5 % 2 ? 1.0f : -1.0f) * (i / 10 % 2 ? 32768.0f : 32767.75f);
+      if (i % 3 == 0) c.y = std::floor(c.y);
+    }
+    std::vector<int32_t> expected, actual;
+    const std::vector<SimdPath>& paths = availableSimdPaths();
+    for (SimdPath path : paths) {
+      ASSERT_TRUE(useSimdPath(path));
+      std::vector<int32_t>& calls = path == paths.front() ? expected : actual;
+      calls.clear();
+      RecordingSpan span{&calls};
+      scanTriangle(target, v[0], v[1], v[2], span);
+      if (path != paths.front()) {
+        ASSERT_EQ(actual, expected) << "triangle " << i << " path " << int(path);
+      }
+    }
+  }
+  useSimdPath(availableSimdPaths().back());
+}
+
 }  // namespace
 }  // namespace tarvola
