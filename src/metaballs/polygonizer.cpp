@@ -98,7 +98,28 @@ void MetaballPolygonizer::init(float newIsoLevel, int32_t newGridSize, int32_t n
   // The arrays are the capacity; no triangle is valid before the first polygonize().
   mesh.vertexCount = 0;
   mesh.faceCount = 0;
-  rowPoints.assign(size_t(4 * 7 * side), 0.0f);
+  // The sample points of a row of corners, seven a corner (the corner, then x, y and z minus and
+  // plus the gradient step): x is the same in every row, y follows the row and z the slice.
+  const int32_t points = 7 * side;
+  const float half = float(gridSize) * cellSize * 0.5f;
+  rowPointsX.assign(size_t(points), 0.0f);
+  rowPointsY.assign(size_t(side) * size_t(points), 0.0f);
+  rowPointsZ.assign(size_t(side) * size_t(points), 0.0f);
+  fieldValues.assign(size_t(points), 0.0f);
+  for (int32_t i = 0; i < side; ++i) {
+    const float at = float(i) * cellSize - half;
+    const float lower = at - kGradientStep, upper = at + kGradientStep;
+    const float x[7] = {at, lower, upper, at, at, at, at};
+    const float y[7] = {at, at, at, lower, upper, at, at};
+    const float z[7] = {at, at, at, at, at, lower, upper};
+    for (int32_t c = 0; c < side; ++c) {
+      for (int p = 0; p < 7; ++p) {
+        if (c == i) rowPointsX[size_t(7 * c + p)] = x[p];
+        rowPointsY[size_t(i * points + 7 * c + p)] = y[p];
+        rowPointsZ[size_t(i * points + 7 * c + p)] = z[p];
+      }
+    }
+  }
   cellCases.assign(size_t(gridSize) * size_t(gridSize) * size_t(gridSize), 0);
   rowOffset.resize(size_t(side));
   sliceOffset.resize(size_t(side));
@@ -111,31 +132,12 @@ void MetaballPolygonizer::init(float newIsoLevel, int32_t newGridSize, int32_t n
 void MetaballPolygonizer::sampleField() {
   const int32_t side = gridSize + 1;
   const int32_t points = 7 * side;
-  const float half = float(gridSize) * cellSize * 0.5f;
-  float* px = &rowPoints[0];
-  float* py = px + points;
-  float* pz = py + points;
-  float* f = pz + points;
+  float* f = &fieldValues[0];
   // Every sample is independent of the others: the walk follows memory order, one row of
   // corners at a time, each corner with its six gradient neighbours.
   for (int32_t iz = 0; iz < side; ++iz) {
-    const float z = float(iz) * cellSize - half;
     for (int32_t iy = 0; iy < side; ++iy) {
-      const float y = float(iy) * cellSize - half;
-      for (int32_t ix = 0; ix < side; ++ix) {
-        const float x = float(ix) * cellSize - half;
-        float* cx = px + 7 * ix;
-        float* cy = py + 7 * ix;
-        float* cz = pz + 7 * ix;
-        cx[0] = x, cy[0] = y, cz[0] = z;
-        cx[1] = x - kGradientStep, cy[1] = y, cz[1] = z;
-        cx[2] = x + kGradientStep, cy[2] = y, cz[2] = z;
-        cx[3] = x, cy[3] = y - kGradientStep, cz[3] = z;
-        cx[4] = x, cy[4] = y + kGradientStep, cz[4] = z;
-        cx[5] = x, cy[5] = y, cz[5] = z - kGradientStep;
-        cx[6] = x, cy[6] = y, cz[6] = z + kGradientStep;
-      }
-      field.values(px, py, pz, points, f);
+      field.values(&rowPointsX[0], &rowPointsY[size_t(iy * points)], &rowPointsZ[size_t(iz * points)], points, f);
       storeGridRow(&samples[size_t(rowOffset[size_t(iy)] + sliceOffset[size_t(iz)])], f, side);
     }
   }

@@ -58,9 +58,10 @@ struct MetaballPolygonizer {
   void polygonize();
 
  private:
-  // Work space of one sample row: x, y, z of its corners with their six gradient neighbours
-  // (7 points a corner), then the field values there. Allocated by init.
-  std::vector<float> rowPoints;
+  // The sample points of a row of corners with their six gradient neighbours (7 points a
+  // corner): x, the same for every row; y for each row and z for each slice, (N+1) * 7 (N+1)
+  // each; and the field values of one row. Filled and allocated by init.
+  std::vector<float> rowPointsX, rowPointsY, rowPointsZ, fieldValues;
   // Each cell's corner case (bit c: corner c below the iso level), N^3 in visiting order,
   // worked out in memory order before the visit. Allocated by init.
   std::vector<uint8_t> cellCases;
