@@ -65,6 +65,7 @@ struct MetaballPolygonizer {
   // Each cell's corner case (bit c: corner c below the iso level), N^3 in visiting order,
   // worked out in memory order before the visit. Allocated by init.
   std::vector<uint8_t> cellCases;
+  std::vector<uint8_t> belowIso;  // per sample, 1 when its value is below the iso level
   void sampleField();
   void classifyCells(const int32_t (&cornerDelta)[8]);
 };
