@@ -9,6 +9,7 @@
 #endif
 
 #include "metaballs/marching_cubes_tables.h"
+#include "surface/compositing.h"
 
 namespace tarvola {
 
@@ -156,7 +157,22 @@ void MetaballPolygonizer::classifyCells(const int32_t (&cornerDelta)[8]) {
     for (int32_t j = 0; j < n; ++j) {
       const uint8_t* row = &belowIso[size_t(rowOffset[size_t(j)] + sliceOffset[size_t(k)])];
       uint8_t* cases = &cellCases[size_t(j * n + k)];
-      for (int32_t i = 0; i < n; ++i) {
+      int32_t i = 0;
+#if defined(__SSE2__)
+      // Sixteen cells a step while their corners' bytes lie within the row's samples (i + 16
+      // at most): corner c's bytes shifted left by c (0 or 1 each, so no bit leaves its byte).
+      for (; activeSimdPath() >= SimdPath::Sse2 && i + 16 < n + 1; i += 16) {
+        __m128i index = _mm_setzero_si128();
+        for (int c = 0; c < 8; ++c) {
+          const __m128i bit = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + cornerDelta[c]));
+          index = _mm_or_si128(index, _mm_slli_epi16(bit, c));
+        }
+        alignas(16) uint8_t cellIndex[16];
+        _mm_store_si128(reinterpret_cast<__m128i*>(cellIndex), index);
+        for (int32_t l = 0; l < 16; ++l) cases[size_t(i + l) * size_t(n) * size_t(n)] = cellIndex[l];
+      }
+#endif
+      for (; i < n; ++i) {
         const uint8_t* base = row + i;
         uint32_t cubeIndex = 0;
         for (int c = 0; c < 8; ++c) cubeIndex |= uint32_t(base[cornerDelta[c]]) << c;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "metaballs/marching_cubes_tables.h"
+#include "surface/compositing.h"
 
 namespace tarvola {
 namespace {
@@ -132,6 +133,34 @@ TEST(MetaballPolygonizer, StopsAppendingWhenTheMeshIsFullAndVisitsXOutermost) {
     ASSERT_GE(cell, previous) << "face " << f;
     previous = cell;
   }
+}
+
+// Every vector path builds the plain path's mesh, bit for bit: the scene's three sources at
+// random places, so cells of every kind meet the sixteen-at-a-time classification.
+TEST(MetaballPolygonizer, VectorPathsBuildThePlainMesh) {
+  std::mt19937 rng(4);
+  std::uniform_real_distribution<float> place(-50.0f, 50.0f);
+  MetaballPolygonizer p;
+  p.init(0.1f, 18, 10);
+  p.field.addInverseSquare(10);
+  p.field.addRing(16, 30);
+  p.field.addQuartic(12);
+  for (int trial = 0; trial < 6; ++trial) {
+    for (int32_t source = 0; source < 3; ++source)
+      p.field.setSourcePosition(source, place(rng), place(rng), place(rng));
+    std::vector<MeshVertex> expected;
+    for (SimdPath path : availableSimdPaths()) {  // Plain first
+      ASSERT_TRUE(useSimdPath(path));
+      p.polygonize();
+      ASSERT_GT(p.mesh.vertexCount, 0);
+      const std::vector<MeshVertex> built(p.mesh.vertices.begin(), p.mesh.vertices.begin() + p.mesh.vertexCount);
+      if (expected.empty()) expected = built;
+      ASSERT_EQ(built.size(), expected.size()) << trial << " path " << int(path);
+      ASSERT_EQ(std::memcmp(built.data(), expected.data(), built.size() * sizeof(MeshVertex)), 0)
+          << trial << " path " << int(path);
+    }
+  }
+  useSimdPath(availableSimdPaths().back());
 }
 
 // The sample rows, two corners a step, equal the reference bit for bit on random field values
