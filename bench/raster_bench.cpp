@@ -41,7 +41,12 @@ Surface reliefMap() {
 }
 
 struct Maps {
-  Surface texture = randomMap(1), lightmap = randomMap(2), heights = reliefMap();
+  Surface texture = randomMap(1), lightmap = randomMap(2);
+  HeightMap heights = [] {
+    HeightMap h;
+    h.extract(reliefMap());
+    return h;
+  }();
 };
 const Maps& maps() {
   static const Maps m;

@@ -16,6 +16,8 @@ namespace {
 
 // Stands in for a map too small to hold 256 x 256 texels: it reads as black. Never written.
 uint32_t blackMap[65536];
+// The heights of such a map, and of a height map never extracted.
+uint8_t zeroHeights[65536];
 
 const uint32_t* mapTexels(const Surface& map) { return map.pixels.size() >= 65536 ? map.pixels.data() : blackMap; }
 
@@ -63,12 +65,15 @@ struct TexturedRule {
 
 enum class Combine { kProduct, kAverage, kSaturatingSum };
 
-// Attributes u, v, s, t, w.
+// Attributes u, v, s, t, w. The heights come from auxMap's texels (the reference's pixel rule,
+// operator()) or from their bytes (fromIndices, the filler's spans); both are null when the
+// lookup is not displaced.
 template <bool kDisplaced, Combine kCombine>
 struct ThreeSurfaceRule {
   const uint32_t* texture;
   const uint32_t* lightmap;
   const uint32_t* auxMap;
+  const uint8_t* heights;
   uint32_t operator()(const int32_t* a) const {
     const uint32_t i1 = texelIndex(a[0], a[1]);
     uint32_t i2;
@@ -81,7 +86,7 @@ struct ThreeSurfaceRule {
   }
   // The pixel from i1 = texelIndex(u, v) and st = texelIndex(s, t).
   uint32_t fromIndices(uint32_t i1, uint32_t st) const {
-    if constexpr (kDisplaced) return combine(i1, displaceIndex(auxMap, i1, st));
+    if constexpr (kDisplaced) return combine(i1, displaceIndex(heights, i1, st));
     return combine(i1, st);
   }
   uint32_t combine(uint32_t i1, uint32_t i2) const {
@@ -127,6 +132,15 @@ struct ThreeSurfaceSpan {
     }
   }
 };
+#else
+// Without SSE2: the same pixels through fromIndices, one attribute at a time.
+template <bool kDisplaced, Combine kCombine>
+struct IndexedRule {
+  ThreeSurfaceRule<kDisplaced, kCombine> rule;
+  uint32_t operator()(const int32_t* a) const {
+    return rule.fromIndices(texelIndex(a[0], a[1]), texelIndex(a[2], a[3]));
+  }
+};
 #endif
 
 // Attributes u, v, red, green, blue, w.
@@ -163,29 +177,29 @@ void fillWith(Surface& target, DepthBuffer& depth, const SetupVertex<5>& c0, con
 #if defined(__SSE2__)
   ThreeSurfaceSpan<kDisplaced, kCombine> span{rule, depth.keys.data()};
 #else
-  DepthTestedSpan<5, ThreeSurfaceRule<kDisplaced, kCombine>> span{rule, depth.keys.data()};
+  DepthTestedSpan<5, IndexedRule<kDisplaced, kCombine>> span{{rule}, depth.keys.data()};
 #endif
   screenAndFill(target, depth, c0, c1, c2, span);
 }
 
-// Calls fill(rule) with the three-surface rule that lookup and combine name.
+// Calls fill(rule) with the three-surface rule that lookup and combine name; auxMap and
+// heights are handed on only for the displaced lookup.
 template <class Fill>
-void withThreeSurfaceRule(const Surface& texture, const Surface& lightmap, const Surface& auxMap, LightmapLookup lookup,
-                          LightmapCombine combine, Fill fill) {
+void withThreeSurfaceRule(const Surface& texture, const Surface& lightmap, const uint32_t* auxMap,
+                          const uint8_t* heights, LightmapLookup lookup, LightmapCombine combine, Fill fill) {
   const uint32_t* t = mapTexels(texture);
   const uint32_t* l = mapTexels(lightmap);
   const bool additive = combine == LightmapCombine::kAdd;
   if (lookup == LightmapLookup::kDisplaced) {
-    const uint32_t* h = mapTexels(auxMap);
     if (additive) {
-      fill(ThreeSurfaceRule<true, Combine::kAverage>{t, l, h});
+      fill(ThreeSurfaceRule<true, Combine::kAverage>{t, l, auxMap, heights});
     } else {
-      fill(ThreeSurfaceRule<true, Combine::kProduct>{t, l, h});
+      fill(ThreeSurfaceRule<true, Combine::kProduct>{t, l, auxMap, heights});
     }
   } else if (additive) {
-    fill(ThreeSurfaceRule<false, Combine::kSaturatingSum>{t, l, nullptr});
+    fill(ThreeSurfaceRule<false, Combine::kSaturatingSum>{t, l, nullptr, nullptr});
   } else {
-    fill(ThreeSurfaceRule<false, Combine::kProduct>{t, l, nullptr});
+    fill(ThreeSurfaceRule<false, Combine::kProduct>{t, l, nullptr, nullptr});
   }
 }
 
@@ -208,12 +222,33 @@ void fillTexturedTriangle(Surface& target, DepthBuffer& depth, const Surface& te
   fillWith(target, depth, texturedCorner(c0), texturedCorner(c1), texturedCorner(c2), TexturedRule{mapTexels(texture)});
 }
 
+void HeightMap::extract(const Surface& map) {
+  bytes.resize(65536);
+  const uint32_t* texels = mapTexels(map);
+  size_t i = 0;
+#if defined(__SSE2__)
+  // Sixteen texels a step: red bytes shifted down, masked, packed 32 -> 16 -> 8 bits (no
+  // saturation: every value is below 256).
+  const __m128i lowByte = _mm_set1_epi32(0xFF);
+  auto red = [&](size_t at) {
+    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(texels + at));
+    return _mm_and_si128(_mm_srli_epi32(four, 16), lowByte);
+  };
+  for (; i < 65536; i += 16) {
+    const __m128i low = _mm_packs_epi32(red(i), red(i + 4)), high = _mm_packs_epi32(red(i + 8), red(i + 12));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes.data() + i), _mm_packus_epi16(low, high));
+  }
+#endif
+  for (; i < 65536; ++i) bytes[i] = uint8_t(texelHeight(texels[i]));
+}
+
 void fillThreeSurfaceTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const Surface& lightmap,
-                              const Surface& auxMap, const RasterCorner& c0, const RasterCorner& c1,
+                              const HeightMap& heights, const RasterCorner& c0, const RasterCorner& c1,
                               const RasterCorner& c2, LightmapLookup lookup, LightmapCombine combine) {
   if (!targetFitsDepthBuffer(target, depth)) return;
   const SetupVertex<5> v0 = threeSurfaceCorner(c0), v1 = threeSurfaceCorner(c1), v2 = threeSurfaceCorner(c2);
-  withThreeSurfaceRule(texture, lightmap, auxMap, lookup, combine,
+  const uint8_t* h = heights.bytes.size() >= 65536 ? heights.bytes.data() : zeroHeights;
+  withThreeSurfaceRule(texture, lightmap, nullptr, h, lookup, combine,
                        [&](const auto& rule) { fillWith(target, depth, v0, v1, v2, rule); });
 }
 
@@ -224,7 +259,7 @@ void fillThreeSurfaceTriangle(Surface& target, DepthBuffer& depth, const Surface
                               const RasterCorner& c2, LightmapLookup lookup, LightmapCombine combine) {
   if (!targetFitsDepthBuffer(target, depth)) return;
   const SetupVertex<5> v0 = threeSurfaceCorner(c0), v1 = threeSurfaceCorner(c1), v2 = threeSurfaceCorner(c2);
-  withThreeSurfaceRule(texture, lightmap, auxMap, lookup, combine, [&](const auto& rule) {
+  withThreeSurfaceRule(texture, lightmap, mapTexels(auxMap), nullptr, lookup, combine, [&](const auto& rule) {
     DepthTestedSpan<5, std::decay_t<decltype(rule)>> span{rule, depth.keys.data()};
     scanTriangle(target, v0, v1, v2, span);
   });

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "raster/depth_buffer.h"
 #include "surface/surface.h"
@@ -31,20 +32,31 @@ void fillTexturedTriangle(Surface& target, DepthBuffer& depth, const Surface& te
                           const RasterCorner& c1, const RasterCorner& c2);
 
 // Where the three-surface filler reads the lightmap: at uv2, or at uv2 displaced by the slope
-// of auxMap's red bytes at the uv1 texel (auxMap is read only then).
+// of auxMap's red bytes (the heights) at the uv1 texel (read only then).
 enum class LightmapLookup { kPlain, kDisplaced };
 // How it combines texel and lightmap: the product (a * b) >> 8 per byte, or added (the
 // average when displaced, the saturating sum when plain).
 enum class LightmapCombine { kMultiply, kAdd };
 
-// texture at uv1 combined byte-wise with lightmap at uv2, as lookup and combine say.
+// The heights the displaced lookup reads: the red bytes of a 256 x 256 map, a byte a texel.
+// A quarter of the map's memory: the lookups' cache misses are much of what the filler waits on.
+struct HeightMap {
+  std::vector<uint8_t> bytes;  // 65536 once extracted; empty reads as all heights 0
+
+  // The red bytes of map (SSE2 sixteen at a time); a map too small to hold 256 x 256 texels
+  // reads as black, so all its heights are 0. Allocates on the first call only.
+  void extract(const Surface& map);
+};
+
+// texture at uv1 combined byte-wise with lightmap at uv2, as lookup and combine say; heights
+// (auxMap's red bytes) are read only for the displaced lookup.
 void fillThreeSurfaceTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const Surface& lightmap,
-                              const Surface& auxMap, const RasterCorner& c0, const RasterCorner& c1,
+                              const HeightMap& heights, const RasterCorner& c0, const RasterCorner& c1,
                               const RasterCorner& c2, LightmapLookup lookup, LightmapCombine combine);
 
 namespace plain {
-// The same, one attribute at a time through the pixel rule and without the depth screen: the
-// reference of the filler's vector span.
+// The same from auxMap itself, one attribute at a time through the pixel rule and without the
+// depth screen: the reference of the filler's vector span.
 void fillThreeSurfaceTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const Surface& lightmap,
                               const Surface& auxMap, const RasterCorner& c0, const RasterCorner& c1,
                               const RasterCorner& c2, LightmapLookup lookup, LightmapCombine combine);

@@ -33,13 +33,14 @@ inline uint32_t displacedIndex(const uint32_t* heightMap, uint32_t i1, int32_t s
   return row << 8 | column;
 }
 
-// The same index from the undisplaced one, st = texelIndex(s, t): the slopes added to st's
-// bytes, each modulo 256, are the slopes added to s >> 16 and t >> 16 before the & 0xFF. The
-// fillers' fast span, which forms st for every pixel anyway, uses this form.
-inline uint32_t displaceIndex(const uint32_t* heightMap, uint32_t i1, uint32_t st) {
-  const int32_t h0 = texelHeight(heightMap[i1]);
-  const int32_t hx = texelHeight(heightMap[(i1 + 1) & 0xFFFFu]);
-  const int32_t hy = texelHeight(heightMap[(i1 + 256) & 0xFFFFu]);
+// The same index from a map of the heights alone (a byte a texel, heights[i] = the red byte
+// of texel i) and the undisplaced index st = texelIndex(s, t): the slopes added to st's bytes,
+// each modulo 256, are the slopes added to s >> 16 and t >> 16 before the & 0xFF. The fillers'
+// fast span, which forms st for every pixel anyway, uses this form.
+inline uint32_t displaceIndex(const uint8_t* heights, uint32_t i1, uint32_t st) {
+  const int32_t h0 = heights[i1];
+  const int32_t hx = heights[(i1 + 1) & 0xFFFFu];
+  const int32_t hy = heights[(i1 + 256) & 0xFFFFu];
   return (uint32_t(int32_t(st) + (hy - h0) * 256) & 0xFF00u) | (uint32_t(int32_t(st) + hx - h0) & 0xFFu);
 }
 

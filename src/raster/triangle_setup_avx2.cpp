@@ -47,8 +47,8 @@ bool setUpFourAttributesAvx2(const float* top, const float* middle, const float*
   const __m256d longSlopeD = widen(longSlope);
   const __m128 atMiddle = roundFour(_mm256_add_pd(t, _mm256_mul_pd(broadcast(shared.middleDy), longSlopeD)));
   const __m256d atMiddleD = widen(atMiddle);
-  store(out.step, toFixed16Four(_mm256_cvtpd_ps(_mm256_mul_pd(_mm256_sub_pd(m, atMiddleD),
-                                                                   broadcast(shared.reciprocalDx)))));
+  store(out.step,
+        toFixed16Four(_mm256_cvtpd_ps(_mm256_mul_pd(_mm256_sub_pd(m, atMiddleD), broadcast(shared.reciprocalDx)))));
   const __m128i longSlopeFixed = toFixed16Four(longSlope);
   // value[] and slope[] hold the upper long, upper short, lower long and lower short edges.
   if (shared.upper) {
@@ -64,8 +64,7 @@ bool setUpFourAttributesAvx2(const float* top, const float* middle, const float*
     const __m128 shortSlope = roundFour(_mm256_mul_pd(_mm256_sub_pd(b, m), broadcast(shared.lowerReciprocal)));
     store(out.value[3], toFixed16Four(_mm256_cvtpd_ps(_mm256_add_pd(m, _mm256_mul_pd(prestep, widen(shortSlope))))));
     store(out.slope[3], toFixed16Four(shortSlope));
-    store(out.value[2],
-          toFixed16Four(_mm256_cvtpd_ps(_mm256_add_pd(atMiddleD, _mm256_mul_pd(prestep, longSlopeD)))));
+    store(out.value[2], toFixed16Four(_mm256_cvtpd_ps(_mm256_add_pd(atMiddleD, _mm256_mul_pd(prestep, longSlopeD)))));
     store(out.slope[2], longSlopeFixed);
   }
   return true;
