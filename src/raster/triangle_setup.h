@@ -66,7 +66,8 @@ inline void stepEdge(TriangleEdge<N>& edge, int32_t times) {
 }  // namespace detail
 
 // Walks rowCount rows from firstRow: rows with 0 < y < target.height get a span, every row
-// steps both edges' x and the left edge's attributes (the right edge's are never read).
+// steps both edges' x and the left edge's attributes (the right edge's are never read). A span
+// writer with a `found` flag (a screen) ends the walk once the flag is set.
 // Row 0 is never drawn. Rows outside the target are stepped over arithmetically: n wrapping
 // additions of a step equal one wrapping product, so the drawn rows see the same values.
 template <int N, class SpanWriter>
@@ -84,6 +85,9 @@ void walkRows(Surface& target, TriangleEdge<N> left, TriangleEdge<N> right, int3
   const int64_t lastRow = endRow < target.height ? endRow : target.height;
   for (; y < lastRow; ++y) {
     spanWriter(target, fixedCeil(left.x), fixedCeil(right.x), left.value, int32_t(y) * target.width, steps);
+    if constexpr (requires { spanWriter.found; }) {
+      if (spanWriter.found) return;  // a screen has its answer
+    }
     left.x = fixedAdd(left.x, left.xStep);
     right.x = fixedAdd(right.x, right.xStep);
     for (int k = 0; k < N; ++k) left.value[k] = fixedAdd(left.value[k], left.step[k]);
@@ -244,6 +248,9 @@ void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N
       }
     };
     if (upperRows > 0) walk(upperLong, upperShort, row[0], upperRows);
+    if constexpr (requires { writer.found; }) {
+      if (writer.found) return;
+    }
     if (lowerRows > 0) walk(lowerLong, lowerShort, row[1], lowerRows);
   };
 
