@@ -42,9 +42,9 @@ Surface reliefMap() {
 
 struct Maps {
   Surface texture = randomMap(1), lightmap = randomMap(2);
-  HeightMap heights = [] {
-    HeightMap h;
-    h.extract(reliefMap());
+  HeightSlopes heights = [] {
+    HeightSlopes h;
+    h.take(reliefMap());
     return h;
   }();
 };

@@ -59,7 +59,7 @@ struct Mesh {
   Surface texture;
   Surface lightmap;
   Surface auxMap;
-  HeightMap auxHeights;  // auxMap's red bytes, taken afresh by every draw that reads them
+  HeightSlopes auxSlopes;  // of auxMap's red bytes, taken afresh by every draw that reads them
   Vec3 position;
   Matrix4 rotation;                  // all zero until setRotation(); only the 3x3 part is used
   std::vector<uint8_t> cornerFlags;  // per vertex, the draw's corner flags (pipeline.h)

@@ -144,9 +144,9 @@ void Mesh::draw(Surface& target, DepthBuffer& depth, Camera camera) {
   if (renderFlags & kFillThreeSurface) {
     const LightmapLookup lookup = renderFlags & kThreeSurfaceBump ? LightmapLookup::kDisplaced : LightmapLookup::kPlain;
     const LightmapCombine combine = renderFlags & kThreeSurfaceAdd ? LightmapCombine::kAdd : LightmapCombine::kMultiply;
-    if (lookup == LightmapLookup::kDisplaced) auxHeights.extract(auxMap);
+    if (lookup == LightmapLookup::kDisplaced) auxSlopes.take(auxMap);
     eachFace([&](V c0, V c1, V c2) {
-      fillThreeSurfaceTriangle(target, depth, texture, lightmap, auxHeights, c0, c1, c2, lookup, combine);
+      fillThreeSurfaceTriangle(target, depth, texture, lightmap, auxSlopes, c0, c1, c2, lookup, combine);
     });
   } else if (renderFlags & kFillTextured) {
     if (renderFlags & kShadedTexture) {

@@ -3,6 +3,7 @@
 // the depth screen (a triangle no pixel of which would pass the depth test is not drawn).
 #include "raster/fillers.h"
 
+#include <algorithm>
 #include <type_traits>
 
 #include "base/fixed_point.h"
@@ -16,8 +17,8 @@ namespace {
 
 // Stands in for a map too small to hold 256 x 256 texels: it reads as black. Never written.
 uint32_t blackMap[65536];
-// The heights of such a map, and of a height map never extracted.
-uint8_t zeroHeights[65536];
+// The slopes of such a map, and of height slopes never taken.
+uint16_t flatSlopes[65536];
 
 const uint32_t* mapTexels(const Surface& map) { return map.pixels.size() >= 65536 ? map.pixels.data() : blackMap; }
 
@@ -65,15 +66,15 @@ struct TexturedRule {
 
 enum class Combine { kProduct, kAverage, kSaturatingSum };
 
-// Attributes u, v, s, t, w. The heights come from auxMap's texels (the reference's pixel rule,
-// operator()) or from their bytes (fromIndices, the filler's spans); both are null when the
-// lookup is not displaced.
+// Attributes u, v, s, t, w. The displacement comes from auxMap's texels (the reference's pixel
+// rule, operator()) or from their slopes (fromIndices, the filler's spans); both are null when
+// the lookup is not displaced.
 template <bool kDisplaced, Combine kCombine>
 struct ThreeSurfaceRule {
   const uint32_t* texture;
   const uint32_t* lightmap;
   const uint32_t* auxMap;
-  const uint8_t* heights;
+  const uint16_t* slopes;
   uint32_t operator()(const int32_t* a) const {
     const uint32_t i1 = texelIndex(a[0], a[1]);
     uint32_t i2;
@@ -86,9 +87,21 @@ struct ThreeSurfaceRule {
   }
   // The pixel from i1 = texelIndex(u, v) and st = texelIndex(s, t).
   uint32_t fromIndices(uint32_t i1, uint32_t st) const {
-    if constexpr (kDisplaced) return combine(i1, displaceIndex(heights, i1, st));
+    if constexpr (kDisplaced) return combine(i1, displaceIndex(slopes, i1, st));
     return combine(i1, st);
   }
+#if defined(__SSE2__)
+  // The same from a register holding i1 in its 16-bit lane 0 and st in lane 2 (and 0 in lanes 1
+  // and 3): the slope bytes are added to st's bytes with one byte-wise add.
+  uint32_t fromIndexLanes(__m128i indices) const {
+    const uint32_t i1 = uint32_t(_mm_cvtsi128_si32(indices));
+    if constexpr (kDisplaced) {
+      const __m128i slope = _mm_insert_epi16(_mm_setzero_si128(), slopes[i1], 2);
+      return combine(i1, uint32_t(_mm_extract_epi16(_mm_add_epi8(indices, slope), 2)));
+    }
+    return combine(i1, uint32_t(_mm_extract_epi16(indices, 2)));
+  }
+#endif
   uint32_t combine(uint32_t i1, uint32_t i2) const {
     const uint32_t texel1 = texture[i1], texel2 = lightmap[i2];
     if constexpr (kCombine == Combine::kProduct) return combineProduct(texel1, texel2);
@@ -124,8 +137,7 @@ struct ThreeSurfaceSpan {
       if (depthTestAndStore(keyRow[x], key)) {
         const __m128i bytes = _mm_and_si128(_mm_srai_epi32(coords, 16), lowByte);
         const __m128i indices = _mm_madd_epi16(_mm_packs_epi32(bytes, bytes), weights);
-        pixelRow[x] =
-            pixelRule.fromIndices(uint32_t(_mm_cvtsi128_si32(indices)), uint32_t(_mm_extract_epi16(indices, 2)));
+        pixelRow[x] = pixelRule.fromIndexLanes(indices);
       }
       coords = _mm_add_epi32(coords, coordStep);
       key = fixedAdd(key, keyStep);
@@ -183,18 +195,18 @@ void fillWith(Surface& target, DepthBuffer& depth, const SetupVertex<5>& c0, con
 }
 
 // Calls fill(rule) with the three-surface rule that lookup and combine name; auxMap and
-// heights are handed on only for the displaced lookup.
+// slopes are handed on only for the displaced lookup.
 template <class Fill>
 void withThreeSurfaceRule(const Surface& texture, const Surface& lightmap, const uint32_t* auxMap,
-                          const uint8_t* heights, LightmapLookup lookup, LightmapCombine combine, Fill fill) {
+                          const uint16_t* slopes, LightmapLookup lookup, LightmapCombine combine, Fill fill) {
   const uint32_t* t = mapTexels(texture);
   const uint32_t* l = mapTexels(lightmap);
   const bool additive = combine == LightmapCombine::kAdd;
   if (lookup == LightmapLookup::kDisplaced) {
     if (additive) {
-      fill(ThreeSurfaceRule<true, Combine::kAverage>{t, l, auxMap, heights});
+      fill(ThreeSurfaceRule<true, Combine::kAverage>{t, l, auxMap, slopes});
     } else {
-      fill(ThreeSurfaceRule<true, Combine::kProduct>{t, l, auxMap, heights});
+      fill(ThreeSurfaceRule<true, Combine::kProduct>{t, l, auxMap, slopes});
     }
   } else if (additive) {
     fill(ThreeSurfaceRule<false, Combine::kSaturatingSum>{t, l, nullptr, nullptr});
@@ -222,12 +234,13 @@ void fillTexturedTriangle(Surface& target, DepthBuffer& depth, const Surface& te
   fillWith(target, depth, texturedCorner(c0), texturedCorner(c1), texturedCorner(c2), TexturedRule{mapTexels(texture)});
 }
 
-void HeightMap::extract(const Surface& map) {
-  bytes.resize(65536);
+void HeightSlopes::take(const Surface& map) {
+  heights.resize(65536 + 256);
+  slopes.resize(65536);
   const uint32_t* texels = mapTexels(map);
   size_t i = 0;
 #if defined(__SSE2__)
-  // Sixteen texels a step: red bytes shifted down, masked, packed 32 -> 16 -> 8 bits (no
+  // Red bytes sixteen texels a step: shifted down, masked, packed 32 -> 16 -> 8 bits (no
   // saturation: every value is below 256).
   const __m128i lowByte = _mm_set1_epi32(0xFF);
   auto red = [&](size_t at) {
@@ -236,19 +249,36 @@ void HeightMap::extract(const Surface& map) {
   };
   for (; i < 65536; i += 16) {
     const __m128i low = _mm_packs_epi32(red(i), red(i + 4)), high = _mm_packs_epi32(red(i + 8), red(i + 12));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes.data() + i), _mm_packus_epi16(low, high));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(heights.data() + i), _mm_packus_epi16(low, high));
   }
 #endif
-  for (; i < 65536; ++i) bytes[i] = uint8_t(texelHeight(texels[i]));
+  for (; i < 65536; ++i) heights[i] = uint8_t(texelHeight(texels[i]));
+  std::copy_n(heights.begin(), 256, heights.begin() + 65536);
+
+  const uint8_t* h = heights.data();
+  i = 0;
+#if defined(__SSE2__)
+  // Byte differences wrap modulo 256 on their own; interleaved x, y they are the 16-bit slopes.
+  auto load = [](const uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
+  for (; i < 65536; i += 16) {
+    const __m128i h0 = load(h + i);
+    const __m128i dx = _mm_sub_epi8(load(h + i + 1), h0), dy = _mm_sub_epi8(load(h + i + 256), h0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(slopes.data() + i), _mm_unpacklo_epi8(dx, dy));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(slopes.data() + i + 8), _mm_unpackhi_epi8(dx, dy));
+  }
+#endif
+  for (; i < 65536; ++i) {
+    slopes[i] = uint16_t((h[i + 1] - h[i]) & 0xFF) | uint16_t(((h[i + 256] - h[i]) & 0xFF) << 8);
+  }
 }
 
 void fillThreeSurfaceTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const Surface& lightmap,
-                              const HeightMap& heights, const RasterCorner& c0, const RasterCorner& c1,
+                              const HeightSlopes& slopes, const RasterCorner& c0, const RasterCorner& c1,
                               const RasterCorner& c2, LightmapLookup lookup, LightmapCombine combine) {
   if (!targetFitsDepthBuffer(target, depth)) return;
   const SetupVertex<5> v0 = threeSurfaceCorner(c0), v1 = threeSurfaceCorner(c1), v2 = threeSurfaceCorner(c2);
-  const uint8_t* h = heights.bytes.size() >= 65536 ? heights.bytes.data() : zeroHeights;
-  withThreeSurfaceRule(texture, lightmap, nullptr, h, lookup, combine,
+  const uint16_t* d = slopes.slopes.size() >= 65536 ? slopes.slopes.data() : flatSlopes;
+  withThreeSurfaceRule(texture, lightmap, nullptr, d, lookup, combine,
                        [&](const auto& rule) { fillWith(target, depth, v0, v1, v2, rule); });
 }
 

@@ -38,20 +38,24 @@ enum class LightmapLookup { kPlain, kDisplaced };
 // average when displaced, the saturating sum when plain).
 enum class LightmapCombine { kMultiply, kAdd };
 
-// The heights the displaced lookup reads: the red bytes of a 256 x 256 map, a byte a texel.
-// A quarter of the map's memory: the lookups' cache misses are much of what the filler waits on.
-struct HeightMap {
-  std::vector<uint8_t> bytes;  // 65536 once extracted; empty reads as all heights 0
+// What the displaced lookup reads of its height map (the red bytes h of auxMap), taken once a
+// draw: per texel i the slopes to the next texel in memory and to the texel one row further
+// (both wrapping modulo 65536), (h[i+1] - h[i]) mod 256 in the low byte and (h[i+256] - h[i])
+// mod 256 in the high one. One 16-bit read a pixel instead of three, from half the memory of
+// the map; adding the slope bytes to the undisplaced index's bytes is the displacement.
+struct HeightSlopes {
+  std::vector<uint8_t> heights;  // the red bytes, then the first 256 again (wrapping reads)
+  std::vector<uint16_t> slopes;  // 65536 once taken; empty reads as all slopes 0
 
-  // The red bytes of map (SSE2 sixteen at a time); a map too small to hold 256 x 256 texels
-  // reads as black, so all its heights are 0. Allocates on the first call only.
-  void extract(const Surface& map);
+  // From map's red bytes, sixteen texels a step on SSE2; a map too small to hold 256 x 256
+  // texels reads as black, so its slopes are all 0. Allocates on the first call only.
+  void take(const Surface& map);
 };
 
-// texture at uv1 combined byte-wise with lightmap at uv2, as lookup and combine say; heights
-// (auxMap's red bytes) are read only for the displaced lookup.
+// texture at uv1 combined byte-wise with lightmap at uv2, as lookup and combine say; the
+// slopes (of auxMap's red bytes) are read only for the displaced lookup.
 void fillThreeSurfaceTriangle(Surface& target, DepthBuffer& depth, const Surface& texture, const Surface& lightmap,
-                              const HeightMap& heights, const RasterCorner& c0, const RasterCorner& c1,
+                              const HeightSlopes& slopes, const RasterCorner& c0, const RasterCorner& c1,
                               const RasterCorner& c2, LightmapLookup lookup, LightmapCombine combine);
 
 namespace plain {

@@ -33,15 +33,13 @@ inline uint32_t displacedIndex(const uint32_t* heightMap, uint32_t i1, int32_t s
   return row << 8 | column;
 }
 
-// The same index from a map of the heights alone (a byte a texel, heights[i] = the red byte
-// of texel i) and the undisplaced index st = texelIndex(s, t): the slopes added to st's bytes,
-// each modulo 256, are the slopes added to s >> 16 and t >> 16 before the & 0xFF. The fillers'
-// fast span, which forms st for every pixel anyway, uses this form.
-inline uint32_t displaceIndex(const uint8_t* heights, uint32_t i1, uint32_t st) {
-  const int32_t h0 = heights[i1];
-  const int32_t hx = heights[(i1 + 1) & 0xFFFFu];
-  const int32_t hy = heights[(i1 + 256) & 0xFFFFu];
-  return (uint32_t(int32_t(st) + (hy - h0) * 256) & 0xFF00u) | (uint32_t(int32_t(st) + hx - h0) & 0xFFu);
+// The same index from the slopes of the height map at i1, d = (hx - h0) mod 256 | ((hy - h0) mod
+// 256) << 8, and the undisplaced index st = texelIndex(s, t): each slope added to its byte of st
+// modulo 256 is the slope added to s >> 16 or t >> 16 before the & 0xFF. The fillers' fast span,
+// which forms st for every pixel anyway, uses this form.
+inline uint32_t displaceIndex(const uint16_t* slopes, uint32_t i1, uint32_t st) {
+  const uint32_t d = slopes[i1];
+  return (((st >> 8) + (d >> 8)) & 0xFFu) << 8 | ((st + d) & 0xFFu);
 }
 
 // The reference combines, byte by byte over all four bytes (the top byte too).

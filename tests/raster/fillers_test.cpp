@@ -80,14 +80,14 @@ TEST_F(FillerTest, MismatchedTargetAndMissingMapsAreSafe) {
   target.fill(0x01010101u);
   fillTexturedTriangle(target, depth, empty, corner(10, 10, 3), corner(20, 10, 3), corner(10, 20, 3));
   EXPECT_EQ(pixel(12, 12), 0u);
-  fillThreeSurfaceTriangle(target, depth, texture, texture, HeightMap{}, corner(30, 10, 3), corner(40, 10, 3),
+  fillThreeSurfaceTriangle(target, depth, texture, texture, HeightSlopes{}, corner(30, 10, 3), corner(40, 10, 3),
                            corner(30, 20, 3), LightmapLookup::kPlain, LightmapCombine::kAdd);
   EXPECT_EQ(pixel(32, 12), combineSaturatingSumPlain(0x12345678u, 0x12345678u));
-  // Heights never extracted, or taken from a missing map, are all 0: the lookup is not moved.
-  HeightMap missing;
-  missing.extract(empty);
-  for (const HeightMap& heights : {HeightMap{}, missing}) {
-    fillThreeSurfaceTriangle(target, depth, texture, indexMap(), heights, corner(50, 10, 3, 0, 0), corner(60, 10, 3),
+  // Slopes never taken, or taken from a missing map, are all 0: the lookup is not moved.
+  HeightSlopes missing;
+  missing.take(empty);
+  for (const HeightSlopes& slopes : {HeightSlopes{}, missing}) {
+    fillThreeSurfaceTriangle(target, depth, texture, indexMap(), slopes, corner(50, 10, 3, 0, 0), corner(60, 10, 3),
                              corner(50, 20, 3), LightmapLookup::kDisplaced, LightmapCombine::kMultiply);
   }
   EXPECT_EQ(pixel(52, 12), combineProductPlain(0x12345678u, 0xA5000000u));
@@ -112,8 +112,8 @@ TEST(ThreeSurfaceFiller, EqualsTheReferenceOnRandomTriangles) {
     map.create(256, 256);
     for (uint32_t& texel : map.pixels) texel = uint32_t(rng());
   }
-  HeightMap heights;  // the third map's red bytes
-  heights.extract(maps[2]);
+  HeightSlopes slopes;  // of the third map's red bytes
+  slopes.take(maps[2]);
   std::uniform_real_distribution<float> position(-40.0f, 360.0f), depth(1.5f, 12.0f), uv(-700.0f, 700.0f);
   for (LightmapLookup lookup : {LightmapLookup::kPlain, LightmapLookup::kDisplaced}) {
     for (LightmapCombine combine : {LightmapCombine::kMultiply, LightmapCombine::kAdd}) {
@@ -129,7 +129,7 @@ TEST(ThreeSurfaceFiller, EqualsTheReferenceOnRandomTriangles) {
           k = corner(position(rng), position(rng), depth(rng), uv(rng), uv(rng));
           k.uv2[0] = uv(rng), k.uv2[1] = uv(rng);
         }
-        fillThreeSurfaceTriangle(fast, fastDepth, maps[0], maps[1], heights, c[0], c[1], c[2], lookup, combine);
+        fillThreeSurfaceTriangle(fast, fastDepth, maps[0], maps[1], slopes, c[0], c[1], c[2], lookup, combine);
         plain::fillThreeSurfaceTriangle(reference, referenceDepth, maps[0], maps[1], maps[2], c[0], c[1], c[2], lookup,
                                         combine);
       }

@@ -1,11 +1,13 @@
-// The displaced second lookup and the byte-wise combines: golden values
-// from the formulas, and the four-lane versions against the per-byte reference.
+// The displaced second lookup and the byte-wise combines: golden values from the formulas, the
+// slope form of the lookup and the four-lane combines against the per-texel references.
 #include "raster/texel_ops.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
+
+#include "raster/fillers.h"
 
 namespace tarvola {
 namespace {
@@ -31,6 +33,19 @@ TEST(DisplacedIndex, GoldenValuesAndWrapInsideTheMap) {
   EXPECT_EQ(displacedIndex(heights.data(), 65535, 0, 0), uint32_t(0x20 << 8 | 0x40));
   EXPECT_EQ(displacedIndex(heights.data(), 255u * 256u, 0, 0), uint32_t(0x50u << 8));
   EXPECT_EQ(displacedIndex(heights.data(), 256 + 255, 0, 0), 4u);
+
+  // The slope form (the filler's) gives the same index at every texel of a random map.
+  Surface map;
+  map.create(256, 256);
+  std::mt19937 rng(9);
+  for (uint32_t& texel : map.pixels) texel = uint32_t(rng());
+  HeightSlopes slopes;
+  slopes.take(map);
+  for (uint32_t i = 0; i < 65536; ++i) {
+    const int32_t s = int32_t(rng()), t = int32_t(rng());
+    ASSERT_EQ(displaceIndex(slopes.slopes.data(), i, texelIndex(s, t)), displacedIndex(map.pixels.data(), i, s, t))
+        << i;
+  }
 }
 
 TEST(Combine, GoldenValues) {
