@@ -2,6 +2,7 @@
 // gradients are normalised in double and rounded to float once per component.
 #include "metaballs/polygonizer.h"
 
+#include <algorithm>
 #include <cmath>
 
 #if defined(__SSE2__)
@@ -99,28 +100,22 @@ void MetaballPolygonizer::init(float newIsoLevel, int32_t newGridSize, int32_t n
   // The arrays are the capacity; no triangle is valid before the first polygonize().
   mesh.vertexCount = 0;
   mesh.faceCount = 0;
-  // The sample points of a row of corners, seven a corner (the corner, then x, y and z minus and
-  // plus the gradient step): x is the same in every row, y follows the row and z the slice.
-  const int32_t points = 7 * side;
+  // Every corner's position, in memory order, for the values; and each axis's coordinates.
   const float half = float(gridSize) * cellSize * 0.5f;
-  rowPointsX.assign(size_t(points), 0.0f);
-  rowPointsY.assign(size_t(side) * size_t(points), 0.0f);
-  rowPointsZ.assign(size_t(side) * size_t(points), 0.0f);
-  fieldValues.assign(size_t(points), 0.0f);
-  for (int32_t i = 0; i < side; ++i) {
-    const float at = float(i) * cellSize - half;
-    const float lower = at - kGradientStep, upper = at + kGradientStep;
-    const float x[7] = {at, lower, upper, at, at, at, at};
-    const float y[7] = {at, at, at, lower, upper, at, at};
-    const float z[7] = {at, at, at, at, at, lower, upper};
-    for (int32_t c = 0; c < side; ++c) {
-      for (int p = 0; p < 7; ++p) {
-        if (c == i) rowPointsX[size_t(7 * c + p)] = x[p];
-        rowPointsY[size_t(i * points + 7 * c + p)] = y[p];
-        rowPointsZ[size_t(i * points + 7 * c + p)] = z[p];
-      }
-    }
+  axis.resize(size_t(side));
+  for (int32_t i = 0; i < side; ++i) axis[size_t(i)] = float(i) * cellSize - half;
+  gridX.resize(samples.size());
+  gridY.resize(samples.size());
+  gridZ.resize(samples.size());
+  gridValues.resize(samples.size());
+  for (size_t s = 0; s < samples.size(); ++s) {
+    gridX[s] = axis[s % size_t(side)];
+    gridY[s] = axis[s / size_t(side) % size_t(side)];
+    gridZ[s] = axis[s / size_t(side) / size_t(side)];
   }
+  normalCorners.resize(samples.size());
+  cornerPoints.assign(size_t(4 * 7 * kGradientBatch), 0.0f);
+  batchSamples.resize(size_t(kGradientBatch));
   cellCases.assign(size_t(gridSize) * size_t(gridSize) * size_t(gridSize), 0);
   belowIso.assign(samples.size(), 0);
   rowOffset.resize(size_t(side));
@@ -132,16 +127,40 @@ void MetaballPolygonizer::init(float newIsoLevel, int32_t newGridSize, int32_t n
 }
 
 void MetaballPolygonizer::sampleField() {
+  // Every sample is independent of the others (a point's value does not depend on the batch it
+  // is computed in), so the values are taken for the whole grid at once.
+  field.values(gridX.data(), gridY.data(), gridZ.data(), int32_t(samples.size()), gridValues.data());
+  for (size_t s = 0; s < samples.size(); ++s) samples[s].value = gridValues[s] < 0.0f ? 0.0f : gridValues[s];
+}
+
+// The normals of the corners in normalCorners[0, count), from the field at each corner and its
+// six gradient neighbours (x, y and z minus and plus the gradient step), a batch at a time.
+void MetaballPolygonizer::sampleNormals(int32_t count) {
   const int32_t side = gridSize + 1;
-  const int32_t points = 7 * side;
-  float* f = &fieldValues[0];
-  // Every sample is independent of the others: the walk follows memory order, one row of
-  // corners at a time, each corner with its six gradient neighbours.
-  for (int32_t iz = 0; iz < side; ++iz) {
-    for (int32_t iy = 0; iy < side; ++iy) {
-      field.values(&rowPointsX[0], &rowPointsY[size_t(iy * points)], &rowPointsZ[size_t(iz * points)], points, f);
-      storeGridRow(&samples[size_t(rowOffset[size_t(iy)] + sliceOffset[size_t(iz)])], f, side);
+  float* px = cornerPoints.data();
+  float* py = px + 7 * kGradientBatch;
+  float* pz = py + 7 * kGradientBatch;
+  float* f = pz + 7 * kGradientBatch;
+  for (int32_t first = 0; first < count; first += kGradientBatch) {
+    const int32_t batch = count - first < kGradientBatch ? count - first : kGradientBatch;
+    for (int32_t c = 0; c < batch; ++c) {
+      const int32_t s = normalCorners[size_t(first + c)];
+      const float x = axis[size_t(s % side)], y = axis[size_t(s / side % side)], z = axis[size_t(s / side / side)];
+      float* cx = px + 7 * c;
+      float* cy = py + 7 * c;
+      float* cz = pz + 7 * c;
+      cx[0] = x, cy[0] = y, cz[0] = z;
+      cx[1] = x - kGradientStep, cy[1] = y, cz[1] = z;
+      cx[2] = x + kGradientStep, cy[2] = y, cz[2] = z;
+      cx[3] = x, cy[3] = y - kGradientStep, cz[3] = z;
+      cx[4] = x, cy[4] = y + kGradientStep, cz[4] = z;
+      cx[5] = x, cy[5] = y, cz[5] = z - kGradientStep;
+      cx[6] = x, cy[6] = y, cz[6] = z + kGradientStep;
     }
+    field.values(px, py, pz, 7 * batch, f);
+    storeGridRow(batchSamples.data(), f, batch);
+    for (int32_t c = 0; c < batch; ++c)
+      samples[size_t(normalCorners[size_t(first + c)])].normal = batchSamples[size_t(c)].normal;
   }
 }
 
@@ -196,6 +215,22 @@ void MetaballPolygonizer::polygonize() {
                      sliceOffset[size_t(kCubeCornerOffset[c][2])];
   }
   classifyCells(cornerDelta);
+  // Normals are read only at the corners of the cells the surface cuts: those are sampled.
+  std::fill(normalCorners.begin(), normalCorners.end(), 0);
+  for (int32_t i = 0; i < n; ++i) {
+    for (int32_t j = 0; j < n; ++j) {
+      for (int32_t k = 0; k < n; ++k) {
+        if (kCubeEdgeTable[cellCases[size_t((i * n + j) * n + k)]] == 0) continue;
+        const int32_t base = i + rowOffset[size_t(j)] + sliceOffset[size_t(k)];
+        for (int c = 0; c < 8; ++c) normalCorners[size_t(base + cornerDelta[c])] = 1;
+      }
+    }
+  }
+  int32_t marked = 0;
+  for (size_t s = 0; s < normalCorners.size(); ++s) {
+    if (normalCorners[s]) normalCorners[size_t(marked++)] = int32_t(s);
+  }
+  sampleNormals(marked);
   const int32_t vertexCapacity = int32_t(mesh.vertices.size());
   const int32_t faceCapacity = int32_t(mesh.faces.size());
   GridSample corner[8];

@@ -12,8 +12,8 @@
 
 namespace tarvola {
 
-// One grid corner. The sample grid fills normal and value; position is set when a cell
-// gathers its corners.
+// One grid corner. Every polygonize() fills value, and normal at the corners of the cells the
+// surface cuts (the only normals read); position is set when a cell gathers its corners.
 struct GridSample {
   Vec3 position;
   Vec3 normal;
@@ -58,15 +58,22 @@ struct MetaballPolygonizer {
   void polygonize();
 
  private:
-  // The sample points of a row of corners with their six gradient neighbours (7 points a
-  // corner): x, the same for every row; y for each row and z for each slice, (N+1) * 7 (N+1)
-  // each; and the field values of one row. Filled and allocated by init.
-  std::vector<float> rowPointsX, rowPointsY, rowPointsZ, fieldValues;
+  // Corners whose normals a batch samples at once.
+  static constexpr int32_t kGradientBatch = 128;
+  // Each axis's corner coordinates, and every corner's position in memory order with room for
+  // their field values. Filled and allocated by init.
+  std::vector<float> axis, gridX, gridY, gridZ, gridValues;
+  // Work space of the normals: per corner a mark, then the marked corners' indices in memory
+  // order; one batch's points (7 a corner) and field values; its samples. Allocated by init.
+  std::vector<int32_t> normalCorners;
+  std::vector<float> cornerPoints;
+  std::vector<GridSample> batchSamples;
   // Each cell's corner case (bit c: corner c below the iso level), N^3 in visiting order,
   // worked out in memory order before the visit. Allocated by init.
   std::vector<uint8_t> cellCases;
   std::vector<uint8_t> belowIso;  // per sample, 1 when its value is below the iso level
   void sampleField();
+  void sampleNormals(int32_t count);
   void classifyCells(const int32_t (&cornerDelta)[8]);
 };
 

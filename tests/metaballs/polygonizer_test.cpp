@@ -163,6 +163,31 @@ TEST(MetaballPolygonizer, VectorPathsBuildThePlainMesh) {
   useSimdPath(availableSimdPaths().back());
 }
 
+// Normals are sampled only where the surface passes, so a mesh must not depend on the frames
+// before it: built after another frame it equals the same frame built by a fresh polygonizer.
+TEST(MetaballPolygonizer, AMeshDoesNotDependOnTheFramesBeforeIt) {
+  auto build = [](MetaballPolygonizer& p, float offset) {
+    p.field.setSourcePosition(0, offset, 10, -5);
+    p.field.setSourcePosition(1, -20, offset, 15);
+    p.polygonize();
+    return std::vector<MeshVertex>(p.mesh.vertices.begin(), p.mesh.vertices.begin() + p.mesh.vertexCount);
+  };
+  auto fresh = [] {
+    auto p = std::make_unique<MetaballPolygonizer>();
+    p->init(0.1f, 18, 10);
+    p->field.addInverseSquare(10);
+    p->field.addRing(16, 30);
+    return p;
+  };
+  auto reused = fresh();
+  build(*reused, 40);
+  const std::vector<MeshVertex> after = build(*reused, -15);
+  const std::vector<MeshVertex> alone = build(*fresh(), -15);
+  ASSERT_EQ(after.size(), alone.size());
+  ASSERT_GT(after.size(), 0u);
+  EXPECT_EQ(std::memcmp(after.data(), alone.data(), after.size() * sizeof(MeshVertex)), 0);
+}
+
 // The sample rows, two corners a step, equal the reference bit for bit on random field values
 // (zero gradients, whose normals are NaN, and negative values among them), every row length.
 TEST(MetaballPolygonizer, GridRowsEqualTheReferenceOnRandomValues) {
