@@ -136,7 +136,6 @@ void MetaballPolygonizer::sampleField() {
 // The normals of the corners in normalCorners[0, count), from the field at each corner and its
 // six gradient neighbours (x, y and z minus and plus the gradient step), a batch at a time.
 void MetaballPolygonizer::sampleNormals(int32_t count) {
-  const int32_t side = gridSize + 1;
   float* px = cornerPoints.data();
   float* py = px + 7 * kGradientBatch;
   float* pz = py + 7 * kGradientBatch;
@@ -144,8 +143,8 @@ void MetaballPolygonizer::sampleNormals(int32_t count) {
   for (int32_t first = 0; first < count; first += kGradientBatch) {
     const int32_t batch = count - first < kGradientBatch ? count - first : kGradientBatch;
     for (int32_t c = 0; c < batch; ++c) {
-      const int32_t s = normalCorners[size_t(first + c)];
-      const float x = axis[size_t(s % side)], y = axis[size_t(s / side % side)], z = axis[size_t(s / side / side)];
+      const size_t s = size_t(normalCorners[size_t(first + c)]);
+      const float x = gridX[s], y = gridY[s], z = gridZ[s];
       float* cx = px + 7 * c;
       float* cy = py + 7 * c;
       float* cz = pz + 7 * c;
