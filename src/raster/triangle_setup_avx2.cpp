@@ -51,22 +51,20 @@ bool setUpFourAttributesAvx2(const float* top, const float* middle, const float*
         toFixed16Four(_mm256_cvtpd_ps(_mm256_mul_pd(_mm256_sub_pd(m, atMiddleD), broadcast(shared.reciprocalDx)))));
   const __m128i longSlopeFixed = toFixed16Four(longSlope);
   // value[] and slope[] hold the upper long, upper short, lower long and lower short edges.
-  if (shared.upper) {
-    const __m256d prestep = broadcast(shared.upperPrestep);
-    const __m128 shortSlope = roundFour(_mm256_mul_pd(_mm256_sub_pd(m, t), broadcast(shared.upperReciprocal)));
-    store(out.value[1], toFixed16Four(_mm256_cvtpd_ps(_mm256_add_pd(t, _mm256_mul_pd(prestep, widen(shortSlope))))));
-    store(out.slope[1], toFixed16Four(shortSlope));
-    store(out.value[0], toFixed16Four(_mm256_cvtpd_ps(_mm256_add_pd(t, _mm256_mul_pd(prestep, longSlopeD)))));
-    store(out.slope[0], longSlopeFixed);
-  }
-  if (shared.lower) {
-    const __m256d prestep = broadcast(shared.lowerPrestep);
-    const __m128 shortSlope = roundFour(_mm256_mul_pd(_mm256_sub_pd(b, m), broadcast(shared.lowerReciprocal)));
-    store(out.value[3], toFixed16Four(_mm256_cvtpd_ps(_mm256_add_pd(m, _mm256_mul_pd(prestep, widen(shortSlope))))));
-    store(out.slope[3], toFixed16Four(shortSlope));
-    store(out.value[2], toFixed16Four(_mm256_cvtpd_ps(_mm256_add_pd(atMiddleD, _mm256_mul_pd(prestep, longSlopeD)))));
-    store(out.slope[2], longSlopeFixed);
-  }
+  // One half: the short edge from `from` to `to`, the long edge going on from `longStart`.
+  const auto setUpHalf = [&](double prestepRows, double reciprocal, __m256d from, __m256d to, __m256d longStart,
+                             int longIndex, int shortIndex) {
+    const __m256d prestep = broadcast(prestepRows);
+    const __m128 shortSlope = roundFour(_mm256_mul_pd(_mm256_sub_pd(to, from), broadcast(reciprocal)));
+    store(out.value[shortIndex],
+          toFixed16Four(_mm256_cvtpd_ps(_mm256_add_pd(from, _mm256_mul_pd(prestep, widen(shortSlope))))));
+    store(out.slope[shortIndex], toFixed16Four(shortSlope));
+    store(out.value[longIndex],
+          toFixed16Four(_mm256_cvtpd_ps(_mm256_add_pd(longStart, _mm256_mul_pd(prestep, longSlopeD)))));
+    store(out.slope[longIndex], longSlopeFixed);
+  };
+  if (shared.upper) setUpHalf(shared.upperPrestep, shared.upperReciprocal, t, m, t, 0, 1);
+  if (shared.lower) setUpHalf(shared.lowerPrestep, shared.lowerReciprocal, m, b, atMiddleD, 2, 3);
   return true;
 }
 
