@@ -30,6 +30,7 @@ target_include_directories(tarvola_capture PUBLIC ${PROJECT_SOURCE_DIR}/tools/ca
 
 add_executable(tarvola-capture ${PROJECT_SOURCE_DIR}/tools/capture/main.cpp)
 target_link_libraries(tarvola-capture PRIVATE tarvola_capture)
+target_compile_definitions(tarvola-capture PRIVATE TARVOLA_VERSION="${PROJECT_VERSION}")
 if(TARGET data)
   add_dependencies(tarvola-capture data)
 endif()

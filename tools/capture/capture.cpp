@@ -61,7 +61,8 @@ int64_t frameAtOrAfter(double seconds, int fps) { return int64_t(std::ceil(secon
 }  // namespace
 
 const char* captureUsage() {
-  return "usage: tarvola-capture [options]   (run from the directory that holds data/)\n"
+  return "usage: tarvola-capture [options]\n"
+         "  (reads data/ from the working directory, else beside the program, else PREFIX/share/tarvola)\n"
          "  --png DIR          frames as DIR/frame-NNNNNN.png (NNNNNN: frame number, 0 = demo time 0)\n"
          "  --wav FILE         the sound of the captured range, the fade-out included when it reaches the end\n"
          "  --mp4 FILE         H.264 + AAC video through ffmpeg\n"
@@ -72,7 +73,9 @@ const char* captureUsage() {
          "  --frames-at T1,T2  single frames at those demo times, as DIR/frame-at-T.png (needs --png)\n"
          "  --list-syncs       print the music's sync events; renders nothing\n"
          "  --bench            render the whole demo without output; print frame times per scene\n"
-         "  --no-progress      no progress bar even on a terminal\n";
+         "  --no-progress      no progress bar even on a terminal\n"
+         "  --allow-missing-data  render even when no data/ is found (black scenes, silence)\n"
+         "  --version          print the version\n";
 }
 
 bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error, bool& help) {
@@ -87,6 +90,11 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
     if (option == "--help" || option == "-h") {
       help = true;
       return true;
+    } else if (option == "--version") {
+      options.version = true;
+      return true;
+    } else if (option == "--allow-missing-data") {
+      options.allowMissingData = true;
     } else if (option == "--list-syncs") {
       options.listSyncs = true;
     } else if (option == "--bench") {

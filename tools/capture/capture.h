@@ -28,6 +28,8 @@ struct CaptureOptions {
   bool listSyncs = false;
   bool bench = false;
   bool progress = true;  // only shown on a terminal
+  bool allowMissingData = false;  // render black scenes and silence when no data/ is found
+  bool version = false;           // --version: print the version, do nothing else
 };
 
 // False with a message for a bad command line; `help` set for --help.
