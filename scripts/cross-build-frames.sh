@@ -13,10 +13,8 @@ root="$PWD"
 dense_expected=60d4cf0fe4314e896d6062b3258d99d73c463be279be1d0a9223549cb97343c5
 
 [ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR..." >&2; exit 2; }
-table="$root/tests/tools/capture/programme_frames_test.cpp"
-mapfile -t fixed < <(sed -nE 's/^ *\{"([0-9.]+)", "([0-9a-f]{64})"\},.*/\1 \2/p' "$table")
-[ ${#fixed[@]} -ge 6 ] || { echo "no committed frame times found in $table" >&2; exit 2; }
-times=$(printf '%s\n' "${fixed[@]}" | cut -d' ' -f1 | paste -sd,)
+source scripts/lib/committed-frames.sh
+loadCommittedFrames
 
 failed=0
 for build in "$@"; do
@@ -29,21 +27,17 @@ for build in "$@"; do
   ln -s "$data" "$work/data"
   started=$SECONDS
   (cd "$work" &&
-     "$capture" --no-progress --fps 30 --png fixed --frames-at "$times" &&
+     "$capture" --no-progress --fps 30 --png fixed --frames-at "$committed_times" &&
      "$capture" --no-progress --fps 10 --from 44.5 --to 80 --png scene3 &&
      "$capture" --no-progress --fps 10 --from 124 --to 166 --png finale) >"$work/log" 2>&1 ||
     { echo "FAIL $build: the capture failed:"; tail -5 "$work/log"; failed=1; rm -rf "$work"; continue; }
-  differ=()
-  for entry in "${fixed[@]}"; do
-    t=${entry%% *}
-    [ "$(identify -format '%#' "$work/fixed/frame-at-$t.png")" = "${entry#* }" ] || differ+=("$t")
-  done
+  differ=$(differingFrames "$work/fixed")
   dense=$(identify -format '%#\n' "$work"/scene3/frame-*.png "$work"/finale/frame-*.png | sha256sum | cut -d' ' -f1)
   frames=$(ls "$work"/scene3 "$work"/finale | grep -c '\.png$')
-  if [ ${#differ[@]} -eq 0 ] && [ "$dense" = "$dense_expected" ]; then
-    echo "ok   $build: ${#fixed[@]} fixed times and $frames dense frames as committed ($((SECONDS - started)) s)"
+  if [ -z "$differ" ] && [ "$dense" = "$dense_expected" ]; then
+    echo "ok   $build: ${#committed_frames[@]} fixed times and $frames dense frames as committed ($((SECONDS - started)) s)"
   else
-    echo "FAIL $build: fixed times differing: ${differ[*]:-none}; dense digest of $frames frames $dense"
+    echo "FAIL $build: fixed times differing: ${differ:-none}; dense digest of $frames frames $dense"
     failed=1
   fi
   rm -rf "$work"

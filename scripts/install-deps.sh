@@ -1,27 +1,36 @@
 #!/usr/bin/env bash
-# Installs the Debian/Ubuntu packages tarvola needs to build, run and test.
-# Idempotent: installs only what is missing; uses sudo when not run as root. Packages given as
-# arguments are installed too (scripts/web.sh adds the web build's).
+# Installs the Debian/Ubuntu packages tarvola needs. `--run` installs only what building and
+# running the demo need (scripts/run.sh); without it, also the tests', benchmarks', fuzzers' and
+# measuring tools' packages. Packages given as further arguments are installed too
+# (scripts/web.sh and scripts/windows.sh add their own). Idempotent: installs only what is
+# missing; uses sudo when not run as root.
 set -euo pipefail
 
-packages=(
-  # build
+runOnly=0
+if [ "${1:-}" = "--run" ]; then
+  runOnly=1
+  shift
+fi
+
+# Build and run: the compiler, the libraries the programs link, the data-set generator's.
+runtime=(
   cmake g++ make pkg-config
+  libopenmpt-dev         # plays the Impulse Tracker module, reports its rows for the syncs
+  libsdl2-dev            # the demo's window, audio output, message box, input
+  libfreetype-dev libpng-dev fonts-dejavu-core   # text in the pictures; PNG frames, the contact sheet
+  fonts-dejavu-extra     # DejaVuSansCondensed-Bold, the lettering of the logo pictures
+)
+# Tests, benchmarks, hardening and measuring.
+checks=(
   # tests and benchmarks
   libgtest-dev libbenchmark-dev
   imagemagick            # independent TGA/PNG reader and writer for the round-trip tests
-  # data-set generator (pictures, box mesh) and its checks; 3DS readers for the mesh tests
-  libfreetype-dev libpng-dev fonts-dejavu-core   # text in the pictures; the contact sheet
-  fonts-dejavu-extra     # DejaVuSansCondensed-Bold, the lettering of the logo pictures
-  assimp-utils lib3ds-dev   # independent 3DS readers and writer (assimp, 3dsdump)
+  assimp-utils lib3ds-dev   # independent 3DS readers and writer (assimp, 3dsdump) for the mesh tests
   # music
-  libopenmpt-dev         # plays the Impulse Tracker module, reports its rows for the syncs
-  libsdl2-dev            # audio output (and SDL's dummy driver for silent runs); the demo's window, message box, input
   libxmp-dev             # second, independent module loader for the module tests
   openmpt123 sox         # render the module to WAV and measure it by hand
   libsndfile1-dev libfftw3-dev   # the music report: WAV reading, spectra (ffmpeg measures loudness)
   # offline capture renderer
-  libpng-dev             # PNG frames
   ffmpeg                 # --mp4: H.264 + AAC encoding through a pipe (optional at run time)
   # whole-program tests
   xvfb                   # a virtual X server started by the test
@@ -33,8 +42,12 @@ packages=(
   # hardening checks (fuzzers, ThreadSanitizer; the ASan runs use g++)
   clang libclang-rt-14-dev   # libFuzzer and the sanitizer runtimes for clang
   clang-format           # the layout check (scripts/check-format.sh)
-  "$@"
+  dpkg-dev               # dpkg-shlibdeps: the .deb's runtime dependencies (scripts/release.sh)
 )
+
+packages=("${runtime[@]}")
+[ "$runOnly" = 1 ] || packages+=("${checks[@]}")
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/web.sh
 port=${TARVOLA_WEB_PORT:-8765}
-python3 -m http.server -b 127.0.0.1 -d build-web "$port" > /dev/null 2>&1 &
+python3 -m http.server -b 127.0.0.1 -d build-web/page "$port" > /dev/null 2>&1 &
 server=$!
 trap 'kill "$server"' EXIT
 export TARVOLA_WEB_URL="http://127.0.0.1:$port/"

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds the demo's web page into build-web/: installs what is missing (the native build's
-# packages, emscripten, node and npm, chromium for the tests; the page's npm packages in web/),
-# generates the data set with the native generator (build/data), compiles the core and the web
-# host to WebAssembly with the data set packaged, adds the page, its script and the music
-# worklet, and prints how to serve it.
+# Builds the demo's web page: installs what is missing (the native build's packages, emscripten,
+# node and npm, chromium for the tests; the page's npm packages in web/), generates the data set
+# with the native generator (build/data), compiles the core and the web host to WebAssembly in
+# build-web/ with the data set packaged, and gathers exactly the files a static host serves (the
+# page, its script, the music worklet, the program and its data) in build-web/page/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,9 +20,12 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$jobs" --target data tarvola-capture
 emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DTARVOLA_WEB_DATA="$PWD/build/data"
 cmake --build build-web -j "$jobs"
+rm -rf build-web/page
+mkdir -p build-web/page
 cp web/index.html web/tarvola.js web/music_worklet.js web/module_player.js \
-   web/node_modules/chiptune3/libopenmpt.worklet.js build-web/
+   web/node_modules/chiptune3/libopenmpt.worklet.js \
+   build-web/tarvola-web.js build-web/tarvola-web.wasm build-web/tarvola-web.data build-web/page/
 
 echo
-echo "The page is in build-web/. Serve it and open http://127.0.0.1:8000/ :"
-echo "    python3 -m http.server -b 127.0.0.1 -d build-web 8000"
+echo "The page is in build-web/page/. Serve it and open http://127.0.0.1:8000/ :"
+echo "    python3 -m http.server -b 127.0.0.1 -d build-web/page 8000"

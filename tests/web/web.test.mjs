@@ -2,7 +2,7 @@
 // the web build stepped offline at 60 fps renders the programme frames of the native capture
 // renderer pixel for pixel; the served page plays in headless Chromium, every scene a live
 // picture between exactly black bars, and Escape ends it. Run by scripts/web-test.sh, which
-// builds everything and serves build-web/ at TARVOLA_WEB_URL.
+// builds everything and serves build-web/page/ at TARVOLA_WEB_URL.
 import { after, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
