@@ -2,11 +2,12 @@
 // Arithmetic: each stored float is computed in double from floats and rounded once; a float
 // read again in double (the normal's and view position's components) through roundToFloat.
 #include "engine3d/pipeline.h"
+#include "engine3d/pipeline_wide.h"
 
 #include <cmath>
 
+#include "base/cpu_path.h"
 #include "base/fixed_point.h"
-#include "surface/compositing.h"
 
 namespace tarvola {
 
@@ -105,10 +106,6 @@ void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& v
 }
 
 }  // namespace plain
-
-// Four at a time on AVX2 (pipeline_avx2.cpp): how many leading vertices it projected, 0 when the
-// build has no AVX2 code.
-int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTransform& view, uint8_t* cornerFlags);
 
 void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view, uint8_t* cornerFlags) {
   const int32_t done = activeSimdPath() >= SimdPath::Avx2 ? projectVerticesAvx2(vertices, count, view, cornerFlags) : 0;

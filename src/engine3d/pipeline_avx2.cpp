@@ -2,7 +2,7 @@
 // plain::projectVertices in the same order, doubles four to a register (IEEE add, multiply,
 // divide, square root and conversions round alike at any width). This file alone is compiled
 // with -mavx2; projectVertices calls it only while the AVX2 (or a wider) path is in use.
-#include "engine3d/pipeline.h"
+#include "engine3d/pipeline_wide.h"
 
 #if defined(__AVX2__)
 #include <immintrin.h>

@@ -1,11 +1,12 @@
 // Field sources and their sum; see field.h. Each source works in float (the field is sampled
 // 48 013 times a frame, each time through every source); the sum is rounded after each source.
 #include "metaballs/field.h"
+#include "metaballs/field_wide.h"
 
 #include <cmath>
 #include <utility>
 
-#include "surface/compositing.h"
+#include "base/cpu_path.h"
 
 #if defined(__SSE2__)
 #include <xmmintrin.h>
@@ -73,14 +74,6 @@ void ImplicitField::values(const float* x, const float* y, const float* z, int32
 void FieldSource::addValues(const float* x, const float* y, const float* z, int32_t n, float* sums) const {
   for (int32_t i = 0; i < n; ++i) sums[i] += value(x[i], y[i], z[i]);
 }
-
-// The AVX2 loops (field_avx2.cpp): how many leading points they summed, 0 without AVX2 code.
-int32_t addInverseSquareAvx2(const float* x, const float* y, const float* z, int32_t n, float* sums,
-                             const float (&centre)[3], float strength);
-int32_t addQuarticAvx2(const float* x, const float* y, const float* z, int32_t n, float* sums, const float (&centre)[3],
-                       float strength);
-int32_t addRingAvx2(const float* x, const float* y, const float* z, int32_t n, float* sums, const float (&centre)[3],
-                    float strength, float ringRadius);
 
 namespace {
 bool wideFieldLoops() { return activeSimdPath() >= SimdPath::Avx2; }

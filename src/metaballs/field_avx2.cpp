@@ -3,6 +3,8 @@
 // width). Each returns how many leading points it summed (a multiple of eight, or 0 without
 // AVX2 code); the caller does the rest. This file alone is compiled with -mavx2; field.cpp
 // calls it only while the AVX2 (or a wider) path is in use.
+#include "metaballs/field_wide.h"
+
 #include <cstdint>
 
 #if defined(__AVX2__)

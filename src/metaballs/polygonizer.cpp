@@ -9,8 +9,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/cpu_path.h"
 #include "metaballs/marching_cubes_tables.h"
-#include "surface/compositing.h"
 
 namespace tarvola {
 

@@ -9,9 +9,10 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "base/cpu_path.h"
 #include "base/fixed_point.h"
 #include "raster/depth_buffer.h"
-#include "surface/compositing.h"
+#include "raster/triangle_setup_wide.h"
 #include "surface/surface.h"
 
 namespace tarvola {
@@ -93,29 +94,6 @@ void walkRows(Surface& target, TriangleEdge<N> left, TriangleEdge<N> right, int3
     for (int k = 0; k < N; ++k) left.value[k] = fixedAdd(left.value[k], left.step[k]);
   }
 }
-
-// What the set-up of an attribute reads besides its three corner values: the values shared by
-// all quantities of one triangle (scanTriangle's names).
-struct SharedSetUp {
-  double middleDy;  // M.y - T.y
-  float r, reciprocalDx;
-  bool upper, lower;  // whether the part has rows
-  float upperPrestep, upperReciprocal, lowerPrestep, lowerReciprocal;
-};
-
-// Where the set-up of four consecutive attributes writes: their per-pixel steps and, for each
-// edge (upper long and short, lower long and short), their values and per-row slopes.
-struct FourAttributesOut {
-  int32_t* step;
-  int32_t* value[4];
-  int32_t* slope[4];
-};
-
-// The set-up of attributes q[0..3] of the corners T, M and B four at a time on AVX2: the same
-// double operations and float roundings per lane as scanTriangle's, so the same 16.16 values.
-// Returns false when the build has no AVX2 code (triangle_setup_avx2.cpp).
-bool setUpFourAttributesAvx2(const float* top, const float* middle, const float* bottom, const SharedSetUp& shared,
-                             const FourAttributesOut& out);
 
 // The screen of depth-tested drawing, over x and the depth key alone: whether any pixel of the
 // triangle would pass the depth test against keys (addressed with the target's row offsets).

@@ -4,7 +4,7 @@
 // truncation have exact vector forms, so every lane ends with the scalar set-up's bits. This
 // file alone is compiled with -mavx2; scanTriangle calls it only while the AVX2 (or a wider)
 // path is in use.
-#include "raster/triangle_setup.h"
+#include "raster/triangle_setup_wide.h"
 
 #if defined(__AVX2__)
 #include <immintrin.h>

@@ -134,40 +134,8 @@ constexpr CompositingKernels kPlainKernels = {plain::scale,      plain::fadeToCo
                                               plain::brighten,   plain::addBrightness, plainProduct,
                                               plain::invertBlend};
 
-std::vector<SimdPath> detectPaths() {
-  std::vector<SimdPath> paths = {SimdPath::Plain};
-#if defined(__SSE2__)
-  paths.push_back(SimdPath::Sse2);
-#endif
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-  __builtin_cpu_init();
-  if (avx2CompositingKernels() != nullptr && __builtin_cpu_supports("avx2")) paths.push_back(SimdPath::Avx2);
-  if (avx512CompositingKernels() != nullptr && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
-    paths.push_back(SimdPath::Avx512);
-#endif
-  return paths;
-}
-
-// The widest path, chosen when the program starts (and on first use, should a start-up routine
-// of another file get here first).
-SimdPath chosenPath = availableSimdPaths().back();
-const CompositingKernels* chosen = simdKernels(chosenPath);
-
-inline const CompositingKernels& kernels() {
-  if (chosen == nullptr) useSimdPath(availableSimdPaths().back());
-  return *chosen;
-}
-
-}  // namespace
-
-const std::vector<SimdPath>& availableSimdPaths() {
-  static const std::vector<SimdPath> paths = detectPaths();
-  return paths;
-}
-
-const CompositingKernels* simdKernels(SimdPath path) {
-  const std::vector<SimdPath>& paths = availableSimdPaths();
-  if (std::find(paths.begin(), paths.end(), path) == paths.end()) return nullptr;
+// The table of a path this build has (the active one always is).
+const CompositingKernels* tableOf(SimdPath path) {
   switch (path) {
 #if defined(__SSE2__)
     case SimdPath::Sse2:
@@ -182,17 +150,15 @@ const CompositingKernels* simdKernels(SimdPath path) {
   }
 }
 
-bool useSimdPath(SimdPath path) {
-  const CompositingKernels* table = simdKernels(path);
-  if (table == nullptr) return false;
-  chosen = table;
-  chosenPath = path;
-  return true;
-}
+inline const CompositingKernels& kernels() { return *tableOf(activeSimdPath()); }
 
-SimdPath activeSimdPath() {
-  kernels();
-  return chosenPath;
+}  // namespace
+
+const CompositingKernels* simdKernels(SimdPath path) {
+  for (SimdPath available : availableSimdPaths()) {
+    if (available == path) return tableOf(path);
+  }
+  return nullptr;
 }
 
 namespace fast {

@@ -3,15 +3,14 @@
 // products shifted right by 8 (a full weight of 255 darkens by one step).
 //
 // The kernels below work on raw pixel runs. `plain` holds the reference, one byte at a time,
-// exactly as the formulas read; `fast` runs the widest vector path the processor has, chosen
-// once at start-up: AVX-512 (16 pixels per step), AVX2 (8) or SSE2 (4, the x86-64 baseline);
-// elsewhere it is the reference. Every path gives the same bytes for every input (tested).
+// exactly as the formulas read; `fast` runs the active vector path (base/cpu_path.h): AVX-512
+// (16 pixels per step), AVX2 (8) or SSE2 (4, the x86-64 baseline); elsewhere the reference. Every path gives the same
+// bytes for every input (tested).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
-
+#include "base/cpu_path.h"
 #include "surface/surface.h"
 
 namespace tarvola {
@@ -43,16 +42,8 @@ struct CompositingKernels {
   void (*invertBlend)(uint32_t* pixels, size_t count, uint32_t level);
 };
 
-enum class SimdPath { Plain, Sse2, Avx2, Avx512 };
-
-// The paths this build and this processor can run, narrowest first; the last is the one the
-// fast kernels use unless useSimdPath() picked another (tests compare them all).
-const std::vector<SimdPath>& availableSimdPaths();
 // The kernel table of an available path, or nullptr.
 const CompositingKernels* simdKernels(SimdPath path);
-// Routes the fast kernels (and the filters' wide paths) through `path`; false if unavailable.
-bool useSimdPath(SimdPath path);
-SimdPath activeSimdPath();
 
 namespace fast {
 void scale(uint32_t* pixels, size_t count, uint32_t level);

@@ -1,5 +1,6 @@
 // 2D filters; see filters.h.
 #include "surface/filters.h"
+#include "surface/filters_wide.h"
 
 #include <algorithm>
 #include <cstring>
@@ -151,10 +152,6 @@ bool boxBlurExtent(const Surface& target, const Surface& source, uint32_t& radiu
 
 }  // namespace
 
-// The row box blur's AVX2 pairs of rows (filters_avx2.cpp): how many rows it blurred, 0 when
-// the build has no AVX2 code.
-size_t boxBlurRowPairsAvx2(uint32_t* out, const uint32_t* in, size_t width, size_t rows, size_t radius);
-
 #if defined(__SSE2__)
 
 namespace {
@@ -267,10 +264,6 @@ inline __m128i widenPair(uint32_t a, uint32_t b) {
 
 }  // namespace
 
-// The eight-row wavefront of filters_avx512.cpp on a surface of at least 3 x 3; false when the
-// build has none.
-bool crossBlurAvx512(uint32_t* pixels, size_t width, size_t height);
-
 // Rows in pairs as a wavefront: row y at column s and row y + 1 at column s - 1 in one step,
 // eight 16-bit lanes. Each value still sees its rewritten left and up neighbours and its
 // original right and down ones, so the result equals the row-by-row reference. A lane's
@@ -317,10 +310,6 @@ void crossBlur(Surface& surface) {
 }
 
 #endif
-
-// The AVX2 walk (filters_avx2.cpp) on a 320-wide surface with valid arguments; false when the
-// build has none.
-bool radialZoomBlurAvx2(uint32_t* pixels, int32_t height, int32_t cx, int32_t cy, int32_t s, uint32_t k);
 
 #if defined(__SSE2__)
 

@@ -2,6 +2,8 @@
 // weights of a whole row worked out eight columns at a time before the row is walked, and the
 // four taps of a sample widened and weighted in one register. This file alone is compiled with
 // -mavx2; filters.cpp calls it only while the AVX2 (or a wider) path is in use.
+#include "surface/filters_wide.h"
+
 #include <cstddef>
 #include <cstdint>
 

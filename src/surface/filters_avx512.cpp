@@ -8,7 +8,8 @@
 // The serial chain left a step is one add of left, one of up (the step's result moved one field
 // along) and the division by 5: (sum * 13108) >> 16, exact for every sum below 16384 (a sum here
 // is at most 5 * 255).
-#include <algorithm>
+#include "surface/filters_wide.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -33,9 +34,14 @@ namespace {
 
 constexpr int64_t kRows = 8;
 
+// std::min and std::max would be template instances emitted here with AVX-512 code, which the
+// linker could pick for the whole program; these stay in this file.
+inline int64_t smallerOf(int64_t a, int64_t b) { return a < b ? a : b; }
+inline int64_t largerOf(int64_t a, int64_t b) { return a > b ? a : b; }
+
 // Bits i of 0..7 with lo <= c0 + i <= hi.
 inline uint32_t columnMask(int64_t c0, int64_t lo, int64_t hi) {
-  const int64_t a = std::max<int64_t>(lo - c0, 0), b = std::min<int64_t>(hi - c0, 7);
+  const int64_t a = largerOf(lo - c0, 0), b = smallerOf(hi - c0, 7);
   return a > b ? 0u : ((2u << b) - 1) & ~((1u << a) - 1);
 }
 
@@ -84,7 +90,7 @@ bool crossBlurAvx512(uint32_t* p, size_t width, size_t height) {
   // Steps 0 .. (w - 2) + 7: the last row of a band reaches column w - 2 in the last one.
   const int64_t blocks = (w - 2 + kRows + 7) / 8;
   for (int64_t y = 1; y + 1 < h; y += kRows) {
-    const int64_t rows = std::min(kRows, h - 1 - y);
+    const int64_t rows = smallerOf(kRows, h - 1 - y);
     // Row y + k meets column 0 in step k: there its value is the unchanged border pixel.
     alignas(64) uint64_t border[kRows] = {};
     for (int64_t k = 0; k < rows; ++k) border[k] = widenedPixel(p[(y + k) * w]);
@@ -133,7 +139,7 @@ bool crossBlurAvx512(uint32_t* p, size_t width, size_t height) {
           // Masked stores are slow on some processors; the few edge pixels go one by one.
           alignas(32) uint32_t out[8];
           _mm256_store_si256(reinterpret_cast<__m256i*>(out), bytes);
-          for (int64_t x = std::max<int64_t>(c0 - k, 1); x <= std::min<int64_t>(c0 - k + 7, w - 2); ++x)
+          for (int64_t x = largerOf(c0 - k, 1); x <= smallerOf(c0 - k + 7, w - 2); ++x)
             row[x] = (row[x] & 0xFF000000u) | (out[x - (c0 - k)] & 0x00FFFFFFu);
         }
       }

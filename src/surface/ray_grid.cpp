@@ -2,6 +2,7 @@
 // single-precision roundings of direction, a, t1 and the distance term; blocks are pure
 // 32-bit integer arithmetic.
 #include "surface/ray_grid.h"
+#include "surface/ray_grid_wide.h"
 
 #include <cassert>
 #include <cmath>
@@ -73,10 +74,6 @@ void fillRows(uint32_t* out, size_t stride, const uint32_t* tex, const uint32_t*
 }
 
 }  // namespace
-
-// The AVX2 rows (ray_grid_avx2.cpp) for shades in 0..255; false when the build has none.
-bool fillBlockRowsAvx2(uint32_t* out, size_t stride, const uint32_t* tex, const uint32_t* env, const int32_t* leftStart,
-                       const int32_t* rightStart, const int32_t* leftStep, const int32_t* rightStep);
 
 void RayGrid::init(int32_t width, int32_t height) {
   columns = width / 8 + 1;

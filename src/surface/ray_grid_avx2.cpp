@@ -4,10 +4,10 @@
 // by gathers, the combine of combineTexelRow. This file alone is compiled with -mavx2;
 // ray_grid.cpp calls it only while the AVX2 (or a wider) path is in use and every shade of the
 // block lies in 0..255.
+#include "surface/ray_grid_wide.h"
+
 #include <cstddef>
 #include <cstdint>
-
-#include "base/fixed_point.h"
 
 #if defined(__AVX2__)
 #include <immintrin.h>
@@ -18,6 +18,11 @@ namespace tarvola {
 #if defined(__AVX2__)
 
 namespace {
+
+// fixed_point.h's wrapping 16.16 add and subtract, kept here: an inline function of a shared
+// header used in this file could be emitted here with AVX2 code and serve the whole program.
+inline int32_t wrappingAdd(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }
+inline int32_t wrappingSub(int32_t a, int32_t b) { return int32_t(uint32_t(a) - uint32_t(b)); }
 
 inline __m256i gather(const uint32_t* map, __m256i index) {
   return _mm256_i32gather_epi32(reinterpret_cast<const int*>(map), index, 4);
@@ -51,7 +56,7 @@ bool fillBlockRowsAvx2(uint32_t* out, size_t stride, const uint32_t* tex, const 
   for (int32_t j = 0; j < 8; ++j, out += stride) {
     __m256i value[5];
     for (int q = 0; q < 5; ++q) {
-      const int32_t step = fixedSub(right[q], left[q]) >> 3;
+      const int32_t step = wrappingSub(right[q], left[q]) >> 3;
       value[q] = _mm256_add_epi32(_mm256_set1_epi32(left[q]), _mm256_mullo_epi32(lane, _mm256_set1_epi32(step)));
     }
     auto whole = [](__m256i fixed) { return _mm256_srai_epi32(fixed, 16); };
@@ -66,8 +71,8 @@ bool fillBlockRowsAvx2(uint32_t* out, size_t stride, const uint32_t* tex, const 
     const __m256i envTexels = gather(env, _mm256_or_si256(_mm256_slli_epi32(row, 8), column));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), combine(texels, envTexels, whole(value[4])));
     for (int q = 0; q < 5; ++q) {
-      left[q] = fixedAdd(left[q], leftStep[q]);
-      right[q] = fixedAdd(right[q], rightStep[q]);
+      left[q] = wrappingAdd(left[q], leftStep[q]);
+      right[q] = wrappingAdd(right[q], rightStep[q]);
     }
   }
   return true;

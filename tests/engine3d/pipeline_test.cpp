@@ -71,7 +71,8 @@ TEST(Pipeline, VectorVertexPassEqualsThePlainOne) {
     std::vector<uint8_t> expectedFlags(expected.size()), flags(expected.size());
     plain::projectVertices(expected.data(), int32_t(expected.size()), view, expectedFlags.data());
     for (SimdPath path : availableSimdPaths()) {  // every vector path this processor runs
-      ASSERT_TRUE(useSimdPath(path));
+      const ScopedSimdPath onPath(path);
+      ASSERT_TRUE(onPath.active());
       std::vector<MeshVertex> actual = before;
       projectVertices(actual.data(), int32_t(actual.size()), view, flags.data());
       ASSERT_EQ(std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(MeshVertex)), 0)
@@ -79,7 +80,6 @@ TEST(Pipeline, VectorVertexPassEqualsThePlainOne) {
       ASSERT_EQ(flags, expectedFlags) << trial << " path " << int(path);
     }
   }
-  useSimdPath(availableSimdPaths().back());
 }
 
 }  // namespace

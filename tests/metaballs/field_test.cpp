@@ -76,7 +76,8 @@ TEST(ImplicitField, BatchValuesEqualSeparateValues) {
   float x[133], y[133], z[133], out[133];
   for (int trial = 0; trial < 400 * int(availableSimdPaths().size()); ++trial) {
     const SimdPath path = availableSimdPaths()[size_t(trial / 400)];  // every vector path this processor runs
-    ASSERT_TRUE(useSimdPath(path));
+    const ScopedSimdPath onPath(path);
+    ASSERT_TRUE(onPath.active());
     const int32_t n = 1 + trial % 133;  // every remainder of the four-point loops
     for (int32_t i = 0; i < n; ++i) x[i] = draw(90), y[i] = draw(90), z[i] = draw(90);
     if (trial == 0) {  // on the ring: an infinite contribution goes through the same way
@@ -89,7 +90,6 @@ TEST(ImplicitField, BatchValuesEqualSeparateValues) {
     for (int32_t i = 0; i < n; ++i)
       ASSERT_EQ(out[i], field.value(x[i], y[i], z[i])) << "path " << int(path) << " trial " << trial << " point " << i;
   }
-  useSimdPath(availableSimdPaths().back());
 }
 
 }  // namespace

@@ -150,7 +150,8 @@ TEST(MetaballPolygonizer, VectorPathsBuildThePlainMesh) {
       p.field.setSourcePosition(source, place(rng), place(rng), place(rng));
     std::vector<MeshVertex> expected;
     for (SimdPath path : availableSimdPaths()) {  // Plain first
-      ASSERT_TRUE(useSimdPath(path));
+      const ScopedSimdPath onPath(path);
+      ASSERT_TRUE(onPath.active());
       p.polygonize();
       ASSERT_GT(p.mesh.vertexCount, 0);
       const std::vector<MeshVertex> built(p.mesh.vertices.begin(), p.mesh.vertices.begin() + p.mesh.vertexCount);
@@ -160,7 +161,6 @@ TEST(MetaballPolygonizer, VectorPathsBuildThePlainMesh) {
           << trial << " path " << int(path);
     }
   }
-  useSimdPath(availableSimdPaths().back());
 }
 
 // Normals are sampled only where the surface passes, so a mesh must not depend on the frames

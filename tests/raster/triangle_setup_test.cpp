@@ -202,7 +202,8 @@ TEST(ScanTriangle, VectorAttributeSetUpEqualsThePlainOne) {
     std::vector<int32_t> expected, actual;
     const std::vector<SimdPath>& paths = availableSimdPaths();
     for (SimdPath path : paths) {
-      ASSERT_TRUE(useSimdPath(path));
+      const ScopedSimdPath onPath(path);
+      ASSERT_TRUE(onPath.active());
       std::vector<int32_t>& calls = path == paths.front() ? expected : actual;
       calls.clear();
       RecordingSpan span{&calls};
@@ -212,7 +213,6 @@ TEST(ScanTriangle, VectorAttributeSetUpEqualsThePlainOne) {
       }
     }
   }
-  useSimdPath(availableSimdPaths().back());
 }
 
 }  // namespace

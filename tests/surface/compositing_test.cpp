@@ -47,7 +47,8 @@ TEST(Compositing, GoldenBytes) {
 TEST(Compositing, FastKernelsEqualReferenceOnRandomData) {
   std::mt19937 random(1234);
   for (SimdPath path : availableSimdPaths()) {  // every vector path this processor runs
-    ASSERT_TRUE(useSimdPath(path));
+    const ScopedSimdPath onPath(path);
+    ASSERT_TRUE(onPath.active());
     for (size_t count : {1, 3, 4, 7, 33, 1001}) {
       for (int trial = 0; trial < 40; ++trial) {
         const uint32_t level = trial < 3 ? uint32_t(trial * 127) : random() & 0xFF;  // 0, 127, 254, random
@@ -76,7 +77,6 @@ TEST(Compositing, FastKernelsEqualReferenceOnRandomData) {
       }
     }
   }
-  useSimdPath(availableSimdPaths().back());
 }
 
 TEST(Compositing, TwoSurfaceOperationsStayInsideBothBuffers) {

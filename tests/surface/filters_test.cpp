@@ -62,7 +62,8 @@ TEST(BoxBlurRows, GoldenRowRadiusLimitsAndADirectWindowedSum) {
       const std::vector<uint32_t> before = reference.pixels;
       plain::boxBlurRows(reference, source, radius);
       for (SimdPath path : availableSimdPaths()) {  // every vector path this processor runs
-        ASSERT_TRUE(useSimdPath(path));
+        const ScopedSimdPath onPath(path);
+        ASSERT_TRUE(onPath.active());
         fastOne.create(tw, th);
         fastOne.pixels = before;
         boxBlurRows(fastOne, source, radius);
@@ -70,7 +71,6 @@ TEST(BoxBlurRows, GoldenRowRadiusLimitsAndADirectWindowedSum) {
       }
     }
   }
-  useSimdPath(availableSimdPaths().back());
 }
 
 TEST(CrossBlur, SpreadsRightAndDownAndFastEqualsReference) {
@@ -86,7 +86,8 @@ TEST(CrossBlur, SpreadsRightAndDownAndFastEqualsReference) {
 
   std::mt19937 random(41);
   for (SimdPath path : availableSimdPaths()) {  // every vector path this processor runs
-    ASSERT_TRUE(useSimdPath(path));
+    const ScopedSimdPath onPath(path);
+    ASSERT_TRUE(onPath.active());
     for (auto [w, h] : {std::pair{3, 3},
                         {4, 7},
                         {320, 240},
@@ -111,7 +112,6 @@ TEST(CrossBlur, SpreadsRightAndDownAndFastEqualsReference) {
       ASSERT_EQ(fastOne.pixels, reference.pixels) << w << "x" << h << " path " << int(path);
     }
   }
-  useSimdPath(availableSimdPaths().back());
 }
 
 TEST(RadialZoomBlur, FastEqualsReferenceAndOutsideReadsDoNothing) {
@@ -119,7 +119,8 @@ TEST(RadialZoomBlur, FastEqualsReferenceAndOutsideReadsDoNothing) {
   const int32_t cases[][4] = {{160, 120, 1000, 24},   {10, 180, 2000, 32},   {310, 180, 2000, 32}, {0, 0, 1, 0},
                               {317, 237, 65535, 200}, {200, 40, 30000, 280}, {160, 120, 1000, 255}};
   for (SimdPath path : availableSimdPaths()) {  // every vector path this processor runs
-    ASSERT_TRUE(useSimdPath(path));
+    const ScopedSimdPath onPath(path);
+    ASSERT_TRUE(onPath.active());
     for (const auto& [cx, cy, step, keep] : cases) {
       Surface reference = randomSurface(320, 240, random), fastOne;
       fastOne.create(320, 240);
@@ -129,7 +130,6 @@ TEST(RadialZoomBlur, FastEqualsReferenceAndOutsideReadsDoNothing) {
       ASSERT_EQ(fastOne.pixels, reference.pixels) << cx << "," << cy << " step " << step << " path " << int(path);
     }
   }
-  useSimdPath(availableSimdPaths().back());
   Surface s = randomSurface(320, 240, random), narrow = randomSurface(100, 50, random);
   const std::vector<uint32_t> before = s.pixels, narrowBefore = narrow.pixels;
   radialZoomBlur(s, 318, 120, 1000, 24);  // centreX > width - 3

@@ -44,7 +44,8 @@ TEST(RayGrid, BlocksAreAlikeOnEveryPath) {
   std::uniform_real_distribution<float> coordinate(-5000.0f, 5000.0f);
   std::vector<std::vector<uint32_t>> results;
   for (SimdPath path : availableSimdPaths()) {
-    ASSERT_TRUE(useSimdPath(path));
+    const ScopedSimdPath onPath(path);
+    ASSERT_TRUE(onPath.active());
     std::mt19937 nodes(17);
     Surface target;
     target.create(64, 64);
@@ -60,7 +61,6 @@ TEST(RayGrid, BlocksAreAlikeOnEveryPath) {
     results.push_back(target.pixels);
     ASSERT_EQ(results.back(), results.front()) << "path " << int(path);
   }
-  useSimdPath(availableSimdPaths().back());
 }
 
 }  // namespace
