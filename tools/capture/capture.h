@@ -27,7 +27,7 @@ struct CaptureOptions {
   std::vector<std::string> framesAt;  // demo times as written, for the file names
   bool listSyncs = false;
   bool bench = false;
-  bool progress = true;  // only shown on a terminal
+  bool progress = true;           // only shown on a terminal
   bool allowMissingData = false;  // render black scenes and silence when no data/ is found
   bool version = false;           // --version: print the version, do nothing else
 };

@@ -51,8 +51,8 @@ TEST(CaptureDamagedData, NoDataSetAnywhereIsRefusedUnlessAllowed) {
   fs::create_directories(dir / "work");
   fs::copy_file(TARVOLA_CAPTURE, dir / "bin/tarvola-capture");
   const auto run = [&](std::vector<std::string> extra) {
-    std::vector<std::string> args = {(dir / "bin/tarvola-capture").string(), "--no-progress", "--fps", "1", "--to",
-                                     "1", "--png", "shots"};
+    std::vector<std::string> args = {
+        (dir / "bin/tarvola-capture").string(), "--no-progress", "--fps", "1", "--to", "1", "--png", "shots"};
     args.insert(args.end(), extra.begin(), extra.end());
     const std::optional<int> status =
         testing::waitExit(testing::spawn(args, {}, dir / "work", dir / "log.txt"), testing::milliseconds(60000));
