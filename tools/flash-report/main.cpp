@@ -142,8 +142,8 @@ int main(int argc, char** argv) {
   std::printf("Flashes (WCAG 2.3.1) of frames %ld to %ld at %d fps, one-second windows\n", numbers.front(), last, fps);
   std::printf(
       "  10-degree field: %d x %d of the %d x %d picture shown full screen on %d x %d (WCAG's 341 x 256\n"
-      "  of 1024 x 768 for a 15-17 inch screen at 22-26 inches), on a %d-pixel grid; a flash counts\n"
-      "  over a quarter of the field; more than 3 a second is over the threshold\n",
+      "  of 1024 x 768 for a 15-17 inch screen at 22-26 inches), fields every %d pixels; a flash counts\n"
+      "  over a quarter of a field; flashes are half the transitions (3.5: seven), over 3 is too many\n",
       field.width, field.height, firstWidth, firstHeight, displayWidth, displayHeight, field.step);
   std::printf("  %-16s %8s %9s %11s %13s %8s %9s\n", "slot", "flashes", "at (s)", "field x,y", "seconds > 3", "red",
               "at (s)");
@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
   }
   for (int s = 0; s < tarvola::kSceneCount; ++s) {
     if (slots[s].secondsOver.empty()) continue;
-    std::printf("  %s, seconds holding a window over 3 from its start:", kSlotNames[s]);
+    std::printf("  %s, whole seconds in which a window of more than 3 starts:", kSlotNames[s]);
     for (long second : slots[s].secondsOver) std::printf(" %ld", second);
     std::printf("\n");
   }
