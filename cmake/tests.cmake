@@ -1,5 +1,6 @@
 # Every test suite, run by CTest from the build directory; tests/ mirrors the source folders.
-#   tarvola_tests           the core layers and the data-set generator (reads <build>/data)
+#   tarvola_tests           the core layers, the data-set generator (reads <build>/data) and the
+#                           flash meter
 #   tarvola_audio_tests     the SDL audio output on SDL's dummy driver; runs alone (real clock)
 #   tarvola_platform_tests  the demo and display under a private Xvfb; run alone (real clock)
 #   tarvola_capture_tests   the capture renderer, the frame signatures of the whole programme
@@ -16,12 +17,13 @@ if(TARVOLA_TESTS)
 
   set(TARVOLA_CORE_TEST_SOURCES ${TARVOLA_TESTS_DIR}/support/test_support.cpp
                                 ${TARVOLA_TESTS_DIR}/fuzz/fuzz_regression_test.cpp)
-  foreach(folder ${TARVOLA_CORE_LAYERS} tools/datagen)
+  foreach(folder ${TARVOLA_CORE_LAYERS} tools/datagen tools/flash-report)
     file(GLOB folder_tests CONFIGURE_DEPENDS ${TARVOLA_TESTS_DIR}/${folder}/*_test.cpp)
     list(APPEND TARVOLA_CORE_TEST_SOURCES ${folder_tests})
   endforeach()
   add_executable(tarvola_tests ${TARVOLA_CORE_TEST_SOURCES})
-  target_link_libraries(tarvola_tests PRIVATE tarvola_core PkgConfig::LIBXMP GTest::gtest GTest::gtest_main)
+  target_link_libraries(tarvola_tests PRIVATE tarvola_core tarvola_flash_meter PkgConfig::LIBXMP GTest::gtest
+                                              GTest::gtest_main)
   target_include_directories(tarvola_tests PRIVATE ${TARVOLA_TESTS_DIR})
   target_compile_definitions(tarvola_tests PRIVATE TARVOLA_BINARY_DIR="${CMAKE_BINARY_DIR}"
                                                    TARVOLA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

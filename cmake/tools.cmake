@@ -48,3 +48,11 @@ if(SNDFILE_FOUND AND FFTW3F_FOUND)
   target_link_libraries(tarvola-music-report PRIVATE PkgConfig::SNDFILE PkgConfig::FFTW3F PkgConfig::LIBPNG
                                                      PkgConfig::LIBOPENMPT)
 endif()
+
+# The measuring tool tarvola-flash-report (tools/flash-report): general and red flashes of a 60 fps
+# PNG capture per 10-degree field against WCAG 2.3.1, per scene slot; scripts/music-report.sh
+# runs it on its capture. The meter is a library the tests link.
+add_library(tarvola_flash_meter STATIC ${PROJECT_SOURCE_DIR}/tools/flash-report/flash_meter.cpp)
+target_include_directories(tarvola_flash_meter PUBLIC ${PROJECT_SOURCE_DIR}/tools/flash-report)
+add_executable(tarvola-flash-report ${PROJECT_SOURCE_DIR}/tools/flash-report/main.cpp)
+target_link_libraries(tarvola-flash-report PRIVATE tarvola_flash_meter tarvola_capture)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Measures the demo's music and pictures: renders the whole demo with tarvola-capture (sound as
-# WAV, frames as PNG at 60 fps) and prints tarvola-music-report's table. With a second argument
+# WAV, frames as PNG at 60 fps) and prints tarvola-music-report's table, then the flashes per
+# scene against WCAG 2.3.1 (tarvola-flash-report). With a second argument
 # it also writes sox spectrograms there: the whole render and 16 s around each scene cut.
 # Usage: scripts/music-report.sh [BUILD_DIR] [SPECTROGRAM_DIR]
 set -euo pipefail
@@ -12,6 +13,7 @@ trap 'rm -rf "$work"' EXIT
 cd "$build"
 ./tarvola-capture --no-progress --fps 60 --wav "$work/demo.wav" --png "$work/frames" >/dev/null
 ./tarvola-music-report --wav "$work/demo.wav" --module data/kyr.it --frames "$work/frames"
+./tarvola-flash-report --frames "$work/frames"
 
 if [ -n "$spectra" ]; then
   mkdir -p "$spectra"

@@ -1,12 +1,14 @@
-// The page's side of the web host (src/platform/web): loading and "click to start", the audio
-// context and its music worklet, the audio output clock the frame clock reads, the queue of
-// the music's syncs, the canvas, full screen, messages and the end screen. Frame times measured
-// in the page go to window.tarvolaStats: [demo seconds, work ms, ms since the previous frame];
-// window.tarvolaSyncs counts the syncs raised, window.tarvolaEnded turns true at the end.
+// The page's side of the web host (src/platform/web): loading and "click to start" above the
+// photosensitivity warning, the audio context and its music worklet, the audio output clock the
+// frame clock reads, the queue of the music's syncs, the canvas, full screen, messages and the
+// end screen. Frame times measured in the page go to window.tarvolaStats: [demo seconds, work ms,
+// ms since the previous frame]; window.tarvolaSyncs counts the syncs raised, window.tarvolaEnded
+// turns true at the end.
 'use strict';
 
 const kSampleRate = 44100;
-const startBox = document.getElementById('start');
+const startBox = document.getElementById('start');     // the status line and the photosensitivity warning
+const statusBox = document.getElementById('status');
 const canvas = document.getElementById('screen');
 const picture = canvas.getContext('2d', { alpha: false });
 let imageData = null;
@@ -44,9 +46,9 @@ var Module = {
   noInitialRun: true,
   print: (text) => console.log(text),
   printErr: (text) => console.error(text),
-  setStatus: (text) => { if (text) startBox.textContent = text.replace(/\(.*\)/, '').trim() || 'loading\u2026'; },
+  setStatus: (text) => { if (text) statusBox.textContent = text.replace(/\(.*\)/, '').trim() || 'loading\u2026'; },
   onRuntimeInitialized() {
-    startBox.innerHTML = 'click to start<small>F or a double click: full screen &middot; Escape ends it</small>';
+    statusBox.innerHTML = 'click to start<small>F or a double click: full screen &middot; Escape ends it</small>';
     startBox.addEventListener('click', start, { once: true });
   },
   tarvolaWeb: {
@@ -95,7 +97,7 @@ var Module = {
 };
 
 async function start() {
-  startBox.textContent = '';
+  statusBox.textContent = '';
   try {
     audio = new AudioContext({ sampleRate: kSampleRate, latencyHint: 'interactive' });
     await audio.audioWorklet.addModule('music_worklet.js');

@@ -1,8 +1,9 @@
 // The web build against the native one: the worklet's music finds the native lock-step syncs;
 // the web build stepped offline at 60 fps renders the programme frames of the native capture
-// renderer pixel for pixel; the served page plays in headless Chromium, every scene a live
-// picture between exactly black bars, and Escape ends it. Run by scripts/web-test.sh, which
-// builds everything and serves build-web/page/ at TARVOLA_WEB_URL.
+// renderer pixel for pixel; the served page shows its photosensitivity warning before the click
+// and plays in headless Chromium, every scene a live picture between exactly black bars, and
+// Escape ends it. Run by scripts/web-test.sh, which builds everything and serves build-web/page/
+// at TARVOLA_WEB_URL.
 import { after, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -56,6 +57,7 @@ test('the page plays every scene in headless Chromium and Escape ends it', { tim
     page.on('pageerror', (error) => errors.push(error.message));
     await page.goto(process.env.TARVOLA_WEB_URL ?? 'http://127.0.0.1:8000/');
     await page.waitForFunction(() => document.getElementById('start').textContent.startsWith('click'), null, { timeout: 60000 });
+    assert.ok(await page.isVisible('#warning'), 'the photosensitivity warning shows before the click');
     await page.click('#start');
     const slots = [[0, 8.5], [8.5, 44.5], [44.5, 80], [80, 94], [94, 124], [124, 166]];
     for (const [from, to] of slots) {

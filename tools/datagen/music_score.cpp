@@ -470,8 +470,10 @@ Song writeSong() {
   // Sync effects, on their own channel. Scene 2 brightens its feedback trail on each 1 - 4, which
   // turns the picture white for about 1.1 s while the scene runs at a fifth of its speed (to
   // 23 s) and for about a quarter second after: so one pulse in its fade-in and one rising into
-  // the jump to full speed at 23 s, which ends it; then one every two bars, and one a beat in the
-  // pick-up before the metaballs. Its 5 (a blur) comes every four bars.
+  // the jump to full speed at 23 s, which ends it; then one every two bars, and one on each of
+  // the first two beats of the pick-up before the metaballs (on the third too, the pulse and the
+  // metaballs' opening flash and shake made more than three flashes in a second: WCAG 2.3.1,
+  // measured by tarvola-flash-report). Its 5 (a blur) comes every four bars.
   for (auto [r, v] : std::initializer_list<std::pair<int, int>>{{68, 5}, {84, 4}, {132, 5}, {180, 3}}) song.sync(r, v);
   for (int bar = 0; bar < 8; ++bar) {
     const int start = 184 + bar * kBar;
@@ -479,14 +481,17 @@ Song writeSong() {
     if (bar % 2 == 0) song.sync(start + 8, bar % 4 ? 3 : 4);
   }
   song.sync(312, 5);
-  for (int r : {344, 348, 352}) song.sync(r, 4);
+  for (int r : {344, 348}) song.sync(r, 4);
   for (int bar = 0; bar < 17; ++bar) song.sync(356 + bar * kBar, bar % 4 == 0 ? 2 : 1);
   song.sync(628, 1);
   for (int r : {864, 896, 928, 960}) song.sync(r, 3);
   for (int r : {1056, 1120, 1184, 1216, 1248, 1280, 1312}) song.sync(r, 5);
   for (int r : {992, 1000, 1008, 1016, 1024, 1032, 1040, 1048, 1192, 1200, 1208, 1288, 1296, 1304}) song.sync(r, 4);
-  for (int r : {1064, 1072, 1080, 1096, 1104, 1112, 1224, 1240, 1316, 1320, 1324}) song.sync(r, 1);
-  for (int r : {1088, 1232}) song.sync(r, 2);
+  // The finale's metaballs visits shake every second (1; 2 also jumps ahead) over their dimming
+  // pulse, which already flashes once a second; not at 138, 154 and 155 s, where one more shake
+  // made more than three flashes in a second.
+  for (int r : {1064, 1072, 1080, 1096, 1112, 1224, 1316, 1320, 1324}) song.sync(r, 1);
+  song.sync(1088, 2);
   for (int r : {1136, 1152, 1168, 1264}) song.sync(r, 3);
   // Conductor: a row should last 5512.5 frames at 44.1 kHz, but a player renders whole-frame
   // ticks, 918 frames at tempo 120 (5508 a row), and would run 0.08 % fast: 135 ms early by 166 s.
