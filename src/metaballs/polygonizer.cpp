@@ -94,7 +94,6 @@ void MetaballPolygonizer::init(float newIsoLevel, int32_t newGridSize, int32_t n
   cellSize = float(newCellSize);
   const int32_t side = gridSize + 1;
   samples.assign(size_t(side) * size_t(side) * size_t(side), GridSample{});
-  lastCubeTriangles = 0;
   cubeTriangles.assign(size_t(kMaxCubeTriangles) * 18, 0.0f);
   mesh.allocate(kMetaballMeshCapacity, kMetaballMeshCapacity);
   // The arrays are the capacity; no triangle is valid before the first polygonize().
@@ -240,10 +239,7 @@ void MetaballPolygonizer::polygonize() {
       for (int32_t k = 0; k < n; ++k) {
         const int32_t cubeIndex = cellCases[size_t((i * n + j) * n + k)];
         const uint32_t cutEdges = kCubeEdgeTable[cubeIndex];
-        if (cutEdges == 0) {
-          lastCubeTriangles = 0;
-          continue;
-        }
+        if (cutEdges == 0) continue;
         const GridSample* base = &samples[size_t(i + rowOffset[size_t(j)] + sliceOffset[size_t(k)])];
         for (int c = 0; c < 8; ++c) {
           corner[c] = base[cornerDelta[c]];
@@ -271,8 +267,6 @@ void MetaballPolygonizer::polygonize() {
             out[9 + 3 * v + 2] = ev.normal.z;
           }
         }
-        lastCubeTriangles = triangles;
-
         for (int32_t t = 0; t < triangles; ++t) {
           if (mesh.vertexCount + 3 > vertexCapacity || mesh.faceCount + 1 > faceCapacity) return;  // mesh full
           const float* in = &cubeTriangles[size_t(t) * 18];

@@ -40,7 +40,6 @@ struct MetaballPolygonizer {
   int32_t gridSize = 0;              // N cells per axis, N + 1 samples
   float cellSize = 0;                // world units per cell; the grid spans +-N * cellSize / 2
   std::vector<GridSample> samples;   // (N+1)^3, sample (ix, iy, iz) at ix + rowOffset[iy] + sliceOffset[iz]
-  int32_t lastCubeTriangles = 0;     // triangles of the cell processed last
   std::vector<float> cubeTriangles;  // per cell: 18 floats a triangle, 3 positions then 3 normals
   Mesh mesh;
   ImplicitField field;

@@ -215,10 +215,6 @@ void boxBlurRows(Surface& target, const Surface& source, uint32_t radius) {
 
 #endif
 
-uint32_t sampleBilinear320(const uint32_t* pixels, int32_t u, int32_t v) {
-  return plain::sampleBilinear320(pixels, u, v);
-}
-
 namespace {
 
 // The scalar row walk: the rewritten left neighbour kept in registers rather than read back

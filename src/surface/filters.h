@@ -23,11 +23,6 @@ void boxBlurRows(Surface& target, const Surface& source, uint32_t radius);
 // The border and every top byte stay.
 void crossBlur(Surface& surface);
 
-// Bilinear sample of a 320-pixel-wide buffer at 16.16 (u, v): weights
-// ((65535 - f) * (65535 - g)) >> 24 etc., each byte min(255, sum of (p * w) >> 8).
-// Sampling exactly at a pixel gives (c * 255) >> 8. The 2x2 neighbourhood must lie inside.
-uint32_t sampleBilinear320(const uint32_t* pixels, int32_t u, int32_t v);
-
 // In place: every pixel p becomes ((p * k) >> 8) + ((q * (255 - k)) >> 8), k = keep's low byte,
 // q sampled toward (centreX, centreY) by step / 65536 of the distance, reading the buffer as
 // rewritten so far (inner pixels first). The surface must be 320 wide, 0 <= centreX <= width - 3,
@@ -37,6 +32,9 @@ void radialZoomBlur(Surface& surface, int32_t centreX, int32_t centreY, int32_t 
 namespace plain {
 // The per-byte references (the fast versions give the same bytes for every input).
 void boxBlurRows(Surface& target, const Surface& source, uint32_t radius);
+// Bilinear sample of a 320-pixel-wide buffer at 16.16 (u, v), the zoom blur's tap: weights
+// ((65535 - f) * (65535 - g)) >> 24 etc., each byte min(255, sum of (p * w) >> 8).
+// Sampling exactly at a pixel gives (c * 255) >> 8. The 2x2 neighbourhood must lie inside.
 uint32_t sampleBilinear320(const uint32_t* pixels, int32_t u, int32_t v);
 void radialZoomBlur(Surface& surface, int32_t centreX, int32_t centreY, int32_t step, int32_t keep);
 void crossBlur(Surface& surface);

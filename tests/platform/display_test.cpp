@@ -9,7 +9,7 @@
 #include <vector>
 
 #include <SDL.h>
-#include "runtime/display.h"
+#include "platform/sdl/sdl_display.h"
 #include "support/child_process.h"
 
 namespace tarvola {

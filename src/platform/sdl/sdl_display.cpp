@@ -1,5 +1,5 @@
 // The SDL2 display: window, renderer with a 320x240 logical size, streaming texture,
-// and the event handling that stands in for a window procedure; see display.h.
+// and the event handling that stands in for a window procedure; see sdl_display.h.
 #include <SDL.h>
 
 #include <strings.h>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/display.h"
+#include "platform/sdl/sdl_display.h"
 
 namespace tarvola {
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "music/music_player.h"
-#include "runtime/display.h"
+#include "platform/sdl/sdl_display.h"
 #include "runtime/platform.h"
 
 namespace tarvola {
