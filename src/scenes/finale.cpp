@@ -1,6 +1,7 @@
 // Scene 6: the finale, cycling through the interference, metaballs and tunnel scenes.
 #include "base/fixed_point.h"
 #include "music/sync_events.h"
+#include "scenes/event_weight.h"
 #include "scenes/scene_table.h"
 #include "scenes/scenes.h"
 
@@ -28,7 +29,7 @@ void finaleRender(Surface& target, DepthBuffer& depth, float t) {
   kCycle[state.cycleIndex](target, depth, t);
   const float d = t - state.flashStart;
   if (d < 60.0f) {
-    const float w = float(1 - double(d) * 0.016666668);
+    const float w = weightFalling60(d);
     target.fadeToColour(truncToInt32(double(w) * 255), packColour(255, 255, 255, 255));
   }
 }

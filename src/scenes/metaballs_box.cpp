@@ -5,6 +5,7 @@
 #include "engine3d/pipeline.h"
 #include "metaballs/polygonizer.h"
 #include "music/sync_events.h"
+#include "scenes/event_weight.h"
 #include "scenes/scene_pictures.h"
 #include "scenes/scenes.h"
 #include "surface/compositing.h"
@@ -111,13 +112,13 @@ void metaballSceneRender(Surface& target, DepthBuffer& depth, float t) {
     state.flashStart = s;
   }
   float d = s - state.shakeStart;
-  state.shake = d < 60.0f ? float(1 - double(d) * 0.016666668) : 0.0f;
+  state.shake = d < 60.0f ? weightFalling60(d) : 0.0f;
 
   // A white flash over the first 40 units, and the dimming to black before t = 8000 (which,
   // with r negative in the finale, becomes a pulse from full brightness to black).
   d = s - state.flashStart;
   if (d < 40.0f) {
-    const float w = float(1 - double(d) * 0.025);
+    const float w = weightFalling40(d);
     target.fadeToColour(truncToInt32(double(w) * 255), packColour(255, 255, 255, 255));
   }
   const float r = 8000.0f - t;

@@ -3,6 +3,7 @@
 
 #include "base/fixed_point.h"
 #include "music/sync_events.h"
+#include "scenes/event_weight.h"
 #include "scenes/scene_pictures.h"
 #include "scenes/scenes.h"
 #include "surface/compositing.h"
@@ -61,7 +62,7 @@ void polarSceneRender(Surface& target, DepthBuffer&, float t) {
   // sync5 starts a horizontal blur of radius 24 that shrinks to 0 over 60 units.
   if (sync5.take()) state.blurStart = s;
   d = s - state.blurStart;
-  state.blurLevel = d < 60.0f ? float(1 - double(d) * 0.016666668) : 0.0f;
+  state.blurLevel = d < 60.0f ? weightFalling60(d) : 0.0f;
   if (state.blurLevel > 0.0f) {
     boxBlurRows(blurBuffer, trailBuffer, uint32_t(truncToInt32(double(state.blurLevel) * 24)));
   } else {
@@ -76,7 +77,7 @@ void polarSceneRender(Surface& target, DepthBuffer&, float t) {
   }
   d = s - state.fadeInStart;
   if (d < 60.0f) {
-    const float w = float(1 - double(d) * 0.016666668);
+    const float w = weightFalling60(d);
     target.fadeToColour(truncToInt32(double(w) * 255), packColour(0, 0, 0, 0));
   }
 }
