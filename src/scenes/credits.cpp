@@ -6,6 +6,7 @@
 #include "scenes/scenes.h"
 #include "surface/compositing.h"
 #include "surface/filters.h"
+#include "surface/generators.h"
 
 namespace tarvola {
 
@@ -20,7 +21,7 @@ void creditsInit() {
 
 int32_t creditsBlurCentre(float t) {
   // One period of the sweep lasts about 1800 hundredths.
-  return truncToInt32(std::sin((double(t) + 60) * 0.0034905555513170036) * 150 + 160);
+  return truncToInt32(std::sin((double(t) + 60) * kAngle02D) * 150 + 160);
 }
 
 void creditsRender(Surface& target, DepthBuffer&, float t) {

@@ -10,6 +10,7 @@
 #include "scenes/scenes.h"
 #include "surface/compositing.h"
 #include "surface/filters.h"
+#include "surface/generators.h"
 
 namespace tarvola {
 
@@ -72,11 +73,11 @@ void metaballSceneRender(Surface& target, DepthBuffer& depth, float t) {
   Surface& canvas = direct ? target : sceneBuffer;
   canvas.clear();
 
-  const double a = e * 0.0052358333269755045;
+  const double a = e * kAngle03D;
   const float b = float(-double(e) * 0.034905557);
   auto at = [](double value) { return float(value); };
-  metaballs.field.setSourcePosition(0, at(45 * std::sin(e * 0.0017452777756585018)),
-                                    at(45 * std::sin(-e * 0.0034905555513170036)), at(45 * std::sin(a)));
+  metaballs.field.setSourcePosition(0, at(45 * std::sin(e * 0.0017452777756585018)), at(45 * std::sin(-e * kAngle02D)),
+                                    at(45 * std::sin(a)));
   metaballs.field.setSourcePosition(1, at(45 * std::sin(double(b))), at(45 * std::sin(a)),
                                     at(45 * std::sin(-e * 0.006981111102634007)));
   metaballs.field.setSourcePosition(2, at(45 * std::cos(double(b))), at(45 * std::sin(a)),

@@ -67,8 +67,7 @@ void tunnelRender(Surface& target, DepthBuffer&, float t) {
   Vec3 angles;
   if (late) {
     position.z = at(-0.6 * du);
-    angles = Vec3{at(40 * std::sin(du * 0.0052358333269755045)), at(40 * std::sin(du * 0.0034905555513170036)),
-                  at(0.02 * du)};
+    angles = Vec3{at(40 * std::sin(du * kAngle03D)), at(40 * std::sin(du * kAngle02D)), at(0.02 * du)};
   } else {
     position.z = at(0.4 * du);
     angles = Vec3{at(0.08 * du), at(0.2 * du), at(0.3 * du)};
@@ -77,9 +76,9 @@ void tunnelRender(Surface& target, DepthBuffer&, float t) {
   grid.render(target, gridTexture, gridEnvMap);
 
   if (t < 10800.0f) {
-    multiplyWindows(plasmaProduct, plasmaA, plasmaB, truncToInt32(151 * std::sin(du * 0.0052358333269755045) + 160),
-                    truncToInt32(119 * std::sin(-du * 0.0034905555513170036) + 120),
-                    truncToInt32(151 * std::sin(-du * 0.0052358333269755045) + 160),
+    multiplyWindows(plasmaProduct, plasmaA, plasmaB, truncToInt32(151 * std::sin(du * kAngle03D) + 160),
+                    truncToInt32(119 * std::sin(-du * kAngle02D) + 120),
+                    truncToInt32(151 * std::sin(-du * kAngle03D) + 160),
                     truncToInt32(119 * std::sin(du * 0.013962222205268014) + 120));
     plasmaProduct.multiplyOnto(target);
     target.brighten(64);
