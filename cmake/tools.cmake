@@ -18,13 +18,19 @@ endif()
 
 # The offline capture renderer `tarvola-capture` (tools/capture): the demo's frame loop on an
 # offline host, writing PNG (libpng), WAV and MP4 (through ffmpeg at run time). Its logic is a
-# library so the tests and benchmarks can drive it.
+# library so the tests and benchmarks can drive it; the operating system's services sit behind
+# host_system.h, one file per system.
 if(NOT TARGET PkgConfig::LIBPNG)
   pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
 endif()
+if(WIN32)
+  set(TARVOLA_CAPTURE_HOST ${PROJECT_SOURCE_DIR}/tools/capture/host_system_windows.cpp)
+else()
+  set(TARVOLA_CAPTURE_HOST ${PROJECT_SOURCE_DIR}/tools/capture/host_system_posix.cpp)
+endif()
 add_library(tarvola_capture STATIC ${PROJECT_SOURCE_DIR}/tools/capture/capture.cpp
                                    ${PROJECT_SOURCE_DIR}/tools/capture/capture_outputs.cpp
-                                   ${PROJECT_SOURCE_DIR}/tools/capture/offline_platform.cpp)
+                                   ${PROJECT_SOURCE_DIR}/tools/capture/offline_platform.cpp ${TARVOLA_CAPTURE_HOST})
 target_link_libraries(tarvola_capture PUBLIC tarvola_core PkgConfig::LIBPNG)
 target_include_directories(tarvola_capture PUBLIC ${PROJECT_SOURCE_DIR}/tools/capture)
 

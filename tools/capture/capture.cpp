@@ -1,10 +1,6 @@
 // The capture renderer's command line, schedule, music pass, offline host and driver; see capture.h.
 #include "capture.h"
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -16,6 +12,7 @@
 #include <map>
 
 #include "capture_outputs.h"
+#include "host_system.h"
 #include "music/music_stream.h"
 #include "music/sync_events.h"
 #include "offline_platform.h"
@@ -312,7 +309,7 @@ bool makeDirectory(const std::string& dir, std::string& error) {
     error = "cannot make the directory " + dir;
     return false;
   }
-  if (::access(dir.c_str(), W_OK) != 0) {
+  if (!host::canWriteIn(dir)) {
     error = "cannot write to the directory " + dir;
     return false;
   }
@@ -407,10 +404,10 @@ struct RenderRun {
   RenderRun(const CaptureSetup& setup, const MusicPass& pass, int64_t stopFrame, FrameSink* sink)
       : platform(setup.schedule, pass.syncs, stopFrame, sink != nullptr ? &FrameSink::emit : nullptr, sink,
                  setup.options.bench) {
-    const double began = threadSeconds();
+    const double began = host::threadSeconds();
     const auto wallBegan = std::chrono::steady_clock::now();
     runDemo(platform, setup.programme);
-    loopSeconds = threadSeconds() - began - platform.startupSeconds();
+    loopSeconds = host::threadSeconds() - began - platform.startupSeconds();
     wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBegan).count();
   }
 };
@@ -452,10 +449,10 @@ int runBench(const CaptureSetup& setup, ProgrammeBench* benchOut) {
   const ProgrammeSchedule& schedule = setup.schedule;
   MusicPass pass;
   std::string error;
-  const double musicBegan = threadSeconds();
+  const double musicBegan = host::threadSeconds();
   if (!renderMusicPass(setup.modulePath, schedule.fps, schedule.endFrame - 1, 0, 0, false, nullptr, pass, error))
     return fail(error, 2);
-  const double musicSeconds = threadSeconds() - musicBegan;
+  const double musicSeconds = host::threadSeconds() - musicBegan;
   const RenderRun run(setup, pass, schedule.endFrame, nullptr);
   ProgrammeBench bench;
   bench.fps = schedule.fps;
@@ -471,13 +468,11 @@ int runBench(const CaptureSetup& setup, ProgrammeBench* benchOut) {
     bench.sceneMedianMs[i] = median(perScene[i]) * 1e3;
     bench.sceneWorstMs[i] = perScene[i].empty() ? 0.0 : *std::max_element(perScene[i].begin(), perScene[i].end()) * 1e3;
   }
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
   bench.startupMs = run.platform.startupSeconds() * 1e3;
   bench.musicMs = musicSeconds * 1e3;
   bench.loopMs = run.loopSeconds * 1e3;
   bench.wallMs = run.wallSeconds * 1e3;
-  bench.peakRssMb = double(usage.ru_maxrss) / 1024.0;
+  bench.peakRssMb = host::peakMemoryMb();
   if (benchOut != nullptr)
     *benchOut = bench;
   else
@@ -499,7 +494,7 @@ int runFramesAt(const CaptureSetup& setup) {
     stopFrame = std::max(stopFrame, frame + 1);
   }
   sink.progress.total = int64_t(sink.framesAt.size());
-  sink.progress.show = options.progress && ::isatty(2) != 0;
+  sink.progress.show = options.progress && host::stderrIsTerminal();
   sink.scaled.resize(size_t(kScreenWidth) * kScreenHeight * size_t(options.scale) * size_t(options.scale));
   std::string error;
   if (!makeDirectory(options.pngDir, error)) return failAndClean(error);
@@ -529,8 +524,7 @@ int runRange(const CaptureSetup& setup) {
   }
   const bool withFade = sink.endFrame == schedule.endFrame;
   const bool mp4 = !options.mp4Path.empty();
-  if (mp4 && findOnPath("ffmpeg").empty())
-    return fail("--mp4 needs ffmpeg, and there is no ffmpeg on PATH (install it: apt-get install ffmpeg)", 2);
+  if (mp4 && host::findProgram("ffmpeg").empty()) return fail(ffmpegMissingMessage(), 2);
 
   // The sound goes to --wav, or for an MP4 alone to a temporary WAV that ffmpeg reads once the
   // music pass has finished it (the sound does not depend on the pictures).
@@ -539,17 +533,13 @@ int runRange(const CaptureSetup& setup) {
                                 : mp4                    ? options.mp4Path + ".sound.wav"
                                                          : std::string();
   WavWriter wav;
-  if (!soundPath.empty() && (!leftovers::add(soundPath, false, error) ||
-                             !wav.open(soundPath, options.wavPath.empty() ? soundPath : options.wavPath, error)))
+  if (!soundPath.empty() && !wav.open(soundPath, options.wavPath.empty() ? soundPath : options.wavPath, error))
     return failAndClean(error);
   const std::string mp4Part = options.mp4Path + ".part";
   if (mp4) {
-    const int fd = ::open(mp4Part.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || !leftovers::add(mp4Part, false, error)) {
-      if (fd >= 0) ::close(fd), std::remove(mp4Part.c_str());
-      return failAndClean(error.empty() ? "cannot write " + options.mp4Path + ": " + std::strerror(errno) : error);
-    }
-    ::close(fd);
+    std::FILE* file = leftovers::create(mp4Part, options.mp4Path, error);
+    if (file == nullptr) return failAndClean(error);
+    std::fclose(file);
   }
   if (!options.pngDir.empty() && !makeDirectory(options.pngDir, error)) return failAndClean(error);
 
@@ -570,7 +560,7 @@ int runRange(const CaptureSetup& setup) {
   if (options.scale != 1 && !options.pngDir.empty())
     sink.scaled.resize(size_t(kScreenWidth) * kScreenHeight * size_t(options.scale) * size_t(options.scale));
   sink.progress.total = sink.endFrame - sink.firstFrame;
-  sink.progress.show = options.progress && ::isatty(2) != 0;
+  sink.progress.show = options.progress && host::stderrIsTerminal();
   const bool pictures = !options.pngDir.empty() || mp4;
   const RenderRun run(setup, pass, sink.endFrame, pictures ? &sink : nullptr);
   sink.progress.update(true);

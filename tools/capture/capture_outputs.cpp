@@ -2,20 +2,15 @@
 #include "capture_outputs.h"
 
 #include <png.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "base/fixed_point.h"
 #include "music/module_renderer.h"
-
-extern char** environ;
 
 namespace tarvola {
 
@@ -36,72 +31,66 @@ namespace leftovers {
 namespace {
 constexpr size_t kPathBytes = 4096;
 char paths[kSlots][kPathBytes];
-volatile sig_atomic_t used[kSlots];
+std::atomic<bool> used[kSlots];  // lock-free: a signal handler reads them
 bool isDirectory[kSlots];
-volatile pid_t child = 0;
 
-// Only async-signal-safe calls: the signal handler runs this too.
+// Only async-signal-safe calls: the interrupt's clean-up runs this too.
 void removeSlots() {
   for (int i = 0; i < kSlots; ++i) {
-    if (used[i] == 0) continue;
+    if (!used[i]) continue;
     if (isDirectory[i])
-      ::rmdir(paths[i]);
+      host::removeEmptyDirectory(paths[i]);
     else
-      ::unlink(paths[i]);
-    used[i] = 0;
+      host::removeFile(paths[i]);
+    used[i] = false;
   }
-}
-
-void onSignal(int signal) {
-  if (child > 0) ::kill(child, SIGKILL);
-  removeSlots();
-  struct sigaction defaults {};
-  defaults.sa_handler = SIG_DFL;
-  ::sigaction(signal, &defaults, nullptr);
-  ::raise(signal);
 }
 }  // namespace
 
 bool add(const std::string& path, bool directory, std::string& error) {
   for (int i = 0; i < kSlots; ++i) {
-    if (used[i] != 0) continue;
+    if (used[i]) continue;
     if (path.size() >= kPathBytes) break;
     std::memcpy(paths[i], path.c_str(), path.size() + 1);
     isDirectory[i] = directory;
-    used[i] = 1;
+    used[i] = true;
     return true;
   }
   error = "cannot keep track of " + path;
   return false;
 }
 
+std::FILE* create(const std::string& path, const std::string& shownName, std::string& error) {
+  const host::InterruptsHeld hold;
+  if (!add(path, false, error)) return nullptr;
+  std::FILE* file = host::createFile(path);
+  if (file == nullptr) {
+    error = "cannot write " + shownName + ": " + std::strerror(errno);
+    drop(path);
+  }
+  return file;
+}
+
 void drop(const std::string& path) {
   for (int i = 0; i < kSlots; ++i) {
-    if (used[i] != 0 && path == paths[i]) used[i] = 0;
+    if (used[i] && path == paths[i]) used[i] = false;
   }
 }
 
 void removeAll() { removeSlots(); }
 
-void setChild(pid_t pid) { child = pid; }
-
-void removeOnSignals() {
-  struct sigaction action {};
-  action.sa_handler = onSignal;
-  sigemptyset(&action.sa_mask);
-  sigaddset(&action.sa_mask, SIGINT);
-  sigaddset(&action.sa_mask, SIGTERM);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
-}
+void removeOnInterrupt() { host::onInterrupt(removeSlots); }
 }  // namespace leftovers
 
 bool finishFile(const std::string& from, const std::string& to, std::string& error) {
-  if (std::rename(from.c_str(), to.c_str()) == 0) {
+  // std::filesystem::rename replaces an existing `to` on Windows too (std::rename does not).
+  std::error_code code;
+  std::filesystem::rename(from, to, code);
+  if (!code) {
     leftovers::drop(from);
     return true;
   }
-  error = "cannot rename " + from + " to " + to + ": " + std::strerror(errno);
+  error = "cannot rename " + from + " to " + to + ": " + code.message();
   std::remove(from.c_str());
   leftovers::drop(from);
   return false;
@@ -109,13 +98,8 @@ bool finishFile(const std::string& from, const std::string& to, std::string& err
 
 bool writePng(const std::string& finalPath, const uint32_t* pixels, int32_t width, int32_t height, std::string& error) {
   const std::string path = finalPath + ".part";
-  if (!leftovers::add(path, false, error)) return false;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    error = "cannot write " + finalPath + ": " + std::strerror(errno);
-    leftovers::drop(path);
-    return false;
-  }
+  std::FILE* file = leftovers::create(path, finalPath, error);
+  if (file == nullptr) return false;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
   std::vector<png_byte> row(size_t(width) * 3);
@@ -180,11 +164,8 @@ WavWriter::~WavWriter() {
 
 bool WavWriter::open(const std::string& path, const std::string& shownName, std::string& error) {
   path_ = shownName;
-  file_ = std::fopen(path.c_str(), "wb");
-  if (file_ == nullptr) {
-    error = "cannot write " + shownName + ": " + std::strerror(errno);
-    return false;
-  }
+  file_ = leftovers::create(path, shownName, error);
+  if (file_ == nullptr) return false;
   const std::vector<uint8_t> header = wavHeader(0);
   failed_ = std::fwrite(header.data(), 1, header.size(), file_) != header.size();
   return true;
@@ -214,42 +195,22 @@ bool WavWriter::close(std::string& error) {
   return !failed_;
 }
 
-std::string findOnPath(const char* name) {
-  const char* path = std::getenv("PATH");
-  if (path == nullptr) return "";
-  std::string all(path);
-  size_t begin = 0;
-  while (begin <= all.size()) {
-    size_t end = all.find(':', begin);
-    if (end == std::string::npos) end = all.size();
-    const std::string dir = end > begin ? all.substr(begin, end - begin) : std::string(1, '.');
-    std::string candidate = dir;
-    candidate.push_back('/');
-    candidate.append(name);
-    if (::access(candidate.c_str(), X_OK) == 0) return dir;
-    begin = end + 1;
-  }
-  return "";
+std::string ffmpegMissingMessage() {
+  return std::string("--mp4 needs ffmpeg, and there is no ffmpeg on PATH (") + host::ffmpegMissingHint() + ")";
 }
 
 FfmpegPipe::~FfmpegPipe() {
   std::string ignored;
-  if (pid_ > 0) finish(ignored);
+  if (ffmpeg_.running()) finish(ignored);
 }
 
 bool FfmpegPipe::start(const std::string& mp4Path, const std::string& wavPath, int32_t width, int32_t height,
                        int32_t scale, int fps, std::string& error) {
-  const std::string dir = findOnPath("ffmpeg");
-  if (dir.empty()) {
-    error = "--mp4 needs ffmpeg, and there is no ffmpeg on PATH (install it: apt-get install ffmpeg)";
+  const std::string program = host::findProgram("ffmpeg");
+  if (program.empty()) {
+    error = ffmpegMissingMessage();
     return false;
   }
-  int fds[2];
-  if (::pipe(fds) != 0) {
-    error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
-    return false;
-  }
-  const std::string program = dir + "/ffmpeg";
   const std::string size = std::to_string(width) + "x" + std::to_string(height);
   const std::string rate = std::to_string(fps);
   // ffmpeg enlarges by pixel repetition as it converts to YUV: the pipe carries a ninth of the
@@ -265,25 +226,10 @@ bool FfmpegPipe::start(const std::string& mp4Path, const std::string& wavPath, i
       "0:v",    "-map",         "1:a",        "-vf",   enlarge,    "-c:v",    "libx264",  "-preset",  "superfast",
       "-tune",  "animation",    "-crf",       "18",    "-pix_fmt", "yuv420p", "-c:a",     "aac",      "-b:a",
       "192k",   "-movflags",    "+faststart", "-f",    "mp4",      mp4Path};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
-  posix_spawn_file_actions_addclose(&actions, fds[1]);
-  const int status = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(fds[0]);
-  if (status != 0) {
-    ::close(fds[1]);
-    pid_ = -1;
-    error = "cannot start " + program + ": " + std::strerror(status);
-    return false;
-  }
-  leftovers::setChild(pid_);
-  fd_ = fds[1];
+  if (!ffmpeg_.start(program, args, error)) return false;
   for (std::vector<uint32_t>& buffer : buffers_) buffer.assign(size_t(width) * size_t(height), 0);
+  // Started while interrupts are held, the writer thread never runs a POSIX signal handler.
+  const host::InterruptsHeld hold;
   writer_ = std::thread(&FfmpegPipe::writeLoop, this);
   return true;
 }
@@ -297,16 +243,9 @@ void FfmpegPipe::writeLoop() {
     const int64_t times = repeats_[slot];
     bool ok = !failed_;
     lock.unlock();
-    const char* bytes = reinterpret_cast<const char*>(buffers_[slot].data());
-    for (int64_t copy = 0; copy < times && ok; ++copy) {
-      size_t left = buffers_[slot].size() * sizeof(uint32_t);
-      for (const char* at = bytes; left > 0 && ok;) {
-        const ssize_t wrote = ::write(fd_, at, left);
-        if (wrote < 0 && errno == EINTR) continue;
-        ok = wrote > 0;  // ffmpeg went away; finish() reports how it ended
-        if (ok) at += wrote, left -= size_t(wrote);
-      }
-    }
+    // A failed write means ffmpeg went away; finish() reports how it ended.
+    for (int64_t copy = 0; copy < times && ok; ++copy)
+      ok = ffmpeg_.write(buffers_[slot].data(), buffers_[slot].size() * sizeof(uint32_t));
     lock.lock();
     if (!ok) failed_ = true;
     ++sent_;
@@ -317,12 +256,12 @@ void FfmpegPipe::writeLoop() {
 uint32_t* FfmpegPipe::frameToFill() {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [&] { return queued_ - sent_ < kBuffers || failed_; });
-  return failed_ || fd_ < 0 ? nullptr : buffers_[queued_ % kBuffers].data();
+  return failed_ || !ffmpeg_.running() ? nullptr : buffers_[queued_ % kBuffers].data();
 }
 
 bool FfmpegPipe::queueFrame(int64_t times) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (failed_ || fd_ < 0) return false;
+  if (failed_ || !ffmpeg_.running()) return false;
   repeats_[queued_ % kBuffers] = times;
   ++queued_;
   changed_.notify_all();
@@ -338,17 +277,10 @@ bool FfmpegPipe::finish(std::string& error) {
     }
     writer_.join();
   }
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-  if (pid_ <= 0) return false;
-  int status = 0;
-  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
-  pid_ = -1;
-  leftovers::setChild(0);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && !failed_) return true;
-  error = "ffmpeg failed (exit status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) +
-          "); its messages are above";
+  if (!ffmpeg_.running()) return false;
+  const int status = ffmpeg_.finish();
+  if (status == 0 && !failed_) return true;
+  error = "ffmpeg failed (exit status " + std::to_string(status) + "); its messages are above";
   return false;
 }
 

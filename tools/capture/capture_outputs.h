@@ -2,10 +2,8 @@
 // 44100 Hz WAV written as it streams, and an ffmpeg child process that reads raw frames on its
 // standard input and encodes H.264 + AAC. Every failure comes back as a message. Each file is
 // written under a temporary name (NAME.part) and renamed once complete; until then it is a
-// leftover, removed on failure or when SIGINT / SIGTERM ends the run.
+// leftover, removed on failure or when an interrupt (SIGINT / SIGTERM, Ctrl-C) ends the run.
 #pragma once
-
-#include <sys/types.h>
 
 #include <condition_variable>
 #include <cstdint>
@@ -15,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "host_system.h"
 #include "surface/surface.h"
 
 namespace tarvola {
@@ -25,18 +24,20 @@ void scaleNearest(const Surface& source, int32_t scale, uint32_t* scaled);
 
 // Files and directories of this run that must not outlive a failure: temporary files not yet
 // renamed, and directories the run made (removed only while empty). Fixed storage, so that the
-// signal handler can walk it without allocating.
+// interrupt's clean-up can walk it without allocating.
 namespace leftovers {
 inline constexpr int kSlots = 8;
 // False (with `error`) when all slots are taken or the path is too long.
 bool add(const std::string& path, bool directory, std::string& error);
+// Creates `path` for binary writing and records it, both before an interrupt can clean up;
+// nullptr with `error` (naming `shownName`) when it cannot.
+std::FILE* create(const std::string& path, const std::string& shownName, std::string& error);
 void drop(const std::string& path);
-// Unlinks the files, removes the directories that are empty; the slots are emptied.
+// Removes the files and the directories that are empty; the slots are emptied.
 void removeAll();
-// The ffmpeg child a signal kills before the files go (0: none).
-void setChild(pid_t pid);
-// SIGINT and SIGTERM: kill the child, remove the leftovers, then end by the same signal.
-void removeOnSignals();
+// On an interrupt: the child (ffmpeg) is killed, the leftovers removed, then the process ends as
+// the interrupt ends it.
+void removeOnInterrupt();
 }  // namespace leftovers
 
 // Renames the finished temporary `from` to `to` and drops it from the leftovers; on failure
@@ -66,8 +67,8 @@ class WavWriter {
   std::vector<int16_t> buffer_;
 };
 
-// The directory of PATH that holds an executable `name`, or "" when none does.
-std::string findOnPath(const char* name);
+// Why --mp4 cannot run when there is no ffmpeg on PATH (host::findProgram finds it).
+std::string ffmpegMissingMessage();
 
 // ffmpeg encoding raw frames from a pipe. A writer thread feeds the pipe from a few frame
 // buffers (allocated by start()) while the caller renders the next frames into the others.
@@ -91,8 +92,7 @@ class FfmpegPipe {
   static constexpr int kBuffers = 4;
   void writeLoop();
 
-  pid_t pid_ = -1;
-  int fd_ = -1;
+  host::ChildProcess ffmpeg_;
   std::vector<uint32_t> buffers_[kBuffers];
   int64_t repeats_[kBuffers] = {};
   int64_t queued_ = 0;  // buffers handed over so far; buffer i % kBuffers

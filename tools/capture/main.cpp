@@ -1,6 +1,5 @@
 // tarvola-capture: renders the demo offline, frame by frame, to PNG, WAV and MP4, lists the
 // music's syncs, and measures the demo's speed. See capture.h and `tarvola-capture --help`.
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -54,7 +53,6 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::signal(SIGPIPE, SIG_IGN);          // a dead ffmpeg shows as a failed write instead
-  tarvola::leftovers::removeOnSignals();  // Ctrl-C leaves no half-written file
+  tarvola::leftovers::removeOnInterrupt();  // Ctrl-C leaves no half-written file
   return tarvola::runCapture(options);
 }

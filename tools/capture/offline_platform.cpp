@@ -1,17 +1,12 @@
 // The capture renderer's offline host; see offline_platform.h.
 #include "offline_platform.h"
 
-#include <ctime>
-
+#include "host_system.h"
 #include "music/sync_events.h"
 
 namespace tarvola {
 
-double threadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
+using host::threadSeconds;  // frame times: CPU time, which other processes do not inflate
 
 OfflinePlatform::OfflinePlatform(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs,
                                  int64_t stopFrame, Emit emit, void* user, bool timeFrames)

@@ -11,10 +11,6 @@
 
 namespace tarvola {
 
-// CPU seconds this thread has run: frame times that other processes on the machine do not
-// inflate by taking the processor away.
-double threadSeconds();
-
 // A counter that only moves when its owner says a frame has passed.
 struct TickCounter final : Counter {
   int64_t ticksPerSecond = 60;

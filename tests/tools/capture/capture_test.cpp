@@ -141,7 +141,7 @@ TEST_F(CaptureRun, Mp4WithoutFfmpegFailsClearlyWhilePngAndWavStillWork) {
 }
 
 TEST_F(CaptureRun, Mp4HoldsH264AndAacOfTheRangesLength) {
-  ASSERT_FALSE(findOnPath("ffmpeg").empty() || findOnPath("ffprobe").empty())
+  ASSERT_FALSE(host::findProgram("ffmpeg").empty() || host::findProgram("ffprobe").empty())
       << "no ffmpeg or ffprobe (package ffmpeg; scripts/install-deps.sh installs it)";
   ASSERT_EQ(capture({"--fps", "10", "--from", "9", "--to", "11", "--mp4", (dir / "v.mp4").string()}), 0) << log;
   const std::string probe = "ffprobe -v error -show_entries stream=codec_name,nb_frames -of csv=p=0 " +
