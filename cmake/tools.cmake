@@ -1,7 +1,8 @@
 # The data-set generator writes data/ (pictures, mesh, music) into the build directory,
-# which is the working directory the demo runs from. Deterministic: same bytes everywhere.
+# which is the working directory the demo runs from. Deterministic: same bytes everywhere, so a
+# cross build (which cannot run its own generator) copies the native build's data/.
 file(GLOB TARVOLA_DATAGEN_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tools/datagen/*.cpp)
-if(TARVOLA_DATAGEN_SOURCES)
+if(TARVOLA_DATAGEN_SOURCES AND NOT CMAKE_CROSSCOMPILING)
   pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
   pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
   add_executable(tarvola-datagen ${TARVOLA_DATAGEN_SOURCES})
@@ -43,9 +44,12 @@ endif()
 
 # The measuring tool tarvola-music-report (tools/music-report): loudness, spectrum, stereo,
 # per-instrument levels, novelty at the scene cuts and near-white frames of a capture.
-# Built only where libsndfile and FFTW are installed; scripts/music-report.sh drives it.
-pkg_check_modules(SNDFILE IMPORTED_TARGET sndfile)
-pkg_check_modules(FFTW3F IMPORTED_TARGET fftw3f)
+# Built only where libsndfile and FFTW are installed, and not by cross builds;
+# scripts/music-report.sh drives it.
+if(NOT CMAKE_CROSSCOMPILING)
+  pkg_check_modules(SNDFILE IMPORTED_TARGET sndfile)
+  pkg_check_modules(FFTW3F IMPORTED_TARGET fftw3f)
+endif()
 if(SNDFILE_FOUND AND FFTW3F_FOUND)
   if(NOT TARGET PkgConfig::LIBPNG)
     pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
