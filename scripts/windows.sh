@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# Builds the Windows x64 demo into build-windows/ with Debian's mingw-w64 cross compiler:
+#   tarvola.exe           the demo (GUI program: no console; its messages are message boxes)
+#   tarvola-capture.exe   the offline capture renderer (console program)
+#   data/                 the data set, made by the native generator (build/data; deterministic)
+# The libraries are the native build's versions, built from Debian's source packages as static
+# libraries into build-windows/deps/ (once: skipped while the native versions, the compiler,
+# the toolchain file and this recipe stay the same): zlib and libpng (the capture's PNG output), libopenmpt, SDL2. Each download is
+# checked against the SHA-256 sums its .dsc lists. Both programs need only Windows' own DLLs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=$root/build-windows
+deps=$out/deps
+jobs=${JOBS:-$(nproc)}
+mkdir -p "$out"
+host=x86_64-w64-mingw32
+# Bump when the way the libraries are built changes, so that built ones are rebuilt.
+deps_recipe=1
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+say() { echo "windows.sh: $*"; }
+die() { echo "windows.sh: $*" >&2; exit 1; }
+
+# Install what is missing; a tool still missing afterwards ends the run with one line.
+scripts/install-deps.sh g++-mingw-w64-x86-64-posix dpkg-dev ||
+  say "installing packages failed; checking what is there"
+command -v $host-g++-posix >/dev/null ||
+  die "no $host-g++-posix: install the Debian package g++-mingw-w64-x86-64-posix"
+command -v dpkg-source >/dev/null || die "no dpkg-source: install the Debian package dpkg-dev"
+
+# ---- The libraries -------------------------------------------------------------------------
+
+# The Debian source package and version behind an installed native -dev package.
+native_source() { dpkg-query -W -f='${source:Package} ${source:Version}' "$1"; }
+libs=(zlib1g-dev libpng-dev libopenmpt-dev libsdl2-dev)  # in build order
+declare -A source_of
+wanted="recipe $deps_recipe; $($host-gcc-posix --version | head -1); $(sha256sum <cmake/mingw-w64.cmake | cut -c1-16)"
+for dev in "${libs[@]}"; do
+  source_of[$dev]=$(native_source "$dev") || die "$dev is not installed (scripts/install-deps.sh installs it)"
+  wanted+="; ${source_of[$dev]}"
+done
+
+# Adds deb-src entries mirroring the machine's deb822 "Types: deb" entries when apt has none.
+ensure_deb_src() {
+  if ! grep -qsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
+    /etc/apt/sources.list.d/*.sources; then
+    local list=/etc/apt/sources.list.d/debian-src.sources
+    say "adding the source entries of the Debian archive ($list)"
+    awk 'BEGIN { RS = ""; ORS = "\n" }
+         /(^|\n)Types:[ \t]*deb([ \t]|\n|$)/ {
+           n = split($0, line, "\n")
+           for (i = 1; i <= n; i++) {
+             if (line[i] ~ /^#/) continue
+             print (line[i] ~ /^Types:/ ? "Types: deb-src" : line[i])
+           }
+           print ""
+         }' /etc/apt/sources.list.d/*.sources >"$out/deb-src.sources"
+    [ -s "$out/deb-src.sources" ] || die "found no deb822 'Types: deb' entry to copy into $list"
+    "${sudo[@]}" cp "$out/deb-src.sources" "$list"
+    "${sudo[@]}" apt-get update -qq
+  elif ! apt-cache showsrc zlib 2>/dev/null | grep -q '^Version:'; then
+    "${sudo[@]}" apt-get update -qq
+  fi
+}
+
+# Checks every file the .dsc lists against its SHA-256 sum and size.
+verify_dsc() {
+  local dsc=$1 dir count=0 sum size name actual
+  dir=$(dirname "$dsc")
+  while read -r sum size name; do
+    [ -f "$dir/$name" ] || die "$name, listed in $(basename "$dsc"), was not downloaded"
+    actual=$(sha256sum "$dir/$name" | cut -d' ' -f1)
+    [ "$actual" = "$sum" ] || die "$name: SHA-256 $actual, but $(basename "$dsc") says $sum"
+    [ "$(stat -c %s "$dir/$name")" = "$size" ] || die "$name: not the $size bytes $(basename "$dsc") says"
+    count=$((count + 1))
+  done < <(sed -n '/^Checksums-Sha256:/,/^[^ ]/s/^ \([0-9a-f]\{64\} [0-9]* .*\)/\1/p' "$dsc")
+  [ "$count" -gt 0 ] || die "$(basename "$dsc") lists no SHA-256 sums"
+}
+
+# Downloads source package $1 at version $2, checks it and unpacks it (Debian's patches applied)
+# into $3. The exact version is required for SDL2 and libopenmpt (they make the sound and the
+# window); zlib and libpng only write the capture's PNG files, and when the archive no longer
+# holds their installed revision the newest downloadable one of the same upstream version is
+# taken, with a line saying so.
+fetch_source() {
+  local package=$1 version=$2 dir=$3 strict=$4 try dsc
+  local candidates=("$version")
+  if [ "$strict" = no ]; then
+    local upstream=${version#*:}
+    upstream=${upstream%-*}
+    # Newest first (sort -V orders these Debian revisions as dpkg does).
+    mapfile -t -O 1 candidates < <(apt-cache showsrc "$package" | sed -n 's/^Version: //p' |
+      awk -v up="$upstream" '{ v = $0; sub(/^[0-9]+:/, "", v); sub(/-[^-]*$/, "", v); if (v == up) print }' |
+      sort -u -r -V)
+  fi
+  mkdir -p "$out/deps-src/download"
+  for try in "${candidates[@]}"; do
+    if (cd "$out/deps-src/download" &&
+      apt-get source -d -qq -o APT::Sandbox::User=root "$package=$try" >"$out/deps-src/apt.log" 2>&1); then
+      [ "$try" = "$version" ] || say "$package $version is no longer in the archive: using $try"
+      dsc=$(ls "$out/deps-src/download/${package}_${try#*:}.dsc")
+      verify_dsc "$dsc"
+      rm -rf "$dir"
+      # --no-check: the files were checked just above, and the .dsc came through apt's signed index.
+      dpkg-source --no-check -x "$dsc" "$dir" >/dev/null
+      echo "$package $try" >>"$deps/VERSIONS.new"
+      return 0
+    fi
+  done
+  cat "$out/deps-src/apt.log" >&2
+  die "cannot download the source package $package $version"
+}
+
+build_deps() {
+  ensure_deb_src
+  rm -rf "$deps" "$out/deps-src"
+  mkdir -p "$deps"
+  local src=$out/deps-src started=$SECONDS
+  # Only the libraries built here are seen by pkg-config, never the build machine's.
+  export PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH=
+  local cross=(CC=$host-gcc-posix CXX=$host-g++-posix AR=$host-ar RANLIB=$host-ranlib)
+  local autotools=(--host=$host --prefix="$deps" --enable-static --disable-shared)
+
+  read -r pkg ver <<<"${source_of[zlib1g-dev]}"
+  fetch_source "$pkg" "$ver" "$src/zlib" no
+  say "building zlib"
+  (cd "$src/zlib" && env "${cross[@]}" CHOST=$host CFLAGS="-O2 -ffile-prefix-map=$src/zlib=." \
+    ./configure --static --prefix="$deps" && make -j "$jobs" libz.a && make install) >"$src/zlib.log" 2>&1 ||
+    { tail -20 "$src/zlib.log"; die "zlib failed to build"; }
+
+  read -r pkg ver <<<"${source_of[libpng-dev]}"
+  fetch_source "$pkg" "$ver" "$src/libpng" no
+  say "building libpng"
+  (cd "$src/libpng" && ./configure "${autotools[@]}" "${cross[@]}" CPPFLAGS="-I$deps/include" \
+    LDFLAGS="-L$deps/lib" CFLAGS="-O2 -ffile-prefix-map=$src/libpng=." &&
+    make -j "$jobs" && make install) >"$src/libpng.log" 2>&1 ||
+    { tail -20 "$src/libpng.log"; die "libpng failed to build"; }
+
+  read -r pkg ver <<<"${source_of[libopenmpt-dev]}"
+  fetch_source "$pkg" "$ver" "$src/libopenmpt" yes
+  say "building libopenmpt"
+  (cd "$src/libopenmpt" && ./configure "${autotools[@]}" "${cross[@]}" \
+    CFLAGS="-O2 -ffile-prefix-map=$src/libopenmpt=." CXXFLAGS="-O2 -ffile-prefix-map=$src/libopenmpt=." \
+    --without-mpg123 --without-ogg --without-vorbis --without-vorbisfile --without-pulseaudio \
+    --without-portaudio --without-portaudiocpp --without-sdl2 --without-sndfile --without-flac \
+    --disable-openmpt123 --disable-examples --disable-tests --disable-doxygen-doc &&
+    make -j "$jobs" && make install) >"$src/libopenmpt.log" 2>&1 ||
+    { tail -20 "$src/libopenmpt.log"; die "libopenmpt failed to build"; }
+
+  read -r pkg ver <<<"${source_of[libsdl2-dev]}"
+  fetch_source "$pkg" "$ver" "$src/sdl2" yes
+  say "building SDL2"
+  (cmake -S "$src/sdl2" -B "$src/sdl2-build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF &&
+    cmake --build "$src/sdl2-build" -j "$jobs" && cmake --install "$src/sdl2-build") >"$src/sdl2.log" 2>&1 ||
+    { tail -20 "$src/sdl2.log"; die "SDL2 failed to build"; }
+
+  mv "$deps/VERSIONS.new" "$deps/VERSIONS"
+  echo "$wanted" >"$deps/.built"
+  rm -rf "$src"
+  say "libraries built in $((SECONDS - started)) s: $(paste -sd, "$deps/VERSIONS" | sed 's/,/, /g')"
+}
+
+if [ "$(cat "$deps/.built" 2>/dev/null)" = "$wanted" ]; then
+  say "libraries already built: $(paste -sd, "$deps/VERSIONS" | sed 's/,/, /g')"
+else
+  build_deps
+fi
+
+# ---- The data set and the programs ----------------------------------------------------------
+
+# The native build generates the data set (the cross build has no generator).
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j "$jobs" --target data tarvola-capture >/dev/null
+
+# pkg-config sees only the libraries above and gives their static link lines (with SDL2's
+# Windows system libraries); the toolchain finds them through CMAKE_PREFIX_PATH.
+# A changed toolchain file takes effect only in a fresh configuration (which rebuilds everything).
+fresh=()
+[ "$out/CMakeCache.txt" -nt cmake/mingw-w64.cmake ] || fresh=(--fresh)
+PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH= \
+  cmake "${fresh[@]}" -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_PREFIX_PATH="$deps" -DPKG_CONFIG_ARGN=--static -DTARVOLA_TESTS=OFF -DTARVOLA_BENCH=OFF >/dev/null
+PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH= \
+  cmake --build "$out" -j "$jobs" --target tarvola tarvola-capture
+for exe in tarvola tarvola-capture; do
+  $host-strip "$out/$exe.exe"
+  # Only Windows' own DLLs: no mingw runtime (libstdc++, libgcc, winpthread) to ship beside it.
+  foreign=$($host-objdump -p "$out/$exe.exe" | sed -n 's/^\s*DLL Name: //p' |
+    grep -viE '^(kernel32|user32|gdi32|winmm|imm32|ole32|oleaut32|shell32|setupapi|version|advapi32|msvcrt|cfgmgr32|dinput8|hid|psapi)\.dll$' || true)
+  [ -z "$foreign" ] || die "$exe.exe needs DLLs Windows does not have: $foreign"
+done
+rm -rf "$out/data"
+cp -a build/data "$out/data"
+say "built $out/tarvola.exe, $out/tarvola-capture.exe and $out/data/"
