@@ -29,3 +29,6 @@ set(CMAKE_CXX_FLAGS_INIT "${CMAKE_C_FLAGS_INIT}")
 # Executables need no mingw DLL (libstdc++, libgcc, winpthread are linked in) and carry no link
 # time stamp, so that two builds of one commit are the same bytes.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
+# Release executables are stripped by the linker: strip run afterwards would stamp the time of
+# day into the header.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")

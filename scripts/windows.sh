@@ -186,7 +186,8 @@ PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH= \
 PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH= \
   cmake --build "$out" -j "$jobs" --target tarvola tarvola-capture
 for exe in tarvola tarvola-capture; do
-  $host-strip "$out/$exe.exe"
+  # Stripped by the linker (see cmake/mingw-w64.cmake).
+  $host-nm "$out/$exe.exe" 2>&1 | grep -q 'no symbols' || die "$exe.exe is not stripped"
   # Only Windows' own DLLs: no mingw runtime (libstdc++, libgcc, winpthread) to ship beside it.
   foreign=$($host-objdump -p "$out/$exe.exe" | sed -n 's/^\s*DLL Name: //p' |
     grep -viE '^(kernel32|user32|gdi32|winmm|imm32|ole32|oleaut32|shell32|setupapi|version|advapi32|msvcrt|cfgmgr32|dinput8|hid|psapi)\.dll$' || true)
