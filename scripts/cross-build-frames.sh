@@ -5,7 +5,9 @@
 # ImageMagick pixel signatures with the committed ones: the fixed times one by one, the dense run
 # as one SHA-256 over its signatures in frame order. Exit 1 when any build differs.
 # Usage: scripts/cross-build-frames.sh BUILD_DIR...   (each holding a built tarvola-capture)
-# The data set is BUILD_DIR/data when that build made one, else build/data.
+# The data set is BUILD_DIR/data when that build made one, else build/data. A Windows build
+# (tarvola-capture.exe) runs through $WINE, with the WINE* variables of the caller's environment
+# (scripts/wine-test.sh sets them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -19,17 +21,18 @@ loadCommittedFrames
 failed=0
 for build in "$@"; do
   build=$(cd "$build" && pwd)
-  capture="$build/tarvola-capture"
+  capture=("$build/tarvola-capture")
+  [ -x "$capture" ] || [ ! -f "$capture.exe" ] || capture=("${WINE:-wine}" "$capture.exe")
   data="$build/data"
   [ -e "$data/.stamp" ] || data="$root/build/data"
-  [ -x "$capture" ] && [ -e "$data/.stamp" ] || { echo "FAIL $build: no tarvola-capture or no data set"; failed=1; continue; }
+  [ -f "${capture[-1]}" ] && [ -e "$data/.stamp" ] || { echo "FAIL $build: no tarvola-capture or no data set"; failed=1; continue; }
   work=$(mktemp -d /tmp/tarvola-cross-XXXXXX)
   ln -s "$data" "$work/data"
   started=$SECONDS
   (cd "$work" &&
-     "$capture" --no-progress --fps 30 --png fixed --frames-at "$committed_times" &&
-     "$capture" --no-progress --fps 10 --from 44.5 --to 80 --png scene3 &&
-     "$capture" --no-progress --fps 10 --from 124 --to 166 --png finale) >"$work/log" 2>&1 ||
+     "${capture[@]}" --no-progress --fps 30 --png fixed --frames-at "$committed_times" &&
+     "${capture[@]}" --no-progress --fps 10 --from 44.5 --to 80 --png scene3 &&
+     "${capture[@]}" --no-progress --fps 10 --from 124 --to 166 --png finale) >"$work/log" 2>&1 ||
     { echo "FAIL $build: the capture failed:"; tail -5 "$work/log"; failed=1; rm -rf "$work"; continue; }
   differ=$(differingFrames "$work/fixed")
   dense=$(identify -format '%#\n' "$work"/scene3/frame-*.png "$work"/finale/frame-*.png | sha256sum | cut -d' ' -f1)
