@@ -420,8 +420,8 @@ double median(std::vector<double> values) {
 }
 
 void printBench(const ProgrammeBench& bench) {
-  std::printf("%d fps, %lld frames; CPU time of the rendering thread\n", bench.fps,
-              static_cast<long long>(bench.frames));
+  std::printf("%d fps, %lld frames; %s of the rendering thread\n", bench.fps, static_cast<long long>(bench.frames),
+              host::threadClockName());
   std::printf("%-24s %7s %10s %10s\n", "scene", "frames", "median ms", "worst ms");
   for (int i = 0; i < kSceneCount; ++i) {
     std::printf("%d %-22s %7lld %10.3f %10.3f\n", i + 1, kSceneNames[i], static_cast<long long>(bench.sceneFrames[i]),
@@ -444,7 +444,7 @@ int runListSyncs(const CaptureSetup& setup) {
   return 0;
 }
 
-// The whole demo without output: CPU time per frame, per scene and in total.
+// The whole demo without output: time per frame (host::threadSeconds), per scene and in total.
 int runBench(const CaptureSetup& setup, ProgrammeBench* benchOut) {
   const ProgrammeSchedule& schedule = setup.schedule;
   MusicPass pass;

@@ -72,7 +72,8 @@ inline constexpr int64_t kFadeFrames = int64_t(kFadeOut.rateMs) * kSampleRate / 
 // One line per sync of the programme: "time value flags scene".
 std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs);
 
-// What --bench measures: CPU time of the rendering thread, per scene per frame and in total.
+// What --bench measures: time of the rendering thread (host::threadSeconds: CPU time on Linux),
+// per scene per frame and in total.
 struct ProgrammeBench {
   int fps = 0;
   int64_t frames = 0;

@@ -11,9 +11,13 @@
 
 namespace tarvola::host {
 
-// CPU seconds this thread has run: times that other processes do not inflate by taking the
-// processor away. On Windows this is the scheduler's accounting, in steps of its tick.
+// Seconds on the clock frames are timed with: the CPU time this thread has run where the system
+// counts it finely (Linux; other processes taking the processor do not inflate it), else the
+// wall clock (Windows counts a thread's CPU time in scheduler ticks of 10 to 16 ms, longer than
+// most frames take).
 double threadSeconds();
+// Which of the two threadSeconds() is, for the --bench report: "CPU time" or "wall-clock time".
+const char* threadClockName();
 // The most memory the process has held at once (resident set, peak working set), in MB.
 double peakMemoryMb();
 // Whether standard error is a terminal or console, where a progress bar belongs.

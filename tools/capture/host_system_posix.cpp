@@ -45,6 +45,8 @@ double threadSeconds() {
   return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
+const char* threadClockName() { return "CPU time"; }
+
 double peakMemoryMb() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

@@ -101,11 +101,17 @@ HANDLE inheritable(DWORD which) {
 }  // namespace
 
 double threadSeconds() {
-  FILETIME created, exited, kernel, user;
-  if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return 0.0;
-  auto ticks = [](const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-  return double(ticks(kernel) + ticks(user)) * 1e-7;  // 100 ns units
+  static const double frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return double(f.QuadPart);
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return double(now.QuadPart) / frequency;
 }
+
+const char* threadClockName() { return "wall-clock time"; }
 
 double peakMemoryMb() {
   PROCESS_MEMORY_COUNTERS counters{};

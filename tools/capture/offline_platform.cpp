@@ -6,7 +6,7 @@
 
 namespace tarvola {
 
-using host::threadSeconds;  // frame times: CPU time, which other processes do not inflate
+using host::threadSeconds;
 
 OfflinePlatform::OfflinePlatform(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs,
                                  int64_t stopFrame, Emit emit, void* user, bool timeFrames)

@@ -46,9 +46,9 @@ class OfflinePlatform final : public Platform {
   bool failed() const { return failed_; }
   // The frame on which the timeline ended the run; -1 after a quit.
   int64_t endFrame() const { return endFrame_; }
-  // CPU time of start-up before the music starts (the pauses cost nothing here).
+  // Time (host::threadSeconds) of start-up before the music starts (the pauses cost nothing here).
   double startupSeconds() const { return startupSeconds_; }
-  // With timeFrames: [frame] CPU seconds from the frame's poll to its present.
+  // With timeFrames: [frame] seconds (host::threadSeconds) from the frame's poll to its present.
   const std::vector<double>& frameSeconds() const { return frameSeconds_; }
 
  private:
