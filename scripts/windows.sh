@@ -3,6 +3,8 @@
 #   tarvola.exe           the demo (GUI program: no console; its messages are message boxes)
 #   tarvola-capture.exe   the offline capture renderer (console program)
 #   data/                 the data set, made by the native generator (build/data; deterministic)
+#   package/              what the release zips (scripts/release.sh): the two programs, data/,
+#                         README.txt (scripts/windows-README.txt) and licences/
 # The libraries are the native build's versions, built from Debian's source packages as static
 # libraries into build-windows/deps/ (once: skipped while the native versions, the compiler,
 # the toolchain file and this recipe stay the same): zlib and libpng (the capture's PNG output), libopenmpt, SDL2. Each download is
@@ -16,7 +18,7 @@ jobs=${JOBS:-$(nproc)}
 mkdir -p "$out"
 host=x86_64-w64-mingw32
 # Bump when the way the libraries are built changes, so that built ones are rebuilt.
-deps_recipe=1
+deps_recipe=2
 
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
@@ -80,12 +82,12 @@ verify_dsc() {
 }
 
 # Downloads source package $1 at version $2, checks it and unpacks it (Debian's patches applied)
-# into $3. The exact version is required for SDL2 and libopenmpt (they make the sound and the
+# into $3; its licence file $5 is kept as deps/licences/$6.txt. The exact version is required for SDL2 and libopenmpt (they make the sound and the
 # window); zlib and libpng only write the capture's PNG files, and when the archive no longer
 # holds their installed revision the newest downloadable one of the same upstream version is
 # taken, with a line saying so.
 fetch_source() {
-  local package=$1 version=$2 dir=$3 strict=$4 try dsc
+  local package=$1 version=$2 dir=$3 strict=$4 licence=$5 name=$6 try dsc
   local candidates=("$version")
   if [ "$strict" = no ]; then
     local upstream=${version#*:}
@@ -105,6 +107,8 @@ fetch_source() {
       rm -rf "$dir"
       # --no-check: the files were checked just above, and the .dsc came through apt's signed index.
       dpkg-source --no-check -x "$dsc" "$dir" >/dev/null
+      mkdir -p "$deps/licences"
+      cp "$dir/$licence" "$deps/licences/$name.txt"
       echo "$package $try" >>"$deps/VERSIONS.new"
       return 0
     fi
@@ -124,14 +128,14 @@ build_deps() {
   local autotools=(--host=$host --prefix="$deps" --enable-static --disable-shared)
 
   read -r pkg ver <<<"${source_of[zlib1g-dev]}"
-  fetch_source "$pkg" "$ver" "$src/zlib" no
+  fetch_source "$pkg" "$ver" "$src/zlib" no LICENSE zlib
   say "building zlib"
   (cd "$src/zlib" && env "${cross[@]}" CHOST=$host CFLAGS="-O2 -ffile-prefix-map=$src/zlib=." \
     ./configure --static --prefix="$deps" && make -j "$jobs" libz.a && make install) >"$src/zlib.log" 2>&1 ||
     { tail -20 "$src/zlib.log"; die "zlib failed to build"; }
 
   read -r pkg ver <<<"${source_of[libpng-dev]}"
-  fetch_source "$pkg" "$ver" "$src/libpng" no
+  fetch_source "$pkg" "$ver" "$src/libpng" no LICENSE libpng
   say "building libpng"
   (cd "$src/libpng" && ./configure "${autotools[@]}" "${cross[@]}" CPPFLAGS="-I$deps/include" \
     LDFLAGS="-L$deps/lib" CFLAGS="-O2 -ffile-prefix-map=$src/libpng=." &&
@@ -139,7 +143,7 @@ build_deps() {
     { tail -20 "$src/libpng.log"; die "libpng failed to build"; }
 
   read -r pkg ver <<<"${source_of[libopenmpt-dev]}"
-  fetch_source "$pkg" "$ver" "$src/libopenmpt" yes
+  fetch_source "$pkg" "$ver" "$src/libopenmpt" yes LICENSE libopenmpt
   say "building libopenmpt"
   (cd "$src/libopenmpt" && ./configure "${autotools[@]}" "${cross[@]}" \
     CFLAGS="-O2 -ffile-prefix-map=$src/libopenmpt=." CXXFLAGS="-O2 -ffile-prefix-map=$src/libopenmpt=." \
@@ -150,7 +154,7 @@ build_deps() {
     { tail -20 "$src/libopenmpt.log"; die "libopenmpt failed to build"; }
 
   read -r pkg ver <<<"${source_of[libsdl2-dev]}"
-  fetch_source "$pkg" "$ver" "$src/sdl2" yes
+  fetch_source "$pkg" "$ver" "$src/sdl2" yes LICENSE.txt SDL2
   say "building SDL2"
   (cmake -S "$src/sdl2" -B "$src/sdl2-build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF &&
@@ -195,4 +199,19 @@ for exe in tarvola tarvola-capture; do
 done
 rm -rf "$out/data"
 cp -a build/data "$out/data"
-say "built $out/tarvola.exe, $out/tarvola-capture.exe and $out/data/"
+
+# The release's folder: README.txt with Windows line ends, every linked library's licence (the
+# mingw-w64 runtime and GCC's runtime libraries as Debian ships their terms).
+version=$(sed -nE 's/^project\(tarvola VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
+package=$out/package
+rm -rf "$package"
+mkdir -p "$package/licences"
+cp "$out/tarvola.exe" "$out/tarvola-capture.exe" "$package/"
+cp -r build/data "$package/data"
+rm -f "$package/data/.stamp"
+sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' scripts/windows-README.txt >"$package/README.txt"
+cp "$deps"/licences/*.txt "$package/licences/"
+cp /usr/share/doc/mingw-w64-common/copyright "$package/licences/mingw-w64-runtime.txt"
+cp /usr/share/doc/gcc-mingw-w64-base/copyright "$package/licences/gcc-runtime-libraries.txt"
+cp /usr/share/common-licenses/GPL-3 "$package/licences/GPL-3.txt"
+say "built $out/tarvola.exe, $out/tarvola-capture.exe, $out/data/ and $out/package/"
