@@ -1,5 +1,5 @@
-# The data-set generator writes data/ (pictures, mesh, music) into the build directory,
-# which is the working directory the demo runs from. Deterministic: same bytes everywhere, so a
+# The data-set generator writes data/ (pictures, mesh, music) into the build directory, where
+# the programs built there find it beside themselves. Deterministic: same bytes everywhere, so a
 # cross build (which cannot run its own generator) copies the native build's data/.
 file(GLOB TARVOLA_DATAGEN_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tools/datagen/*.cpp)
 if(TARVOLA_DATAGEN_SOURCES AND NOT CMAKE_CROSSCOMPILING)

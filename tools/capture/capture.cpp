@@ -205,10 +205,10 @@ namespace {
 void collectSync(void* user, const SyncHit& hit) { static_cast<std::vector<SyncHit>*>(user)->push_back(hit); }
 }  // namespace
 
-bool renderMusicPass(const char* modulePath, int fps, int64_t lastFrame, int64_t firstFrame, int64_t outputEnd,
-                     bool withFade, WavWriter* wav, MusicPass& pass, std::string& error) {
+MusicPass renderMusicPass(const char* modulePath, int fps, int64_t lastFrame, int64_t firstFrame, int64_t outputEnd,
+                          bool withFade, WavWriter* wav) {
+  MusicPass pass;
   ModuleRenderer music;
-  (void)error;
   if (!music.loadFile(modulePath)) {
     // As in the demo, a module that is missing or damaged leaves the run silent, without syncs.
     std::fprintf(stderr, "tarvola-capture: %s does not load as a module: silence, no syncs\n", modulePath);
@@ -236,7 +236,7 @@ bool renderMusicPass(const char* modulePath, int fps, int64_t lastFrame, int64_t
     pass.fadeFrames = kFadeFrames;
     if (wav != nullptr) wav->write(out.data(), kFadeFrames);
   }
-  return true;
+  return pass;
 }
 
 std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs) {
@@ -436,10 +436,7 @@ void printBench(const ProgrammeBench& bench) {
 }
 
 int runListSyncs(const CaptureSetup& setup) {
-  MusicPass pass;
-  std::string error;
-  if (!renderMusicPass(setup.modulePath, setup.options.fps, setup.schedule.endFrame, 0, 0, false, nullptr, pass, error))
-    return fail(error, 2);
+  const MusicPass pass = renderMusicPass(setup.modulePath, setup.options.fps, setup.schedule.endFrame);
   for (const std::string& line : listSyncs(setup.schedule, pass.syncs)) std::printf("%s\n", line.c_str());
   return 0;
 }
@@ -447,11 +444,8 @@ int runListSyncs(const CaptureSetup& setup) {
 // The whole demo without output: time per frame (host::threadSeconds), per scene and in total.
 int runBench(const CaptureSetup& setup, ProgrammeBench* benchOut) {
   const ProgrammeSchedule& schedule = setup.schedule;
-  MusicPass pass;
-  std::string error;
   const double musicBegan = host::threadSeconds();
-  if (!renderMusicPass(setup.modulePath, schedule.fps, schedule.endFrame - 1, 0, 0, false, nullptr, pass, error))
-    return fail(error, 2);
+  const MusicPass pass = renderMusicPass(setup.modulePath, schedule.fps, schedule.endFrame - 1);
   const double musicSeconds = host::threadSeconds() - musicBegan;
   const RenderRun run(setup, pass, schedule.endFrame, nullptr);
   ProgrammeBench bench;
@@ -498,9 +492,7 @@ int runFramesAt(const CaptureSetup& setup) {
   sink.scaled.resize(size_t(kScreenWidth) * kScreenHeight * size_t(options.scale) * size_t(options.scale));
   std::string error;
   if (!makeDirectory(options.pngDir, error)) return failAndClean(error);
-  MusicPass pass;
-  if (!renderMusicPass(setup.modulePath, options.fps, stopFrame - 1, 0, 0, false, nullptr, pass, error))
-    return failAndClean(error);
+  const MusicPass pass = renderMusicPass(setup.modulePath, options.fps, stopFrame - 1);
   const RenderRun run(setup, pass, stopFrame, &sink);
   sink.progress.update(true);
   if (run.platform.failed()) return failAndClean(sink.error);
@@ -543,11 +535,9 @@ int runRange(const CaptureSetup& setup) {
   }
   if (!options.pngDir.empty() && !makeDirectory(options.pngDir, error)) return failAndClean(error);
 
-  MusicPass pass;
-  if (!renderMusicPass(setup.modulePath, options.fps, sink.endFrame - 1, sink.firstFrame, sink.endFrame, withFade,
-                       soundPath.empty() ? nullptr : &wav, pass, error) ||
-      !wav.close(error))
-    return failAndClean(error);
+  const MusicPass pass = renderMusicPass(setup.modulePath, options.fps, sink.endFrame - 1, sink.firstFrame,
+                                         sink.endFrame, withFade, soundPath.empty() ? nullptr : &wav);
+  if (!wav.close(error)) return failAndClean(error);
 
   FfmpegPipe ffmpeg;
   if (mp4) {

@@ -57,14 +57,15 @@ ProgrammeSchedule scheduleProgramme(const DemoProgramme& programme, int fps);
 // `withFade`, the slow-down and fade-out that follow the end frame), collects every sync, and
 // writes the samples of frames [firstFrame, outputEnd) (plus the fade) to `wav` when given.
 // A module that does not load gives silence and no syncs (a line on stderr says so), as the
-// demo plays on without its music.
+// demo plays on without its music. It cannot fail: a failed write to `wav` shows when the writer
+// is closed.
 class WavWriter;
 struct MusicPass {
   std::vector<SyncHit> syncs;
   int64_t fadeFrames = 0;
 };
-bool renderMusicPass(const char* modulePath, int fps, int64_t lastFrame, int64_t firstFrame, int64_t outputEnd,
-                     bool withFade, WavWriter* wav, MusicPass& pass, std::string& error);
+MusicPass renderMusicPass(const char* modulePath, int fps, int64_t lastFrame, int64_t firstFrame = 0,
+                          int64_t outputEnd = 0, bool withFade = false, WavWriter* wav = nullptr);
 
 // The sound of the player's fade-out (kFadeOut) after the end.
 inline constexpr int64_t kFadeFrames = int64_t(kFadeOut.rateMs) * kSampleRate / 1000;
