@@ -1,12 +1,17 @@
 # The data-set generator writes data/ (pictures, mesh, music) into the build directory, where
 # the programs built there find it beside themselves. Deterministic: same bytes everywhere, so a
 # cross build (which cannot run its own generator) copies the native build's data/.
+# The tools' one PNG writer (tools/png), for the generator's contact sheet and the capture's frames.
+pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
+add_library(tarvola_png STATIC ${PROJECT_SOURCE_DIR}/tools/png/png_writer.cpp)
+target_link_libraries(tarvola_png PUBLIC PkgConfig::LIBPNG)
+target_include_directories(tarvola_png PUBLIC ${PROJECT_SOURCE_DIR}/tools/png)
+
 file(GLOB TARVOLA_DATAGEN_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tools/datagen/*.cpp)
 if(TARVOLA_DATAGEN_SOURCES AND NOT CMAKE_CROSSCOMPILING)
   pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
-  pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
   add_executable(tarvola-datagen ${TARVOLA_DATAGEN_SOURCES})
-  target_link_libraries(tarvola-datagen PRIVATE tarvola_core PkgConfig::FREETYPE PkgConfig::LIBPNG)
+  target_link_libraries(tarvola-datagen PRIVATE tarvola_core tarvola_png PkgConfig::FREETYPE)
   # Also writes <build>/contact_sheet.png, every picture labelled on one sheet for review.
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/data/.stamp
                      COMMAND tarvola-datagen ${CMAKE_BINARY_DIR}/data
@@ -18,12 +23,9 @@ if(TARVOLA_DATAGEN_SOURCES AND NOT CMAKE_CROSSCOMPILING)
 endif()
 
 # The offline capture renderer `tarvola-capture` (tools/capture): the demo's frame loop on an
-# offline host, writing PNG (libpng), WAV and MP4 (through ffmpeg at run time). Its logic is a
+# offline host, writing PNG (tools/png), WAV and MP4 (through ffmpeg at run time). Its logic is a
 # library so the tests and benchmarks can drive it; the operating system's services sit behind
 # host_system.h, one file per system.
-if(NOT TARGET PkgConfig::LIBPNG)
-  pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
-endif()
 if(WIN32)
   set(TARVOLA_CAPTURE_HOST ${PROJECT_SOURCE_DIR}/tools/capture/host_system_windows.cpp)
 else()
@@ -32,7 +34,7 @@ endif()
 add_library(tarvola_capture STATIC ${PROJECT_SOURCE_DIR}/tools/capture/capture.cpp
                                    ${PROJECT_SOURCE_DIR}/tools/capture/capture_outputs.cpp
                                    ${PROJECT_SOURCE_DIR}/tools/capture/offline_platform.cpp ${TARVOLA_CAPTURE_HOST})
-target_link_libraries(tarvola_capture PUBLIC tarvola_core PkgConfig::LIBPNG)
+target_link_libraries(tarvola_capture PUBLIC tarvola_core tarvola_png)
 target_include_directories(tarvola_capture PUBLIC ${PROJECT_SOURCE_DIR}/tools/capture)
 
 add_executable(tarvola-capture ${PROJECT_SOURCE_DIR}/tools/capture/main.cpp)
@@ -51,9 +53,6 @@ if(NOT CMAKE_CROSSCOMPILING)
   pkg_check_modules(FFTW3F IMPORTED_TARGET fftw3f)
 endif()
 if(SNDFILE_FOUND AND FFTW3F_FOUND)
-  if(NOT TARGET PkgConfig::LIBPNG)
-    pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
-  endif()
   add_executable(tarvola-music-report ${PROJECT_SOURCE_DIR}/tools/music-report/music_report.cpp)
   target_link_libraries(tarvola-music-report PRIVATE PkgConfig::SNDFILE PkgConfig::FFTW3F PkgConfig::LIBPNG
                                                      PkgConfig::LIBOPENMPT)

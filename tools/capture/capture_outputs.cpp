@@ -1,8 +1,6 @@
 // PNG, WAV and ffmpeg outputs of the capture renderer; see capture_outputs.h.
 #include "capture_outputs.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -11,6 +9,7 @@
 
 #include "base/fixed_point.h"
 #include "music/module_renderer.h"
+#include "png_writer.h"
 
 namespace tarvola {
 
@@ -100,31 +99,8 @@ bool writePng(const std::string& finalPath, const uint32_t* pixels, int32_t widt
   const std::string path = finalPath + ".part";
   std::FILE* file = leftovers::create(path, finalPath, error);
   if (file == nullptr) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  std::vector<png_byte> row(size_t(width) * 3);
-  volatile bool ok = png != nullptr && info != nullptr;
-  // libpng reports its errors by longjmp; nothing with a destructor is created past this point.
-  if (ok && setjmp(png_jmpbuf(png)) != 0) ok = false;
-  if (ok) {
-    png_init_io(png, file);
-    // Fast deflate: a whole demo is ten thousand pictures, and level 6 takes several times as long.
-    png_set_compression_level(png, 2);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int32_t y = 0; y < height; ++y) {
-      const uint32_t* in = pixels + size_t(y) * size_t(width);
-      for (int32_t x = 0; x < width; ++x) {
-        row[size_t(x) * 3] = png_byte(in[x] >> 16);
-        row[size_t(x) * 3 + 1] = png_byte(in[x] >> 8);
-        row[size_t(x) * 3 + 2] = png_byte(in[x]);
-      }
-      png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-  }
-  png_destroy_write_struct(png != nullptr ? &png : nullptr, info != nullptr ? &info : nullptr);
+  // Fast deflate: a whole demo is ten thousand pictures, and level 6 takes several times as long.
+  bool ok = writeRgbPng(file, pixels, width, height, 2);
   if (std::fclose(file) != 0) ok = false;
   if (!ok) {
     error = "cannot write " + finalPath + " (disk full?)";

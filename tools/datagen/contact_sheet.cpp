@@ -1,13 +1,12 @@
-// Contact sheet of the pictures; see contact_sheet.h. Written with libpng.
+// Contact sheet of the pictures; see contact_sheet.h.
 #include "contact_sheet.h"
-
-#include <png.h>
 
 #include <cstdio>
 #include <vector>
 
 #include "base/fixed_point.h"
 #include "pictures.h"
+#include "png_writer.h"
 #include "text.h"
 #include "tga_file.h"
 
@@ -18,32 +17,10 @@ namespace {
 constexpr int kCellWidth = 320, kCellHeight = 256, kLabelHeight = 18, kColumns = 4, kGap = 4;
 
 bool writePng(const std::filesystem::path& path, int width, int height, const std::vector<uint32_t>& pixels) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!png || !info || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  std::vector<png_byte> row(size_t(width) * 3);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const uint32_t p = pixels[size_t(y) * size_t(width) + size_t(x)];
-      row[size_t(x) * 3] = png_byte(p >> 16);
-      row[size_t(x) * 3 + 1] = png_byte(p >> 8);
-      row[size_t(x) * 3 + 2] = png_byte(p);
-    }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(file) == 0;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = writeRgbPng(file, pixels.data(), width, height, -1);
+  return std::fclose(file) == 0 && written;
 }
 
 }  // namespace
