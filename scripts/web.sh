@@ -24,7 +24,15 @@ rm -rf build-web/page
 mkdir -p build-web/page
 cp web/index.html web/tarvola.js web/music_worklet.js web/module_player.js \
    web/node_modules/chiptune3/libopenmpt.worklet.js \
-   build-web/tarvola-web.js build-web/tarvola-web.wasm build-web/tarvola-web.data build-web/page/
+   build-web/tarvola-web.wasm build-web/tarvola-web.data build-web/page/
+# emscripten's file packager names the data package by a random UUID, read only by a browser
+# cache this page does not use; one taken from the data's SHA-256 keeps the page the same bytes
+# from build to build.
+uuid=$(sha256sum build-web/tarvola-web.data | cut -c1-32 | sed -E 's/(.{8})(.{4})(.{4})(.{4})(.{12})/\1-\2-\3-\4-\5/')
+sed -E "s/\"package_uuid\":\"[0-9a-f-]{36}\"/\"package_uuid\":\"$uuid\"/" build-web/tarvola-web.js \
+  > build-web/page/tarvola-web.js
+grep -q "\"package_uuid\":\"$uuid\"" build-web/page/tarvola-web.js ||
+  { echo "web.sh: no package_uuid found in tarvola-web.js to make repeatable" >&2; exit 1; }
 
 echo
 echo "The page is in build-web/page/. Serve it and open http://127.0.0.1:8000/ :"
