@@ -200,7 +200,8 @@ TEST(MetaballPolygonizer, GridRowsEqualTheReferenceOnRandomValues) {
     std::vector<GridSample> fast(n), plainRow(n);
     storeGridRow(fast.data(), f.data(), count);
     plain::storeGridRow(plainRow.data(), f.data(), count);
-    ASSERT_EQ(std::memcmp(fast.data(), plainRow.data(), fast.size() * sizeof(GridSample)), 0) << count;
+    if (n == 0) continue;  // no row to compare (and memcmp may not be handed null pointers)
+    ASSERT_EQ(std::memcmp(fast.data(), plainRow.data(), n * sizeof(GridSample)), 0) << count;
   }
 }
 
