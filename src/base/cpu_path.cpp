@@ -37,14 +37,17 @@ const std::vector<SimdPath>& availableSimdPaths() {
 
 SimdPath activeSimdPath() { return chosenPath(); }
 
-bool useSimdPath(SimdPath path) {
+bool simdPathAvailable(SimdPath path) {
   for (SimdPath available : availableSimdPaths()) {
-    if (available == path) {
-      chosenPath() = path;
-      return true;
-    }
+    if (available == path) return true;
   }
   return false;
+}
+
+bool useSimdPath(SimdPath path) {
+  if (!simdPathAvailable(path)) return false;
+  chosenPath() = path;
+  return true;
 }
 
 }  // namespace tarvola

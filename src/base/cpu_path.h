@@ -13,6 +13,9 @@ enum class SimdPath { Plain, Sse2, Avx2, Avx512 };
 // The paths this build and this processor can run, narrowest first; the last is the default.
 const std::vector<SimdPath>& availableSimdPaths();
 
+// Whether `path` is one of availableSimdPaths().
+bool simdPathAvailable(SimdPath path);
+
 // The path the fast kernels take now.
 SimdPath activeSimdPath();
 

@@ -154,12 +154,7 @@ inline const CompositingKernels& kernels() { return *tableOf(activeSimdPath()); 
 
 }  // namespace
 
-const CompositingKernels* simdKernels(SimdPath path) {
-  for (SimdPath available : availableSimdPaths()) {
-    if (available == path) return tableOf(path);
-  }
-  return nullptr;
-}
+const CompositingKernels* simdKernels(SimdPath path) { return simdPathAvailable(path) ? tableOf(path) : nullptr; }
 
 namespace fast {
 
