@@ -129,6 +129,7 @@ test('the page plays every scene in headless Chromium and Escape ends it', { tim
     assert.ok(await page.evaluate(() => window.tarvolaSyncs) > 0, 'the music raised syncs');
     await page.keyboard.press('Escape');
     await page.waitForFunction(() => window.tarvolaEnded === true, null, { timeout: 10000 });
+    assert.equal(await page.evaluate(() => window.tarvolaMusicFaded), true, 'the worklet reported the fade\'s end');
     assert.deepEqual(errors, []);
   } finally {
     await browser.close();
