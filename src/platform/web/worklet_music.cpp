@@ -2,8 +2,10 @@
 // rendered exactly as the capture renderer renders it at 60 fps (pieces of one picture frame,
 // cut by ModuleRenderer::kExactRowStarts), so the samples equal the capture's sound and every
 // sync carries the first sample of its row; on request the closing kFadeOut over the module's
-// next samples, as the capture renders it after the last frame. The worklet's JavaScript
-// (web/music_worklet.js) only moves the pulled samples and the syncs through these C calls.
+// next samples, cut as the capture renders them after the last frame, but rendered piece by
+// piece as the fade plays them, so no pull takes the time of the whole fade's source. The
+// worklet's JavaScript (web/music_worklet.js) only moves the pulled samples and the syncs
+// through these C calls.
 #include <emscripten.h>
 
 #include <algorithm>
@@ -26,8 +28,10 @@ constexpr int kMaxPullFrames = 4096;
 constexpr int64_t kFadeFrames = int64_t(kFadeOut.rateMs) * kSampleRate / 1000;
 constexpr int64_t kFadeVolumeAt = int64_t(kFadeOut.volumeAfterMs) * kSampleRate / 1000;
 // At a rate at or below kSampleRate the stream never reads more source than it plays, plus its
-// resampler's pieces of look-ahead.
-constexpr int64_t kFadeSourceFrames = kFadeFrames + 2 * ModuleRenderer::kMaxPieceFrames + 2;
+// resampler's pieces of look-ahead: that much is rendered ahead of the frames pulled, and the
+// capture renders this much in one call.
+constexpr int64_t kFadeLookAhead = 2 * ModuleRenderer::kMaxPieceFrames + 2;
+constexpr int64_t kFadeSourceFrames = kFadeFrames + kFadeLookAhead;
 
 struct WorkletMusic {
   ModuleRenderer module;
@@ -36,6 +40,9 @@ struct WorkletMusic {
   MusicStream fade;
   bool fading = false;
   int64_t fadePulled = 0;
+  int64_t fadeRendered = 0;  // frames of the module rendered for the fade's source
+  int fadeCarried = 0;       // frames of the piece playing when the fade began, its source's start
+  float fadePiece[2 * ModuleRenderer::kMaxPieceFrames] = {};
   bool stopped = false;
   std::vector<SyncHit> syncs;  // found since the last drop
   float out[2 * kMaxPullFrames] = {};
@@ -54,6 +61,7 @@ struct WorkletMusic {
       if (fading) {
         // The volume slide starts on its own frame, as the capture pulls it.
         if (fadePulled < kFadeVolumeAt) count = int(std::min<int64_t>(count, kFadeVolumeAt - fadePulled));
+        renderFadeSource(fadePulled + count + kFadeLookAhead);
         fade.pull(into, count);
         fadePulled += count;
         if (fadePulled == kFadeVolumeAt) fade.slideVolumeToSilenceAndStop(kFadeOut.volumeMs);
@@ -72,8 +80,8 @@ struct WorkletMusic {
     }
   }
 
-  // The rate slide from the next frame on, over the rest of the current piece and the module's
-  // following samples rendered in one call (after the last picture frame that is the capture's
+  // The rate slide from the next frame on, over the rest of the current piece and then the
+  // module's following kFadeSourceFrames (after the last picture frame that is the capture's
   // source exactly); nothing loaded: silence at once.
   void startFade() {
     if (fading || stopped) return;
@@ -81,15 +89,29 @@ struct WorkletMusic {
       stopped = true;
       return;
     }
-    std::vector<float> source(2 * size_t(pieceLeft + kFadeSourceFrames));
+    std::vector<float> source;
+    source.reserve(2 * size_t(pieceLeft + kFadeSourceFrames));
     const float* rest = piece + 2 * (kPieceFrames - pieceLeft);
-    std::copy(rest, rest + 2 * pieceLeft, source.begin());
-    module.render(source.data() + 2 * pieceLeft, kFadeSourceFrames, nullptr, nullptr, ModuleRenderer::kExactRowStarts);
-    pieceLeft = 0;
+    source.assign(rest, rest + 2 * pieceLeft);
     fade.loadStream(std::move(source));
     fade.slideRate(kFadeOut.rateHz, kFadeOut.rateMs);
     fading = true;
     fadePulled = 0;
+    fadeRendered = 0;
+    fadeCarried = pieceLeft;
+    pieceLeft = 0;
+  }
+
+  // Makes the fade's source `frames` long (at most all of it), one piece per call, so the
+  // module is cut as by the capture's one call of kFadeSourceFrames.
+  void renderFadeSource(int64_t frames) {
+    while (fadeCarried + fadeRendered < frames && fadeRendered < kFadeSourceFrames) {
+      const int count = int(
+          std::min<int64_t>(module.nextPieceFrames(ModuleRenderer::kExactRowStarts), kFadeSourceFrames - fadeRendered));
+      module.render(fadePiece, count, nullptr, nullptr, ModuleRenderer::kExactRowStarts);
+      fade.appendStream(fadePiece, size_t(count));
+      fadeRendered += count;
+    }
   }
 };
 
