@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(emscripten node-acorn python3 chromium)
+packages=(emscripten node-acorn python3 chromium dpkg-dev)  # dpkg-dev: dpkg-source, for libopenmpt's source
 command -v node > /dev/null || packages+=(nodejs)
 command -v npm > /dev/null || packages+=(npm)
 scripts/install-deps.sh "${packages[@]}"
