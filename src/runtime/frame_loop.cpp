@@ -15,29 +15,6 @@ inline constexpr uint32_t kBlackPauseMs = 1000;
 // Scene inits run in this order (indices into the scene slots: Scene 3, 5, 2, 6, 1, 4).
 inline constexpr int kSceneInitOrder[kSceneCount] = {2, 4, 1, 5, 0, 3};
 
-// Everything before the first frame; false when no display opens.
-bool startUp(Platform& platform, const DemoProgramme& programme, DemoRun& run) {
-  Surface loading;  // only needed until the display shows it
-  loading.loadTga("data/loading.tga");
-  run.framebuffer.create(kScreenWidth, kScreenHeight);
-  run.framebuffer.fill(packColour(0, 0, 0, 0));
-  copySurface(loading, run.framebuffer);
-  run.depthBuffer.create(kScreenWidth, kScreenHeight);
-  if (!platform.openDisplay("tarvola", run.framebuffer.width, run.framebuffer.height, false)) return false;
-  platform.present(run.framebuffer);
-  platform.pause(kLoadingPauseMs);
-
-  run.letterbox.loadTga("data/wscr.tga");
-  platform.loadMusic("data/kyr.it", run.scenes.syncs);
-  for (int index : kSceneInitOrder) {
-    if (programme.scenes[index].init != nullptr) programme.scenes[index].init(run.scenes);
-  }
-  run.framebuffer.clear();
-  platform.present(run.framebuffer);
-  platform.pause(kBlackPauseMs);
-  return true;
-}
-
 }  // namespace
 
 DemoProgramme demoProgramme() { return {kScenes, demoTimelineTable()}; }
@@ -53,8 +30,28 @@ float DemoTime::advance(Counter& counter) {
   return float(double(seconds) * 100.0);
 }
 
+// Written as one body: the web build's asyncify rewrites only the functions named runDemo (and
+// the host's waiting calls), so start-up's pauses and presents stay in here.
 int runDemo(Platform& platform, const DemoProgramme& programme, DemoRun& run) {
-  if (!startUp(platform, programme, run)) return 0;
+  Surface loading;  // only needed until the display shows it
+  loading.loadTga("data/loading.tga");
+  run.framebuffer.create(kScreenWidth, kScreenHeight);
+  run.framebuffer.fill(packColour(0, 0, 0, 0));
+  copySurface(loading, run.framebuffer);
+  run.depthBuffer.create(kScreenWidth, kScreenHeight);
+  if (!platform.openDisplay("tarvola", run.framebuffer.width, run.framebuffer.height, false)) return 0;
+  platform.present(run.framebuffer);
+  platform.pause(kLoadingPauseMs);
+
+  run.letterbox.loadTga("data/wscr.tga");
+  platform.loadMusic("data/kyr.it", run.scenes.syncs);
+  for (int index : kSceneInitOrder) {
+    if (programme.scenes[index].init != nullptr) programme.scenes[index].init(run.scenes);
+  }
+  run.framebuffer.clear();
+  platform.present(run.framebuffer);
+  platform.pause(kBlackPauseMs);
+
   run.timeline.start(programme.timeline);
   run.time.start(platform);
   platform.startMusic();

@@ -43,17 +43,17 @@ bool makeDirectory(const std::string& dir, std::string& error) {
 
 // The demo's start-up and frame loop up to stopFrame, the pictures to `sink` (none when null).
 struct RenderRun {
-  OfflineHost platform;
+  OfflineHost host;
   double loopSeconds = 0.0;
   double wallSeconds = 0.0;
 
   RenderRun(const CaptureSetup& setup, const MusicPass& pass, int64_t stopFrame, FrameSink* sink)
-      : platform(setup.options.fps, setup.schedule.endFrame, pass.syncs, stopFrame,
-                 sink != nullptr ? &FrameSink::emit : nullptr, sink, setup.options.bench ? &host::threadSeconds : nullptr) {
+      : host(setup.options.fps, setup.schedule.endFrame, pass.syncs, stopFrame,
+             sink != nullptr ? &FrameSink::emit : nullptr, sink, setup.options.bench ? &host::threadSeconds : nullptr) {
     const double began = host::threadSeconds();
     const auto wallBegan = std::chrono::steady_clock::now();
-    runDemo(platform, setup.programme);
-    loopSeconds = host::threadSeconds() - began - platform.startupSeconds();
+    runDemo(host, setup.programme);
+    loopSeconds = host::threadSeconds() - began - host.startupSeconds();
     wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBegan).count();
   }
 };
@@ -100,7 +100,7 @@ int runBench(const CaptureSetup& setup, ProgrammeBench* benchOut) {
   bench.fps = schedule.fps;
   bench.frames = schedule.endFrame;
   std::vector<double> perScene[kSceneCount];
-  const std::vector<double>& times = run.platform.frameSeconds();
+  const std::vector<double>& times = run.host.frameSeconds();
   for (int64_t frame = 1; frame < schedule.endFrame; ++frame) {
     const int8_t slot = schedule.sceneAt[size_t(frame)];
     if (slot >= 0) perScene[slot].push_back(times[size_t(frame)]);
@@ -110,7 +110,7 @@ int runBench(const CaptureSetup& setup, ProgrammeBench* benchOut) {
     bench.sceneMedianMs[i] = median(perScene[i]) * 1e3;
     bench.sceneWorstMs[i] = perScene[i].empty() ? 0.0 : *std::max_element(perScene[i].begin(), perScene[i].end()) * 1e3;
   }
-  bench.startupMs = run.platform.startupSeconds() * 1e3;
+  bench.startupMs = run.host.startupSeconds() * 1e3;
   bench.musicMs = musicSeconds * 1e3;
   bench.loopMs = run.loopSeconds * 1e3;
   bench.wallMs = run.wallSeconds * 1e3;
@@ -143,7 +143,7 @@ int runFramesAt(const CaptureSetup& setup) {
   const MusicPass pass = renderMusicPass(setup.modulePath, options.fps, stopFrame - 1);
   const RenderRun run(setup, pass, stopFrame, &sink);
   sink.progress.update(true);
-  if (run.platform.failed()) return failAndClean(sink.error);
+  if (run.host.failed()) return failAndClean(sink.error);
   leftovers::drop(options.pngDir);
   return 0;
 }
@@ -202,13 +202,13 @@ int runRange(const CaptureSetup& setup) {
   const bool pictures = !options.pngDir.empty() || mp4;
   const RenderRun run(setup, pass, sink.endFrame, pictures ? &sink : nullptr);
   sink.progress.update(true);
-  if (run.platform.failed()) {
+  if (run.host.failed()) {
     if (mp4) ffmpeg.finish(error);
     return failAndClean(sink.error);
   }
   if (mp4 && !ffmpeg.finish(error)) return failAndClean(error);
-  if (withFade && run.platform.endFrame() != schedule.endFrame)
-    return failAndClean("the demo ended on frame " + std::to_string(run.platform.endFrame()) + ", the schedule said " +
+  if (withFade && run.host.endFrame() != schedule.endFrame)
+    return failAndClean("the demo ended on frame " + std::to_string(run.host.endFrame()) + ", the schedule said " +
                         std::to_string(schedule.endFrame));
   if (!options.wavPath.empty() && !finishFile(soundPath, options.wavPath, error)) return failAndClean(error);
   if (mp4 && !finishFile(mp4Part, options.mp4Path, error)) return failAndClean(error);
