@@ -25,7 +25,7 @@ void logoOpeningRender(SceneState& scenes, Surface& target, DepthBuffer&, float 
   target.clear();
   copySurface(state.fadeMask, state.maskBuffer);
   // The pulse: 1..255, one period in about 257 hundredths.
-  state.maskBuffer.addBrightness(truncToInt32(std::sin(double(t) * 0.02443388885921902) * 127 + 128));
+  state.maskBuffer.addBrightness(truncToInt32(std::sin(double(t) * kAngle14D) * 127 + 128));
   drawCornerWarp(target, state.logoPicture, t + 950.0f);
   radialZoomBlur(target, 160, 120, 1000, 24);
   // The brightened mask, inverted, darkens the logo where the mask is bright.

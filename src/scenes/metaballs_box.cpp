@@ -6,6 +6,7 @@
 #include "metaballs/polygonizer.h"
 #include "music/sync_events.h"
 #include "scenes/event_weight.h"
+#include "scenes/scene_paths.h"
 #include "scenes/scene_pictures.h"
 #include "scenes/scene_state.h"
 #include "scenes/scenes.h"
@@ -17,19 +18,13 @@ namespace tarvola {
 
 void metaballSceneInit(SceneState& scenes) {
   MetaballSceneState& state = scenes.metaballs;
-  state.metaballs.init(0.1f, 18, 10);
+  setUpMetaballField(state.metaballs);
   // Both environment passes; three-surface filler, no bump offsets, lookups added.
   state.metaballs.mesh.setRenderFlags(kFillThreeSurface | kFillTextured | kEnvToUv1 | kEnvToUv2 | kThreeSurfaceAdd);
   state.metaballs.mesh.texture.loadTga("data/s02_tex7.tga");
   state.metaballs.mesh.lightmap.loadTga("data/s02_lightmap2.tga");
   requirePicture(state.metaballs.mesh.texture, 256, 256, kTextureTexels);
   requirePicture(state.metaballs.mesh.lightmap, 256, 256, kTextureTexels);
-  state.metaballs.field.addInverseSquare(10);
-  state.metaballs.field.setSourcePosition(0, 0, 0, 0);
-  state.metaballs.field.addRing(16, 30);
-  state.metaballs.field.setSourcePosition(1, -10, -10, 10);
-  state.metaballs.field.addQuartic(12);
-  state.metaballs.field.setSourcePosition(2, 10, 10, 10);
 
   state.boxMesh.loadMesh("data/box.3ds");
   state.boxMesh.texture.loadTga("data/plat32.tga");
@@ -59,27 +54,20 @@ void metaballSceneRender(SceneState& scenes, Surface& target, DepthBuffer& depth
   Surface& canvas = direct ? target : state.sceneBuffer;
   canvas.clear();
 
-  const double a = e * kAngle03D;
-  const float b = float(-double(e) * 0.034905557);
-  auto at = [](double value) { return float(value); };
-  state.metaballs.field.setSourcePosition(0, at(45 * std::sin(e * 0.0017452777756585018)),
-                                          at(45 * std::sin(-e * kAngle02D)), at(45 * std::sin(a)));
-  state.metaballs.field.setSourcePosition(1, at(45 * std::sin(double(b))), at(45 * std::sin(a)),
-                                          at(45 * std::sin(-e * 0.006981111102634007)));
-  state.metaballs.field.setSourcePosition(2, at(45 * std::cos(double(b))), at(45 * std::sin(a)),
-                                          at(45 * std::cos(e * 0.006981111102634007)));
-
-  // The eye circles the origin at radius 140 and bobs by up to 140; shaken after an event.
-  Vec3 eye{at(140 * std::sin(a)), at(-140 * std::sin(e * 0.006108472214804755)), at(140 * std::cos(a))};
+  const MetaballPose pose = metaballPose(e);
+  for (int i = 0; i < 3; ++i)
+    state.metaballs.field.setSourcePosition(i, pose.sources[i].x, pose.sources[i].y, pose.sources[i].z);
+  // The eye is shaken after an event.
+  Vec3 eye = pose.eye;
   if (state.shake > 0.0f) eye = shakePosition(eye, 10.0f, 1.0f - state.shake);
   state.sceneCamera.setLookAt(eye.x, eye.y, eye.z, 0, 0, 0);
 
-  state.boxMesh.setPosition(0, 160, 0);
-  state.boxMesh.setRotation(-90, 0, 0);
+  state.boxMesh.setPosition(kBoxPosition.x, kBoxPosition.y, kBoxPosition.z);
+  state.boxMesh.setRotation(kBoxRotation.x, kBoxRotation.y, kBoxRotation.z);
   state.boxMesh.draw(canvas, depth, state.sceneCamera);
   state.metaballs.polygonize();
   state.metaballs.mesh.setPosition(0, 0, 0);
-  state.metaballs.mesh.setRotation(at(0.3 * e), at(0.4 * e), at(0.5 * e));
+  state.metaballs.mesh.setRotation(pose.rotation.x, pose.rotation.y, pose.rotation.z);
   state.metaballs.mesh.draw(canvas, depth, state.sceneCamera);
 
   if (blurred) {

@@ -3,6 +3,7 @@
 
 #include "base/fixed_point.h"
 #include "music/sync_events.h"
+#include "scenes/scene_paths.h"
 #include "scenes/scene_pictures.h"
 #include "scenes/scene_state.h"
 #include "scenes/scenes.h"
@@ -44,28 +45,18 @@ void tunnelRender(SceneState& scenes, Surface& target, DepthBuffer&, float t) {
     u = float(double(u) * 1.8);
     scenes.syncs.sync3.take();
   }
-  state.grid.scrollU = float(double(u) * 0.7);
+  const TunnelPose pose = tunnelPose(u, late);
+  state.grid.scrollU = pose.scrollU;
   state.grid.scrollV = 0.0f;
-
-  auto at = [](double value) { return float(value); };
-  const double du = u;
-  Vec3 position{at(20 * std::sin(du * 0.006981111102634007)), at(20 * std::sin(du * 0.008726388878292508)), 0};
-  Vec3 angles;
-  if (late) {
-    position.z = at(-0.6 * du);
-    angles = Vec3{at(40 * std::sin(du * kAngle03D)), at(40 * std::sin(du * kAngle02D)), at(0.02 * du)};
-  } else {
-    position.z = at(0.4 * du);
-    angles = Vec3{at(0.08 * du), at(0.2 * du), at(0.3 * du)};
-  }
-  state.grid.setCamera(position, angles);
+  state.grid.setCamera(pose.position, pose.angles);
   state.grid.render(target, state.gridTexture, state.gridEnvMap);
 
   if (t < 10800.0f) {
+    const double du = u;
     multiplyWindows(
         state.plasmaProduct, state.plasmaA, state.plasmaB, truncToInt32(151 * std::sin(du * kAngle03D) + 160),
         truncToInt32(119 * std::sin(-du * kAngle02D) + 120), truncToInt32(151 * std::sin(-du * kAngle03D) + 160),
-        truncToInt32(119 * std::sin(du * 0.013962222205268014) + 120));
+        truncToInt32(119 * std::sin(du * kAngle08D) + 120));
     state.plasmaProduct.multiplyOnto(target);
     target.brighten(64);
     crossBlur(target);
