@@ -8,6 +8,7 @@
 #include "capture.h"
 #include "music/sync_events.h"
 #include "raster/depth_buffer.h"
+#include "scenes/scene_files.h"
 #include "scenes/scene_state.h"
 #include "scenes/scene_table.h"
 
@@ -20,10 +21,10 @@ SceneState* scenesReady() {
   static SceneState* const scenes = []() -> SceneState* {
     if (chdir(TARVOLA_BINARY_DIR) != 0) return nullptr;
     static SceneState state;
-    for (int index : {2, 4, 1, 5, 0, 3}) {
+    for (int index : kSceneInitOrder) {
       if (kScenes[index].init != nullptr) kScenes[index].init(state);
     }
-    return access("data/kyr.it", R_OK) == 0 ? &state : nullptr;
+    return access(kMusicFile, R_OK) == 0 ? &state : nullptr;
   }();
   return scenes;
 }

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "scenes/scene_files.h"
 #include "surface/compositing.h"
 
 namespace tarvola {
@@ -11,9 +12,6 @@ namespace {
 
 inline constexpr uint32_t kLoadingPauseMs = 2000;
 inline constexpr uint32_t kBlackPauseMs = 1000;
-
-// Scene inits run in this order (indices into the scene slots: Scene 3, 5, 2, 6, 1, 4).
-inline constexpr int kSceneInitOrder[kSceneCount] = {2, 4, 1, 5, 0, 3};
 
 }  // namespace
 
@@ -34,7 +32,7 @@ float DemoTime::advance(Counter& counter) {
 // the host's waiting calls), so start-up's pauses and presents stay in here.
 int runDemo(Platform& platform, const DemoProgramme& programme, DemoRun& run) {
   Surface loading;  // only needed until the display shows it
-  loading.loadTga("data/loading.tga");
+  loading.loadTga(kLoadingFile);
   run.framebuffer.create(kScreenWidth, kScreenHeight);
   run.framebuffer.fill(packColour(0, 0, 0, 0));
   copySurface(loading, run.framebuffer);
@@ -43,8 +41,8 @@ int runDemo(Platform& platform, const DemoProgramme& programme, DemoRun& run) {
   platform.present(run.framebuffer);
   platform.pause(kLoadingPauseMs);
 
-  run.letterbox.loadTga("data/wscr.tga");
-  platform.loadMusic("data/kyr.it", run.scenes.syncs);
+  run.letterbox.loadTga(kLetterboxFile);
+  platform.loadMusic(kMusicFile, run.scenes.syncs);
   for (int index : kSceneInitOrder) {
     if (programme.scenes[index].init != nullptr) programme.scenes[index].init(run.scenes);
   }

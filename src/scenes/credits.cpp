@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "base/fixed_point.h"
+#include "scenes/scene_files.h"
 #include "scenes/scene_pictures.h"
 #include "scenes/scene_state.h"
 #include "scenes/scenes.h"
@@ -13,7 +14,7 @@ namespace tarvola {
 
 void creditsInit(SceneState& scenes) {
   Surface& creditsPicture = scenes.credits.creditsPicture;
-  creditsPicture.loadTga("data/cred.tga");
+  creditsPicture.loadTga(kCreditsFile);
   requirePicture(creditsPicture, kScreenWidth, kScreenHeight, kScreenPicture);
 }
 

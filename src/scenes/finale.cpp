@@ -8,10 +8,6 @@
 
 namespace tarvola {
 
-namespace {
-constexpr SceneRender kCycle[3] = {&polarSceneRender, &metaballSceneRender, &tunnelRender};
-}  // namespace
-
 void finaleInit(SceneState&) {}
 
 void finaleRender(SceneState& scenes, Surface& target, DepthBuffer& depth, float t) {
@@ -21,7 +17,7 @@ void finaleRender(SceneState& scenes, Surface& target, DepthBuffer& depth, float
     state.cycleIndex = state.cycleIndex + 1 == 3 ? 0 : state.cycleIndex + 1;
     state.flashStart = t;
   }
-  kCycle[state.cycleIndex](scenes, target, depth, t);
+  kScenes[kFinaleCycle[state.cycleIndex]].render(scenes, target, depth, t);
   const float d = t - state.flashStart;
   if (d < 60.0f) {
     const float w = weightFalling60(d);

@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "base/fixed_point.h"
+#include "scenes/scene_files.h"
 #include "scenes/scene_pictures.h"
 #include "scenes/scene_state.h"
 #include "scenes/scenes.h"
@@ -13,8 +14,8 @@ namespace tarvola {
 
 void logoOpeningInit(SceneState& scenes) {
   LogoOpeningState& state = scenes.logo;
-  state.logoPicture.loadTga("data/vok.tga");
-  state.fadeMask.loadTga("data/fade.tga");
+  state.logoPicture.loadTga(kLogoTileFile);
+  state.fadeMask.loadTga(kFadeMaskFile);
   state.maskBuffer.create(kScreenWidth, kScreenHeight);
   requirePicture(state.logoPicture, 256, 256, kTextureTexels);
   requirePicture(state.fadeMask, kScreenWidth, kScreenHeight, kScreenPicture);

@@ -6,6 +6,7 @@
 #include "metaballs/polygonizer.h"
 #include "music/sync_events.h"
 #include "scenes/event_weight.h"
+#include "scenes/scene_files.h"
 #include "scenes/scene_paths.h"
 #include "scenes/scene_pictures.h"
 #include "scenes/scene_state.h"
@@ -21,15 +22,15 @@ void metaballSceneInit(SceneState& scenes) {
   setUpMetaballField(state.metaballs);
   // Both environment passes; three-surface filler, no bump offsets, lookups added.
   state.metaballs.mesh.setRenderFlags(kFillThreeSurface | kFillTextured | kEnvToUv1 | kEnvToUv2 | kThreeSurfaceAdd);
-  state.metaballs.mesh.texture.loadTga("data/s02_tex7.tga");
-  state.metaballs.mesh.lightmap.loadTga("data/s02_lightmap2.tga");
+  state.metaballs.mesh.texture.loadTga(kMetaballTextureFile);
+  state.metaballs.mesh.lightmap.loadTga(kMetaballLightmapFile);
   requirePicture(state.metaballs.mesh.texture, 256, 256, kTextureTexels);
   requirePicture(state.metaballs.mesh.lightmap, 256, 256, kTextureTexels);
 
-  state.boxMesh.loadMesh("data/box.3ds");
-  state.boxMesh.texture.loadTga("data/plat32.tga");
-  state.boxMesh.lightmap.loadTga("data/s02_lightmap6.tga");
-  state.boxMesh.auxMap.loadTga("data/plat_b2.tga");
+  state.boxMesh.loadMesh(kBoxMeshFile);
+  state.boxMesh.texture.loadTga(kBoxTextureFile);
+  state.boxMesh.lightmap.loadTga(kBoxLightmapFile);
+  state.boxMesh.auxMap.loadTga(kBoxBumpFile);
   requirePicture(state.boxMesh.texture, 256, 256, kTextureTexels);
   requirePicture(state.boxMesh.lightmap, 256, 256, kTextureTexels);
   requirePicture(state.boxMesh.auxMap, 256, 256, kTextureTexels);

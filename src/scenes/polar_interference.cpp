@@ -4,6 +4,7 @@
 #include "base/fixed_point.h"
 #include "music/sync_events.h"
 #include "scenes/event_weight.h"
+#include "scenes/scene_files.h"
 #include "scenes/scene_pictures.h"
 #include "scenes/scene_state.h"
 #include "scenes/scenes.h"
@@ -15,7 +16,7 @@ namespace tarvola {
 
 void polarSceneInit(SceneState& scenes) {
   PolarSceneState& state = scenes.polar;
-  state.polarTexture.loadTga("data/s02_tex6.tga");
+  state.polarTexture.loadTga(kPolarTextureFile);
   requirePicture(state.polarTexture, 256, 256, kTextureTexels);
   state.interferenceBuffer.create(kScreenWidth, kScreenHeight);
   state.trailBuffer.create(kScreenWidth, kScreenHeight);

@@ -26,6 +26,13 @@ inline constexpr int kSceneCount = 6;
 // static initialiser.
 extern const Scene kScenes[kSceneCount];
 
+// Start-up runs the inits in this order: the slots of Scenes 3, 5, 2, 6, 1, 4.
+inline constexpr int kSceneInitOrder[kSceneCount] = {2, 4, 1, 5, 0, 3};
+
+// Scene 6's slot, and the slots it cycles through, starting with the first: Scenes 2, 3 and 5.
+inline constexpr int kFinaleSlot = 5;
+inline constexpr int kFinaleCycle[3] = {1, 2, 4};
+
 // The slots' names, as the tools print them.
 inline constexpr const char* kSceneNames[kSceneCount] = {"logo opening", "polar interference", "metaballs in the box",
                                                          "credits",      "ray-grid tunnel",    "finale"};

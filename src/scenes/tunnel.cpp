@@ -3,6 +3,7 @@
 
 #include "base/fixed_point.h"
 #include "music/sync_events.h"
+#include "scenes/scene_files.h"
 #include "scenes/scene_paths.h"
 #include "scenes/scene_pictures.h"
 #include "scenes/scene_state.h"
@@ -16,11 +17,11 @@ namespace tarvola {
 
 void tunnelInit(SceneState& scenes) {
   TunnelSceneState& state = scenes.tunnel;
-  state.gridTexture.loadTga("data/tex0132.tga");
-  state.gridEnvMap.loadTga("data/tomsaenv2.tga");
-  state.gridHeightSource.loadTga("data/tex01b2.tga");
-  state.plasmaA.loadTga("data/plasma1.tga");
-  state.plasmaB.loadTga("data/plasma2.tga");
+  state.gridTexture.loadTga(kGridTextureFile);
+  state.gridEnvMap.loadTga(kGridEnvMapFile);
+  state.gridHeightSource.loadTga(kGridHeightFile);
+  state.plasmaA.loadTga(kPlasmaAFile);
+  state.plasmaB.loadTga(kPlasmaBFile);
   requirePicture(state.gridTexture, 256, 256, kTunnelTextureTexels);  // with the spare row the grid reads
   requirePicture(state.gridEnvMap, 256, 256, kTextureTexels);
   requirePicture(state.gridHeightSource, 256, 256, kTextureTexels);

@@ -29,6 +29,7 @@ struct CaptureOptions {
   bool progress = true;           // only shown on a terminal
   bool allowMissingData = false;  // render black scenes and silence when no data/ is found
   bool version = false;           // --version: print the version, do nothing else
+  bool listScenes = false;        // --list-scenes: print the scene slots, do nothing else
 };
 
 // False with a message for a bad command line; `help` set for --help.
@@ -54,6 +55,11 @@ inline constexpr int64_t kFadeFrames = int64_t(kFadeOut.rateMs) * kSampleRate / 
 
 // One line per sync of the programme: "time value flags scene".
 std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs);
+
+// One line per scene slot, tab-separated: number, start and end (demo seconds, from the timeline
+// table), name, and the data files (names within data/) its pictures depend on: the letterbox,
+// the music, its own and, for the finale, those of the scenes it replays.
+std::vector<std::string> listScenes(const DemoProgramme& programme);
 
 // What --bench measures: time of the rendering thread (host::threadSeconds: CPU time on Linux),
 // per scene per frame and in total.

@@ -1,11 +1,13 @@
-// The capture renderer's music pass (the sound in lock-step with the frames, and its syncs)
-// and the sync list; see capture.h.
+// The capture renderer's music pass (the sound in lock-step with the frames, and its syncs),
+// the sync list and the scene list; see capture.h.
 #include <cstdio>
+#include <cstring>
 
 #include "capture.h"
 #include "capture_outputs.h"
 #include "music/music_stream.h"
 #include "music/sync_events.h"
+#include "scenes/scene_files.h"
 
 namespace tarvola {
 
@@ -68,6 +70,37 @@ std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std:
     std::snprintf(line, sizeof line, "%9.4f s  value %u  %-22s scene %d %s", double(sync.sample) / kSampleRate,
                   sync.value, flags.c_str(), slot + 1, slot >= 0 ? kSceneNames[slot] : "-");
     lines.push_back(line);
+  }
+  return lines;
+}
+
+namespace {
+// "NAME " for "data/NAME".
+std::string fileEntry(const char* path) { return std::string(path).substr(std::strlen("data/")) + " "; }
+}  // namespace
+
+std::vector<std::string> listScenes(const DemoProgramme& programme) {
+  std::vector<std::string> lines;
+  int32_t from = 0;  // hundredths: the wait before a set-scene command
+  for (const TimelineCommand* command = programme.timeline; command->opcode == kSetScene || command->opcode == kWait;
+       ++command) {
+    if (command->opcode == kWait) {
+      from = command->waitUntil;
+      continue;
+    }
+    int slot = 0;
+    while (slot + 1 < kSceneCount && programme.scenes[slot].render != command->scene) ++slot;
+    const int32_t to = command[1].opcode == kWait ? command[1].waitUntil : from;
+    std::string files = fileEntry(kLetterboxFile) + fileEntry(kMusicFile);
+    for (int shown = 0; shown < kSceneCount; ++shown) {
+      const bool replayed =
+          slot == 5 && (shown == kFinaleCycle[0] || shown == kFinaleCycle[1] || shown == kFinaleCycle[2]);
+      if (shown != slot && !replayed) continue;
+      for (const char* const* file = kSceneFiles[shown]; *file != nullptr; ++file) files += fileEntry(*file);
+    }
+    char times[48];
+    std::snprintf(times, sizeof times, "%d\t%.2f\t%.2f\t", slot + 1, from / 100.0, to / 100.0);
+    lines.push_back(times + std::string(kSceneNames[slot]) + "\t" + files.substr(0, files.size() - 1));
   }
   return lines;
 }

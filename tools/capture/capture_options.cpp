@@ -102,6 +102,7 @@ const char* captureUsage() {
          "  --to SECONDS       end of the range, exclusive (default: the end of the demo)\n"
          "  --frames-at T1,T2  single frames at those demo times, as DIR/frame-at-T.png (needs --png)\n"
          "  --list-syncs       print the music's sync events; renders nothing\n"
+         "  --list-scenes      print the scene slots: number, start, end, name, data files\n"
          "  --bench            render the whole demo without output; print frame times per scene\n"
          "  --no-progress      no progress bar even on a terminal\n"
          "  --allow-missing-data  render even when no data/ is found (black scenes, silence)\n"
@@ -117,6 +118,9 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
       return true;
     } else if (option == "--version") {
       options.version = true;
+      return true;
+    } else if (option == "--list-scenes") {
+      options.listScenes = true;
       return true;
     } else if (option == "--allow-missing-data") {
       options.allowMissingData = true;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "capture.h"
+#include "scenes/scene_files.h"
 
 namespace tarvola {
 
@@ -29,7 +30,7 @@ struct CaptureSetup {
   const CaptureOptions& options;
   const DemoProgramme programme = demoProgramme();
   const ProgrammeSchedule schedule;
-  const char* const modulePath = "data/kyr.it";
+  const char* const modulePath = kMusicFile;
 };
 
 // The message on stderr, then `code`.
