@@ -28,7 +28,8 @@ class Platform : public Counter {
   // Takes at most one pending message, without waiting, and handles it.
   virtual PlatformMessage pollMessage() = 0;
   virtual void pause(uint32_t milliseconds) = 0;
-  // Loads the module and has its syncs raise `flags` (the run's, alive until the display closes).
+  // Loads the module and has its syncs raise `flags` (the run's: they live until fadeOutMusic has
+  // returned, after which no sync may reach them).
   virtual void loadMusic(const char* path, SyncFlags& flags) = 0;
   virtual void startMusic() = 0;
   // Slows and fades the music out; returns when it is silent.
