@@ -56,8 +56,9 @@ class OfflineHost final : public Platform {
   // Seconds of some clock of the caller's, to time start-up and frames with.
   using Stopwatch = double (*)();
 
-  // Runs to frame stopFrame of a programme that ends on endFrame; `syncs` in sample order.
-  // With a stopwatch, start-up and every frame are timed.
+  // Runs to frame stopFrame of a programme that ends on endFrame; `syncs` in sample order, read
+  // where they are (they must outlive the host). With a stopwatch, start-up and every frame
+  // are timed.
   OfflineHost(int fps, int64_t endFrame, const std::vector<SyncHit>& syncs, int64_t stopFrame, Emit emit, void* user,
               Stopwatch stopwatch = nullptr);
 
