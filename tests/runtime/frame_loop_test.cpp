@@ -110,6 +110,7 @@ class FrameLoop : public ::testing::Test {
     std::filesystem::current_path(dir);
     events.clear();
     renders.clear();
+    sceneDepth = nullptr;  // the last test's run is gone
   }
   void TearDown() override { std::filesystem::current_path(previousDir_); }
 
