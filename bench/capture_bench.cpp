@@ -8,27 +8,32 @@
 #include "capture.h"
 #include "music/sync_events.h"
 #include "raster/depth_buffer.h"
+#include "scenes/scene_files.h"
+#include "scenes/scene_state.h"
 #include "scenes/scene_table.h"
 
 namespace tarvola {
 namespace {
 
-// The scenes load data/ relative to the working directory, as the demo does.
-bool scenesReady() {
-  static const bool ready = [] {
-    if (chdir(TARVOLA_BINARY_DIR) != 0) return false;
-    for (int index : {2, 4, 1, 5, 0, 3}) {
-      if (kScenes[index].init != nullptr) kScenes[index].init();
+// The scenes' state of one run, initialised once; the scenes load data/ relative to the working
+// directory, as the demo does.
+SceneState* scenesReady() {
+  static SceneState* const scenes = []() -> SceneState* {
+    if (chdir(TARVOLA_BINARY_DIR) != 0) return nullptr;
+    static SceneState state;
+    for (int index : kSceneInitOrder) {
+      if (kScenes[index].init != nullptr) kScenes[index].init(state);
     }
-    return access("data/kyr.it", R_OK) == 0;
+    return access(kMusicFile, R_OK) == 0 ? &state : nullptr;
   }();
-  return ready;
+  return scenes;
 }
 
 // range(0): scene slot; range(1): demo time in hundredths. Each frame renders at the same time,
 // after the depth clear the frame loop does; no sync events arrive.
 void BM_SceneFrame(benchmark::State& state) {
-  if (!scenesReady()) {
+  SceneState* const scenes = scenesReady();
+  if (scenes == nullptr) {
     state.SkipWithError("data/ missing: build the data target first");
     return;
   }
@@ -38,10 +43,10 @@ void BM_SceneFrame(benchmark::State& state) {
   target.create(320, 240);
   DepthBuffer depth;
   depth.create(320, 240);
-  clearSyncFlags();
+  scenes->syncs.clear();
   for (auto _ : state) {
     depth.clear();
-    scene.render(target, depth, t);
+    scene.render(*scenes, target, depth, t);
     benchmark::DoNotOptimize(target.pixels.data());
   }
   state.SetLabel("scene " + std::to_string(state.range(0) + 1) + " at " + std::to_string(state.range(1) / 100) + " s");
@@ -56,8 +61,8 @@ BENCHMARK(BM_SceneFrame)
     ->ArgsProduct({{5}, {12500, 14000, 16000}})
     ->Unit(benchmark::kMillisecond);
 
-// The whole programme, once: what `tarvola-capture --bench` prints, as counters. Last, since
-// the run uses the scenes' process-wide state from start-up on.
+// The whole programme, once: what `tarvola-capture --bench` prints, as counters (a run of its
+// own, whatever the frames above left).
 void BM_WholeProgramme60fps(benchmark::State& state) {
   if (!scenesReady()) {
     state.SkipWithError("data/ missing: build the data target first");

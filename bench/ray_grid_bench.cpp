@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "scenes/scene_paths.h"
 #include "surface/ray_grid.h"
 
 namespace {
@@ -34,10 +35,9 @@ void BM_RayGridRender320x240(benchmark::State& state) {
   Surface target;
   target.create(320, 240);
   const float u = float(state.range(0));
-  grid.scrollU = u * 0.7f;
-  grid.setCamera(tarvola::Vec3{float(20 * std::sin(u * 0.006981111102634007)),
-                               float(20 * std::sin(u * 0.008726388878292508)), 0.4f * u},
-                 tarvola::Vec3{0.08f * u, 0.2f * u, 0.3f * u});
+  const tarvola::TunnelPose pose = tarvola::tunnelPose(u, false);
+  grid.scrollU = pose.scrollU;
+  grid.setCamera(pose.position, pose.angles);
   for (auto _ : state) {
     grid.render(target, texture, environment);
     benchmark::DoNotOptimize(target.pixels.data());

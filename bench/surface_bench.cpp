@@ -82,15 +82,20 @@ void BM_MultiplyWindows(benchmark::State& s) {
   runOnScreen(s, [&](Surface& target, Surface&) { multiplyWindows(target, a, b, 100, 50, 200, 180); });
 }
 void BM_DrawPolarInterference(benchmark::State& s) {
-  if (polarTables.tableA.empty()) buildPolarTables();
+  static const PolarTables tables = [] {
+    PolarTables built;
+    buildPolarTables(built);
+    return built;
+  }();
   const Surface texture = randomSurface(256, 256, 6);
   float t = 2300;
-  runOnScreen(s, [&](Surface& a, Surface&) { drawPolarInterference(a, texture, t += 1.7f); });
+  runOnScreen(s, [&](Surface& a, Surface&) { drawPolarInterference(a, texture, tables, t += 1.7f); });
 }
 void BM_BuildPolarTables(benchmark::State& state) {
   for (auto _ : state) {
-    buildPolarTables();
-    benchmark::DoNotOptimize(polarTables.tableA.data());
+    PolarTables tables;
+    buildPolarTables(tables);
+    benchmark::DoNotOptimize(tables.tableA.data());
   }
 }
 

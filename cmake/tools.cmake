@@ -22,18 +22,21 @@ if(TARVOLA_DATAGEN_SOURCES AND NOT CMAKE_CROSSCOMPILING)
   add_custom_target(data ALL DEPENDS ${CMAKE_BINARY_DIR}/data/.stamp)
 endif()
 
-# The offline capture renderer `tarvola-capture` (tools/capture): the demo's frame loop on an
-# offline host, writing PNG (tools/png), WAV and MP4 (through ffmpeg at run time). Its logic is a
-# library so the tests and benchmarks can drive it; the operating system's services sit behind
-# host_system.h, one file per system.
+# The offline capture renderer `tarvola-capture` (tools/capture): the demo's frame loop on the
+# core's offline host, writing PNG (tools/png), WAV and MP4 (through ffmpeg at run time). Its
+# logic is a library so the tests and benchmarks can drive it; the operating system's services
+# sit behind host_system.h, one file per system.
 if(WIN32)
   set(TARVOLA_CAPTURE_HOST ${PROJECT_SOURCE_DIR}/tools/capture/host_system_windows.cpp)
 else()
   set(TARVOLA_CAPTURE_HOST ${PROJECT_SOURCE_DIR}/tools/capture/host_system_posix.cpp)
 endif()
 add_library(tarvola_capture STATIC ${PROJECT_SOURCE_DIR}/tools/capture/capture.cpp
+                                   ${PROJECT_SOURCE_DIR}/tools/capture/capture_music.cpp
+                                   ${PROJECT_SOURCE_DIR}/tools/capture/capture_options.cpp
                                    ${PROJECT_SOURCE_DIR}/tools/capture/capture_outputs.cpp
-                                   ${PROJECT_SOURCE_DIR}/tools/capture/offline_platform.cpp ${TARVOLA_CAPTURE_HOST})
+                                   ${PROJECT_SOURCE_DIR}/tools/capture/capture_runs.cpp
+                                   ${PROJECT_SOURCE_DIR}/tools/capture/capture_sink.cpp ${TARVOLA_CAPTURE_HOST})
 target_link_libraries(tarvola_capture PUBLIC tarvola_core tarvola_png)
 target_include_directories(tarvola_capture PUBLIC ${PROJECT_SOURCE_DIR}/tools/capture)
 

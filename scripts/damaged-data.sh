@@ -20,18 +20,14 @@ data="$asan/data"
 capture="$asan/tarvola-capture"
 limit=180  # seconds per run; an intact run at 2 frames per second takes a few
 work="$asan/damaged"
-# Scene numbers that use a file: the rest must render as before. The letterbox and the music
-# (its syncs) reach every scene; the finale (6) replays Scenes 2, 3 and 5.
+# The scene slots as tarvola-capture --list-scenes prints them (number, start, end, name, the
+# files its pictures depend on: the letterbox, the music, its own; the finale's include those of
+# the scenes it replays), written once the capture is built.
+scenes="$work/scenes.txt"
+# Scene numbers that use a file: the rest must render as before.
 scenes_using() {
-  case "$1" in
-    loading.tga) echo "" ;;
-    wscr.tga | kyr.it) echo "1 2 3 4 5 6" ;;
-    vok.tga | fade.tga) echo "1" ;;
-    cred.tga) echo "4" ;;
-    s02_tex6.tga) echo "2 6" ;;
-    tex0132.tga | tomsaenv2.tga | tex01b2.tga | plasma1.tga | plasma2.tga) echo "5 6" ;;
-    *) echo "3 6" ;;  # the metaballs box: its mesh, plates, light maps and the balls' textures
-  esac
+  awk -F'\t' -v file="$1" '{ n = split($5, f, " "); for (i = 1; i <= n; ++i) if (f[i] == file) printf "%s ", $1 }' \
+    "$scenes"
 }
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
@@ -41,10 +37,11 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 # frames within one frame of a scene change count as scene 0 (not compared).
 render() {
   rm -rf png && mkdir png
-  local status=0
+  local status=0 bounds
+  bounds=$(awk -F'\t' '{ printf "%s ", $2; end = $3 } END { print end }' "$scenes")
   timeout "$limit" "$capture" --fps "$fps" --png png --no-progress >stdout 2>stderr || status=$?
-  (cd png && md5sum frame-*.png) | awk -v fps="$fps" '
-    BEGIN { n = split("0 8.5 44.5 80 94 124 166", b, " ") }
+  (cd png && md5sum frame-*.png) | awk -v fps="$fps" -v bounds="$bounds" '
+    BEGIN { n = split(bounds, b, " ") }
     { k = $2; sub(/^frame-0*/, "", k); sub(/\.png$/, "", k); k += 0; t = k / fps; scene = 0
       for (i = 2; i <= n; ++i) if (t > b[i - 1] + 1 / fps && t < b[i] - 1 / fps) scene = i - 1
       print k, scene, $1 }' | sort -n >frames.txt
@@ -109,6 +106,7 @@ targets=(tarvola-capture)
 [ "$data" = "$asan/data" ] && targets+=(data)
 cmake --build build-asan -j2 --target "${targets[@]}"
 mkdir -p "$work/intact"
+"$capture" --list-scenes >"$scenes"
 rm -f "$work/intact/"*
 ln -sfn "$data" "$work/intact/data"
 echo "== the intact programme under ASan + UBSan at $fps frames per second ($capture)"

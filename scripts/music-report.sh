@@ -17,9 +17,12 @@ cd "$build"
 
 if [ -n "$spectra" ]; then
   mkdir -p "$spectra"
-  sox "$work/demo.wav" -n trim 0 166 remix - spectrogram -x 1600 -y 513 -z 90 -t "tarvola, 0-166 s" \
+  # The scene cuts and the end, from the capture's list of the scene slots.
+  cuts=$(./tarvola-capture --list-scenes | awk -F'\t' 'NR > 1 { printf "%g ", $2 }')
+  end=$(./tarvola-capture --list-scenes | awk -F'\t' 'END { printf "%g", $3 }')
+  sox "$work/demo.wav" -n trim 0 "$end" remix - spectrogram -x 1600 -y 513 -z 90 -t "tarvola, 0-$end s" \
       -o "$spectra/whole.png"
-  for cut in 8.5 44.5 80 94 124; do
+  for cut in $cuts; do
     sox "$work/demo.wav" -n trim "$(awk "BEGIN{print $cut - 8}")" 16 remix - spectrogram -x 800 -y 513 -z 90 \
         -t "cut at $cut s (centre)" -o "$spectra/cut-$cut.png"
   done

@@ -33,9 +33,9 @@ bool MusicPlayer::load(const char* path, bool noSound) {
   return true;
 }
 
-void MusicPlayer::setSyncCallback(SyncCallback callback) {
+void MusicPlayer::setSyncCallback(SyncCallback callback, void* user) {
   if (outputOpen_) output_.lock();
-  stream_.setSyncCallback(callback);
+  stream_.setSyncCallback(callback, user);
   if (outputOpen_) output_.unlock();
 }
 

@@ -37,8 +37,8 @@ class MusicPlayer {
   // Opens the output (the silent one when `noSound` or when no real device works), then takes
   // the file as a WAV stream or else as a module. False, and unloaded, when it is neither.
   bool load(const char* path, bool noSound);
-  // The callback gets every sync effect of a module; a stream never calls it.
-  void setSyncCallback(SyncCallback callback);
+  // The callback gets every sync effect of a module, with `user`; a stream never calls it.
+  void setSyncCallback(SyncCallback callback, void* user);
   // Starts playback, looping; nothing when unloaded.
   void play();
   // Plays kFadeOut (the rate slowed to 1000 Hz over 500 ms; after 300 ms, the volume to

@@ -54,7 +54,7 @@ void MusicStream::unload() {
 
 void MusicStream::onHit(void* user, const SyncHit& hit) {
   const MusicStream& self = *static_cast<MusicStream*>(user);
-  if (self.syncCallback_ != nullptr) self.syncCallback_(hit.value);
+  if (self.syncCallback_ != nullptr) self.syncCallback_(self.syncUser_, hit.value);
 }
 
 // Keeps the last frame as frame 0 and renders one piece after it.

@@ -37,7 +37,10 @@ class MusicStream {
   bool isModule() const { return module_.loaded(); }
 
   // Called on the pulling thread for every sync effect of a module as it is rendered.
-  void setSyncCallback(SyncCallback callback) { syncCallback_ = callback; }
+  void setSyncCallback(SyncCallback callback, void* user) {
+    syncCallback_ = callback;
+    syncUser_ = user;
+  }
 
   // Fills `frames` stereo frames. Silence when nothing is loaded or after a stop.
   // Allocates nothing.
@@ -72,6 +75,7 @@ class MusicStream {
   std::vector<float> stream_;
   size_t streamFrame_ = 0;
   SyncCallback syncCallback_ = nullptr;
+  void* syncUser_ = nullptr;
 
   // Source frames waiting for the resampler: frame 0 is the last one of the previous piece,
   // so interpolation can always reach one frame ahead.

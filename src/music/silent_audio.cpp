@@ -1,92 +1,60 @@
 // The silent output's clocked pull thread.
 #include "music/silent_audio.h"
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 namespace tarvola {
 
-namespace {
-
-constexpr int kBufferFrames = 1024;
-
-struct SilentDevice {
-  std::mutex streamLock;  // held around every pull and by lock()/unlock()
-  std::mutex stateLock;
-  std::condition_variable wake;
-  std::thread worker;
-  bool open = false;
-  bool started = false;
-  bool closing = false;
-  AudioOutput::Pull pull = nullptr;
-  void* user = nullptr;
-  float buffer[2 * kBufferFrames] = {};
-};
-
-SilentDevice device;
-
-void run() {
+void SilentAudio::run() {
   {
-    std::unique_lock<std::mutex> state(device.stateLock);
-    device.wake.wait(state, [] { return device.started || device.closing; });
-    if (device.closing) return;
+    std::unique_lock<std::mutex> state(stateLock_);
+    wake_.wait(state, [this] { return started_ || closing_; });
+    if (closing_) return;
   }
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   for (int64_t n = 1;; ++n) {
     {
-      std::lock_guard<std::mutex> stream(device.streamLock);
-      device.pull(device.user, device.buffer, kBufferFrames);
+      std::lock_guard<std::mutex> stream(streamLock_);
+      pull_(user_, buffer_, kBufferFrames);
     }
     // Deadlines from the start, not from the last pull: no drift.
     const auto due = start + std::chrono::duration_cast<Clock::duration>(
                                  std::chrono::duration<double>(static_cast<double>(n) * kBufferFrames / kSampleRate));
-    std::unique_lock<std::mutex> state(device.stateLock);
-    if (device.wake.wait_until(state, due, [] { return device.closing; })) return;
+    std::unique_lock<std::mutex> state(stateLock_);
+    if (wake_.wait_until(state, due, [this] { return closing_; })) return;
   }
 }
 
-bool openSilent(bool, AudioOutput::Pull pull, void* user) {
-  if (device.open || pull == nullptr) return false;
-  device.pull = pull;
-  device.user = user;
-  device.started = false;
-  device.closing = false;
-  device.open = true;
-  device.worker = std::thread(run);
+bool SilentAudio::open(AudioOutput::Pull pull, void* user) {
+  if (open_ || pull == nullptr) return false;
+  pull_ = pull;
+  user_ = user;
+  started_ = false;
+  closing_ = false;
+  open_ = true;
+  worker_ = std::thread(&SilentAudio::run, this);
   return true;
 }
 
-void resumeSilent() {
-  if (!device.open) return;
-  std::lock_guard<std::mutex> state(device.stateLock);
-  device.started = true;
-  device.wake.notify_all();
+void SilentAudio::resume() {
+  if (!open_) return;
+  std::lock_guard<std::mutex> state(stateLock_);
+  started_ = true;
+  wake_.notify_all();
 }
 
-void lockSilent() { device.streamLock.lock(); }
-void unlockSilent() { device.streamLock.unlock(); }
-
-void closeSilent() {
-  if (!device.open) return;
+void SilentAudio::close() {
+  if (!open_) return;
   {
-    std::lock_guard<std::mutex> state(device.stateLock);
-    device.closing = true;
-    device.wake.notify_all();
+    std::lock_guard<std::mutex> state(stateLock_);
+    closing_ = true;
+    wake_.notify_all();
   }
-  device.worker.join();
-  device.open = false;
-  device.pull = nullptr;
-  device.user = nullptr;
+  worker_.join();
+  open_ = false;
+  pull_ = nullptr;
+  user_ = nullptr;
 }
-
-const AudioOutput kSilentOutput = {openSilent, resumeSilent, lockSilent, unlockSilent, closeSilent, nullptr};
-
-}  // namespace
-
-const AudioOutput& silentAudioOutput() { return kSilentOutput; }
 
 }  // namespace tarvola

@@ -1,32 +1,31 @@
-// The five sync flags and the callback that raises them.
+// The five sync flags of a run and the callback that raises them.
 #include "music/sync_events.h"
 
 namespace tarvola {
 
-SyncFlag sync1;
-SyncFlag sync2;
-SyncFlag sync3;
-SyncFlag sync5;
-SyncFlag syncAny;
-
 namespace {
 struct FlagOfBit {
   uint8_t bit;
-  SyncFlag* flag;
+  SyncFlag SyncFlags::*flag;
 };
-const FlagOfBit kFlags[] = {
-    {kSync1, &sync1}, {kSync2, &sync2}, {kSync3, &sync3}, {kSync5, &sync5}, {kSyncAny, &syncAny}};
+constexpr FlagOfBit kFlags[] = {{kSync1, &SyncFlags::sync1},
+                                {kSync2, &SyncFlags::sync2},
+                                {kSync3, &SyncFlags::sync3},
+                                {kSync5, &SyncFlags::sync5},
+                                {kSyncAny, &SyncFlags::syncAny}};
 }  // namespace
 
-void onMusicSync(uint32_t value) {
+void SyncFlags::raise(uint32_t value) {
   const uint8_t raised = syncFlagsRaisedBy(value);
   for (const FlagOfBit& entry : kFlags) {
-    if (raised & entry.bit) entry.flag->raise();
+    if (raised & entry.bit) (this->*entry.flag).raise();
   }
 }
 
-void clearSyncFlags() {
-  for (const FlagOfBit& entry : kFlags) entry.flag->clear();
+void SyncFlags::clear() {
+  for (const FlagOfBit& entry : kFlags) (this->*entry.flag).clear();
 }
+
+void onMusicSync(void* flags, uint32_t value) { static_cast<SyncFlags*>(flags)->raise(value); }
 
 }  // namespace tarvola

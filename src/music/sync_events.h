@@ -1,4 +1,4 @@
-// The music's sync flags: five process-wide events that the sync callback raises on the audio
+// The music's sync flags: five events of a run that the sync callback raises on the audio
 // thread and the scenes take on the main thread, lock-free. Relaxed atomics: no ordering is
 // needed, only freedom from data races; a take is one exchange, so a raise that lands while
 // a scene takes the flag is either seen now or stays up for the next take, never lost.
@@ -43,18 +43,24 @@ class SyncFlag {
   std::atomic<bool> up_{false};
 };
 
-extern SyncFlag sync1;    // values 1 and 2: the metaballs' shake
-extern SyncFlag sync2;    // value 2: the metaballs' jump ahead
-extern SyncFlag sync3;    // value 3: taken by the tunnel without effect
-extern SyncFlag sync5;    // value 5: the interference blur, the finale's next scene
-extern SyncFlag syncAny;  // values 1 to 4 (not 5): the interference pulse
+// The five flags of one run, raised by its host's sync callback.
+struct SyncFlags {
+  SyncFlag sync1;    // values 1 and 2: the metaballs' shake
+  SyncFlag sync2;    // value 2: the metaballs' jump ahead
+  SyncFlag sync3;    // value 3: taken by the tunnel without effect
+  SyncFlag sync5;    // value 5: the interference blur, the finale's next scene
+  SyncFlag syncAny;  // values 1 to 4 (not 5): the interference pulse
 
-// The sync callback: raises the flags of syncFlagsRaisedBy(value).
-void onMusicSync(uint32_t value);
+  // Raises the flags of syncFlagsRaisedBy(value).
+  void raise(uint32_t value);
+  // Lowers all five.
+  void clear();
+};
 
-using SyncCallback = void (*)(uint32_t value);
+// What the music calls for every sync effect, on the thread that renders it.
+using SyncCallback = void (*)(void* user, uint32_t value);
 
-// Lowers all five flags (tests and the capture renderer's reruns).
-void clearSyncFlags();
+// The sync callback of a run: `flags` is its SyncFlags; raises the flags of the value.
+void onMusicSync(void* flags, uint32_t value);
 
 }  // namespace tarvola

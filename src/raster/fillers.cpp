@@ -15,10 +15,10 @@ namespace tarvola {
 
 namespace {
 
-// Stands in for a map too small to hold 256 x 256 texels: it reads as black. Never written.
-uint32_t blackMap[65536];
+// Stands in for a map too small to hold 256 x 256 texels: it reads as black.
+const uint32_t blackMap[65536] = {};
 // The slopes of such a map, and of height slopes never taken.
-uint16_t flatSlopes[65536];
+const uint16_t flatSlopes[65536] = {};
 
 const uint32_t* mapTexels(const Surface& map) { return map.pixels.size() >= 65536 ? map.pixels.data() : blackMap; }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "music/sync_events.h"
 #include "runtime/frame_clock.h"
 #include "surface/surface.h"
 
@@ -27,8 +28,9 @@ class Platform : public Counter {
   // Takes at most one pending message, without waiting, and handles it.
   virtual PlatformMessage pollMessage() = 0;
   virtual void pause(uint32_t milliseconds) = 0;
-  // Loads the module and registers the sync callback that raises the SyncEvent flags.
-  virtual void loadMusic(const char* path) = 0;
+  // Loads the module and has its syncs raise `flags` (the run's: they live until fadeOutMusic has
+  // returned, after which no sync may reach them).
+  virtual void loadMusic(const char* path, SyncFlags& flags) = 0;
   virtual void startMusic() = 0;
   // Slows and fades the music out; returns when it is silent.
   virtual void fadeOutMusic() = 0;

@@ -1,4 +1,4 @@
-// The timeline table, the command walk and the process-wide instance; see timeline.h.
+// The timeline table and the command walk; see timeline.h.
 #include "runtime/timeline.h"
 
 #include <cassert>
@@ -52,17 +52,8 @@ bool Timeline::update(float t) {
   }
 }
 
-void Timeline::render(Surface& target, DepthBuffer& depth) const {
-  if (scene != nullptr) scene(target, depth, time);
+void Timeline::render(SceneState& scenes, Surface& target, DepthBuffer& depth) const {
+  if (scene != nullptr) scene(scenes, target, depth, time);
 }
-
-namespace {
-// Static rather than heap-allocated: lives for the whole process all the same.
-Timeline theTimeline;
-}  // namespace
-
-void createTimeline(const TimelineCommand* table) { theTimeline.start(table); }
-bool timelineUpdate(float time) { return theTimeline.update(time); }
-void timelineRender(Surface& target, DepthBuffer& depth) { theTimeline.render(target, depth); }
 
 }  // namespace tarvola

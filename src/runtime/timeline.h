@@ -1,5 +1,5 @@
 // The scene schedule: a table of set-scene / wait / end commands walked against the demo
-// time (hundredths of a second) once per frame, and the one process-wide Timeline over it.
+// time (hundredths of a second) once per frame, and the Timeline that walks it for a run.
 #pragma once
 
 #include <cstdint>
@@ -37,12 +37,7 @@ struct Timeline {
   // a NaN passes none) or an end. True once the end is reached, and on every later call.
   bool update(float t);
   // Calls the current scene with the stored time; does nothing before the first scene.
-  void render(Surface& target, DepthBuffer& depth) const;
+  void render(SceneState& scenes, Surface& target, DepthBuffer& depth) const;
 };
-
-// The process-wide instance. createTimeline (re)starts it on the first command of table.
-void createTimeline(const TimelineCommand* table);
-bool timelineUpdate(float time);
-void timelineRender(Surface& target, DepthBuffer& depth);
 
 }  // namespace tarvola

@@ -2,7 +2,9 @@
 #include <cmath>
 
 #include "base/fixed_point.h"
+#include "scenes/scene_files.h"
 #include "scenes/scene_pictures.h"
+#include "scenes/scene_state.h"
 #include "scenes/scenes.h"
 #include "surface/compositing.h"
 #include "surface/filters.h"
@@ -10,12 +12,9 @@
 
 namespace tarvola {
 
-namespace {
-Surface creditsPicture;  // 320 x 240, redrawn every frame so the blur never accumulates
-}
-
-void creditsInit() {
-  creditsPicture.loadTga("data/cred.tga");
+void creditsInit(SceneState& scenes) {
+  Surface& creditsPicture = scenes.credits.creditsPicture;
+  creditsPicture.loadTga(kCreditsFile);
   requirePicture(creditsPicture, kScreenWidth, kScreenHeight, kScreenPicture);
 }
 
@@ -24,9 +23,9 @@ int32_t creditsBlurCentre(float t) {
   return truncToInt32(std::sin((double(t) + 60) * kAngle02D) * 150 + 160);
 }
 
-void creditsRender(Surface& target, DepthBuffer&, float t) {
+void creditsRender(SceneState& scenes, Surface& target, DepthBuffer&, float t) {
   target.clear();
-  copySurface(creditsPicture, target);
+  copySurface(scenes.credits.creditsPicture, target);
   radialZoomBlur(target, creditsBlurCentre(t), 180, 2000, 32);
   target.brighten(64);
 }

@@ -6,7 +6,10 @@
 #include "metaballs/polygonizer.h"
 #include "music/sync_events.h"
 #include "scenes/event_weight.h"
+#include "scenes/scene_files.h"
+#include "scenes/scene_paths.h"
 #include "scenes/scene_pictures.h"
+#include "scenes/scene_state.h"
 #include "scenes/scenes.h"
 #include "surface/compositing.h"
 #include "surface/filters.h"
@@ -14,97 +17,69 @@
 
 namespace tarvola {
 
-namespace {
-
-struct MetaballSceneState {
-  float timePhase = 0;
-  float shake = 0;
-  float shakeStart = 0;
-  float flashStart = 0;
-  bool firstFrame = true;
-};
-MetaballSceneState metaballSceneState;
-
-MetaballPolygonizer metaballs;  // a blob, a ring and a rounded cube, polygonized every frame
-Mesh boxMesh;                   // the room around the camera path
-Surface sceneBuffer;            // both meshes are drawn here, then copied or blurred out
-Camera sceneCamera;
-}  // namespace
-
-void metaballSceneInit() {
-  metaballs.init(0.1f, 18, 10);
+void metaballSceneInit(SceneState& scenes) {
+  MetaballSceneState& state = scenes.metaballs;
+  setUpMetaballField(state.metaballs);
   // Both environment passes; three-surface filler, no bump offsets, lookups added.
-  metaballs.mesh.setRenderFlags(kFillThreeSurface | kFillTextured | kEnvToUv1 | kEnvToUv2 | kThreeSurfaceAdd);
-  metaballs.mesh.texture.loadTga("data/s02_tex7.tga");
-  metaballs.mesh.lightmap.loadTga("data/s02_lightmap2.tga");
-  requirePicture(metaballs.mesh.texture, 256, 256, kTextureTexels);
-  requirePicture(metaballs.mesh.lightmap, 256, 256, kTextureTexels);
-  metaballs.field.addInverseSquare(10);
-  metaballs.field.setSourcePosition(0, 0, 0, 0);
-  metaballs.field.addRing(16, 30);
-  metaballs.field.setSourcePosition(1, -10, -10, 10);
-  metaballs.field.addQuartic(12);
-  metaballs.field.setSourcePosition(2, 10, 10, 10);
+  state.metaballs.mesh.setRenderFlags(kFillThreeSurface | kFillTextured | kEnvToUv1 | kEnvToUv2 | kThreeSurfaceAdd);
+  state.metaballs.mesh.texture.loadTga(kMetaballTextureFile);
+  state.metaballs.mesh.lightmap.loadTga(kMetaballLightmapFile);
+  requirePicture(state.metaballs.mesh.texture, 256, 256, kTextureTexels);
+  requirePicture(state.metaballs.mesh.lightmap, 256, 256, kTextureTexels);
 
-  boxMesh.loadMesh("data/box.3ds");
-  boxMesh.texture.loadTga("data/plat32.tga");
-  boxMesh.lightmap.loadTga("data/s02_lightmap6.tga");
-  boxMesh.auxMap.loadTga("data/plat_b2.tga");
-  requirePicture(boxMesh.texture, 256, 256, kTextureTexels);
-  requirePicture(boxMesh.lightmap, 256, 256, kTextureTexels);
-  requirePicture(boxMesh.auxMap, 256, 256, kTextureTexels);
+  state.boxMesh.loadMesh(kBoxMeshFile);
+  state.boxMesh.texture.loadTga(kBoxTextureFile);
+  state.boxMesh.lightmap.loadTga(kBoxLightmapFile);
+  state.boxMesh.auxMap.loadTga(kBoxBumpFile);
+  requirePicture(state.boxMesh.texture, 256, 256, kTextureTexels);
+  requirePicture(state.boxMesh.lightmap, 256, 256, kTextureTexels);
+  requirePicture(state.boxMesh.auxMap, 256, 256, kTextureTexels);
   // Environment coordinates into the second pair; three-surface filler with bump offsets from
   // auxMap, lookups multiplied.
-  boxMesh.setRenderFlags(kFillThreeSurface | kFillTextured | kEnvToUv2 | kThreeSurfaceBump);
-  boxMesh.computeVertexNormals();
-  sceneBuffer.create(kScreenWidth, kScreenHeight);
+  state.boxMesh.setRenderFlags(kFillThreeSurface | kFillTextured | kEnvToUv2 | kThreeSurfaceBump);
+  state.boxMesh.computeVertexNormals();
+  state.sceneBuffer.create(kScreenWidth, kScreenHeight);
 }
 
-void metaballSceneRender(Surface& target, DepthBuffer& depth, float t) {
-  MetaballSceneState& state = metaballSceneState;
+void metaballSceneRender(SceneState& scenes, Surface& target, DepthBuffer& depth, float t) {
+  MetaballSceneState& state = scenes.metaballs;
   // Event clock s and animation clock e.
   const float s = float(double(t) * 0.8);
   const float e = float(double(t) * 0.9 + state.timePhase);
   // Without a blur to follow, the meshes are drawn straight into a target of the scene
   // buffer's size: the same pixels as drawing into the buffer and copying it over.
   const bool blurred = state.shake > 0.0f;
-  const bool direct = !blurred && target.width == sceneBuffer.width && target.height == sceneBuffer.height &&
-                      target.pixels.size() == sceneBuffer.pixels.size();
-  Surface& canvas = direct ? target : sceneBuffer;
+  const bool direct = !blurred && target.width == state.sceneBuffer.width &&
+                      target.height == state.sceneBuffer.height &&
+                      target.pixels.size() == state.sceneBuffer.pixels.size();
+  Surface& canvas = direct ? target : state.sceneBuffer;
   canvas.clear();
 
-  const double a = e * kAngle03D;
-  const float b = float(-double(e) * 0.034905557);
-  auto at = [](double value) { return float(value); };
-  metaballs.field.setSourcePosition(0, at(45 * std::sin(e * 0.0017452777756585018)), at(45 * std::sin(-e * kAngle02D)),
-                                    at(45 * std::sin(a)));
-  metaballs.field.setSourcePosition(1, at(45 * std::sin(double(b))), at(45 * std::sin(a)),
-                                    at(45 * std::sin(-e * 0.006981111102634007)));
-  metaballs.field.setSourcePosition(2, at(45 * std::cos(double(b))), at(45 * std::sin(a)),
-                                    at(45 * std::cos(e * 0.006981111102634007)));
-
-  // The eye circles the origin at radius 140 and bobs by up to 140; shaken after an event.
-  Vec3 eye{at(140 * std::sin(a)), at(-140 * std::sin(e * 0.006108472214804755)), at(140 * std::cos(a))};
+  const MetaballPose pose = metaballPose(e);
+  for (int i = 0; i < 3; ++i)
+    state.metaballs.field.setSourcePosition(i, pose.sources[i].x, pose.sources[i].y, pose.sources[i].z);
+  // The eye is shaken after an event.
+  Vec3 eye = pose.eye;
   if (state.shake > 0.0f) eye = shakePosition(eye, 10.0f, 1.0f - state.shake);
-  sceneCamera.setLookAt(eye.x, eye.y, eye.z, 0, 0, 0);
+  state.sceneCamera.setLookAt(eye.x, eye.y, eye.z, 0, 0, 0);
 
-  boxMesh.setPosition(0, 160, 0);
-  boxMesh.setRotation(-90, 0, 0);
-  boxMesh.draw(canvas, depth, sceneCamera);
-  metaballs.polygonize();
-  metaballs.mesh.setPosition(0, 0, 0);
-  metaballs.mesh.setRotation(at(0.3 * e), at(0.4 * e), at(0.5 * e));
-  metaballs.mesh.draw(canvas, depth, sceneCamera);
+  state.boxMesh.setPosition(kBoxPosition.x, kBoxPosition.y, kBoxPosition.z);
+  state.boxMesh.setRotation(kBoxRotation.x, kBoxRotation.y, kBoxRotation.z);
+  state.boxMesh.draw(canvas, depth, state.sceneCamera);
+  state.metaballs.polygonize();
+  state.metaballs.mesh.setPosition(0, 0, 0);
+  state.metaballs.mesh.setRotation(pose.rotation.x, pose.rotation.y, pose.rotation.z);
+  state.metaballs.mesh.draw(canvas, depth, state.sceneCamera);
 
   if (blurred) {
-    boxBlurRows(target, sceneBuffer, uint32_t(truncToInt32(double(state.shake) * 16)));
+    boxBlurRows(target, state.sceneBuffer, uint32_t(truncToInt32(double(state.shake) * 16)));
   } else if (!direct) {
-    copySurface(sceneBuffer, target);
+    copySurface(state.sceneBuffer, target);
   }
 
   // sync1 shakes and blurs for 60 units of s; sync2 (always with sync1) also jumps ahead.
-  if (sync1.take()) state.shakeStart = s;
-  if (sync2.take()) {
+  if (scenes.syncs.sync1.take()) state.shakeStart = s;
+  if (scenes.syncs.sync2.take()) {
     state.timePhase += 500.0f;
     state.shakeStart = s;
   }

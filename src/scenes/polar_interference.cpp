@@ -4,7 +4,9 @@
 #include "base/fixed_point.h"
 #include "music/sync_events.h"
 #include "scenes/event_weight.h"
+#include "scenes/scene_files.h"
 #include "scenes/scene_pictures.h"
+#include "scenes/scene_state.h"
 #include "scenes/scenes.h"
 #include "surface/compositing.h"
 #include "surface/filters.h"
@@ -12,63 +14,46 @@
 
 namespace tarvola {
 
-namespace {
-
-struct PolarSceneState {
-  float kickPhase = 0;
-  float kickStart = 0;
-  float blurStart = 0;
-  float blurLevel = 0;
-  float fadeInStart = 0;
-  bool firstFrame = true;
-};
-PolarSceneState polarSceneState;
-
-Surface polarTexture;        // 256 x 256, looked up twice and added with saturation
-Surface interferenceBuffer;  // this frame's pattern
-Surface trailBuffer;         // the feedback trail, kept from frame to frame
-Surface blurBuffer;          // the trail, blurred after a sync5
-}  // namespace
-
-void polarSceneInit() {
-  polarTexture.loadTga("data/s02_tex6.tga");
-  requirePicture(polarTexture, 256, 256, kTextureTexels);
-  interferenceBuffer.create(kScreenWidth, kScreenHeight);
-  trailBuffer.create(kScreenWidth, kScreenHeight);
-  blurBuffer.create(kScreenWidth, kScreenHeight);
-  buildPolarTables();
+void polarSceneInit(SceneState& scenes) {
+  PolarSceneState& state = scenes.polar;
+  state.polarTexture.loadTga(kPolarTextureFile);
+  requirePicture(state.polarTexture, 256, 256, kTextureTexels);
+  state.interferenceBuffer.create(kScreenWidth, kScreenHeight);
+  state.trailBuffer.create(kScreenWidth, kScreenHeight);
+  state.blurBuffer.create(kScreenWidth, kScreenHeight);
+  buildPolarTables(state.tables);
 }
 
-void polarSceneRender(Surface& target, DepthBuffer&, float t) {
-  PolarSceneState& state = polarSceneState;
+void polarSceneRender(SceneState& scenes, Surface& target, DepthBuffer&, float t) {
+  PolarSceneState& state = scenes.polar;
   // Scene time: a fifth of the demo's speed until t = 2300, then the demo time itself.
   const float s = t >= 2300.0f ? t : float(double(t) * 0.2);
 
-  drawPolarInterference(interferenceBuffer, polarTexture, state.kickPhase + s);
-  crossBlur(interferenceBuffer);
-  crossBlur(interferenceBuffer);
-  interferenceBuffer.blendOnto(trailBuffer, 64);
+  drawPolarInterference(state.interferenceBuffer, state.polarTexture, state.tables, state.kickPhase + s);
+  crossBlur(state.interferenceBuffer);
+  crossBlur(state.interferenceBuffer);
+  state.interferenceBuffer.blendOnto(state.trailBuffer, 64);
 
   // Every event jumps the pattern to another phase and starts a half-sine brightness pulse.
-  if (syncAny.take()) {
+  if (scenes.syncs.syncAny.take()) {
     state.kickPhase += 100.0f;
     state.kickStart = s;
   }
   float d = s - state.kickStart;
   if (d < 40.0f) {
-    trailBuffer.brighten(truncToInt32(std::sin((1 - double(d) * 0.025) * 180 * 0.017452778) * 100));
+    state.trailBuffer.brighten(truncToInt32(std::sin((1 - double(d) * 0.025) * 180 * 0.017452778) * 100));
   }
 
   // sync5 starts a horizontal blur of radius 24 that shrinks to 0 over 60 units.
-  if (sync5.take()) state.blurStart = s;
+  if (scenes.syncs.sync5.take()) state.blurStart = s;
   d = s - state.blurStart;
   state.blurLevel = d < 60.0f ? weightFalling60(d) : 0.0f;
   if (state.blurLevel > 0.0f) {
-    boxBlurRows(blurBuffer, trailBuffer, uint32_t(truncToInt32(double(state.blurLevel) * 24)));
+    boxBlurRows(state.blurBuffer, state.trailBuffer, uint32_t(truncToInt32(double(state.blurLevel) * 24)));
   } else {
-    copySurface(trailBuffer, blurBuffer);
+    copySurface(state.trailBuffer, state.blurBuffer);
   }
-  copySurface(blurBuffer, target);
+  copySurface(state.blurBuffer, target);
 
   // Fade in from black over the first 60 units of the scene's first run.
   if (state.firstFrame) {

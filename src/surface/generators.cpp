@@ -16,8 +16,6 @@
 
 namespace tarvola {
 
-PolarTables polarTables;
-
 namespace {
 
 constexpr size_t kScreenPixels = size_t(kScreenWidth) * kScreenHeight;
@@ -81,29 +79,29 @@ void multiplyWindows(Surface& target, const Surface& imageA, const Surface& imag
   }
 }
 
-void buildPolarTables() {
+void buildPolarTables(PolarTables& tables) {
   constexpr double kInversePi = 0.3184713375796178;    // 1 / 3.14
   constexpr double kSineScale = 0.005558209476619431;  // D / 3.14
   const size_t entries = size_t(kPolarWidth) * kPolarHeight;
-  polarTables.tableA.assign(entries, PolarEntry{0, 0});
-  polarTables.tableB.assign(entries, PolarEntry{0, 0});
+  tables.tableA.assign(entries, PolarEntry{0, 0});
+  tables.tableB.assign(entries, PolarEntry{0, 0});
   for (int32_t y = 0; y < kPolarHeight; ++y) {
     for (int32_t x = 0; x < kPolarWidth; ++x) {
       const double dx = x - 320, dy = y - 240;
       const double alpha = std::atan2(dx, dy), beta = std::atan2(dy, dx);
       const size_t i = size_t(y) * kPolarWidth + size_t(x);
-      polarTables.tableA[i] = PolarEntry{truncToInt32(std::fabs(256 * alpha * kInversePi)),
-                                         truncToInt32(std::sin(alpha * 360 * kSineScale) * 127 + 128)};
-      polarTables.tableB[i] = PolarEntry{truncToInt32(std::sin(360 * beta * kSineScale) * 127 + 128),
-                                         truncToInt32(std::fabs(beta * 256 * kInversePi))};
+      tables.tableA[i] = PolarEntry{truncToInt32(std::fabs(256 * alpha * kInversePi)),
+                                    truncToInt32(std::sin(alpha * 360 * kSineScale) * 127 + 128)};
+      tables.tableB[i] = PolarEntry{truncToInt32(std::sin(360 * beta * kSineScale) * 127 + 128),
+                                    truncToInt32(std::fabs(beta * 256 * kInversePi))};
     }
   }
   auto pack = [](const std::vector<PolarEntry>& table, std::vector<uint16_t>& packed) {
     packed.resize(table.size());
     for (size_t i = 0; i < table.size(); ++i) packed[i] = uint16_t((table[i].u & 255) | (table[i].v & 255) << 8);
   };
-  pack(polarTables.tableA, polarTables.packedA);
-  pack(polarTables.tableB, polarTables.packedB);
+  pack(tables.tableA, tables.packedA);
+  pack(tables.tableB, tables.packedB);
 }
 
 namespace {
@@ -117,11 +115,11 @@ struct InterferenceFrame {
   bool valid;
 };
 
-InterferenceFrame interferenceFrame(const Surface& target, const Surface& texture, float t) {
+InterferenceFrame interferenceFrame(const Surface& target, const Surface& texture, const PolarTables& tables, float t) {
   InterferenceFrame frame{};
   const size_t tableEntries = size_t(kPolarWidth) * kPolarHeight;
   if (target.pixels.size() < kScreenPixels || texture.pixels.size() < kTexturePixels ||
-      polarTables.tableA.size() < tableEntries || polarTables.tableB.size() < tableEntries) {
+      tables.tableA.size() < tableEntries || tables.tableB.size() < tableEntries) {
     return frame;
   }
   const double time = t;
@@ -165,11 +163,11 @@ inline void interferenceTexels(const InterferenceFrame& f, const PolarEntry* a, 
 
 namespace plain {
 
-void drawPolarInterference(Surface& target, const Surface& texture, float t) {
-  const InterferenceFrame frame = interferenceFrame(target, texture, t);
+void drawPolarInterference(Surface& target, const Surface& texture, const PolarTables& tables, float t) {
+  const InterferenceFrame frame = interferenceFrame(target, texture, tables, t);
   if (!frame.valid) return;
-  const PolarEntry* a = polarTables.tableA.data();
-  const PolarEntry* b = polarTables.tableB.data();
+  const PolarEntry* a = tables.tableA.data();
+  const PolarEntry* b = tables.tableB.data();
   const uint32_t* tex = texture.pixels.data();
   uint32_t* out = target.pixels.data();
   for (size_t y = 0; y < size_t(kScreenHeight); ++y) {
@@ -192,12 +190,12 @@ void drawPolarInterference(Surface& target, const Surface& texture, float t) {
 
 // Eight pixels a step from the packed tables: a lane of packed entries is u | v << 8, so byte
 // adds (which wrap modulo 256) of two entries and the scrolls give the texel index directly.
-void drawPolarInterference(Surface& target, const Surface& texture, float t) {
-  const InterferenceFrame frame = interferenceFrame(target, texture, t);
+void drawPolarInterference(Surface& target, const Surface& texture, const PolarTables& tables, float t) {
+  const InterferenceFrame frame = interferenceFrame(target, texture, tables, t);
   const size_t tableEntries = size_t(kPolarWidth) * kPolarHeight;
-  if (!frame.valid || polarTables.packedA.size() < tableEntries || polarTables.packedB.size() < tableEntries) return;
-  const uint16_t* a = polarTables.packedA.data();
-  const uint16_t* b = polarTables.packedB.data();
+  if (!frame.valid || tables.packedA.size() < tableEntries || tables.packedB.size() < tableEntries) return;
+  const uint16_t* a = tables.packedA.data();
+  const uint16_t* b = tables.packedB.data();
   const uint32_t* tex = texture.pixels.data();
   uint32_t* out = target.pixels.data();
   auto lanes = [](const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
@@ -229,8 +227,8 @@ void drawPolarInterference(Surface& target, const Surface& texture, float t) {
 
 #else
 
-void drawPolarInterference(Surface& target, const Surface& texture, float t) {
-  plain::drawPolarInterference(target, texture, t);
+void drawPolarInterference(Surface& target, const Surface& texture, const PolarTables& tables, float t) {
+  plain::drawPolarInterference(target, texture, tables, t);
 }
 
 #endif

@@ -57,17 +57,16 @@ struct PolarTables {
 inline constexpr int32_t kPolarWidth = 640;
 inline constexpr int32_t kPolarHeight = 480;
 
-// The demo's one set, built once at start-up by buildPolarTables().
-extern PolarTables polarTables;
-void buildPolarTables();
+// Fills `tables` (the interference scene builds its set once, at its init).
+void buildPolarTables(PolarTables& tables);
 
 // 320 x 240 pixels: two texels chosen through five moving windows of the polar tables,
-// added per byte with saturation. Does nothing before buildPolarTables().
-void drawPolarInterference(Surface& target, const Surface& texture, float t);
+// added per byte with saturation. Does nothing with tables that buildPolarTables has not filled.
+void drawPolarInterference(Surface& target, const Surface& texture, const PolarTables& tables, float t);
 
 namespace plain {
 // Reference of the interference's per-pixel loop (the fast one adds four pixels at a time).
-void drawPolarInterference(Surface& target, const Surface& texture, float t);
+void drawPolarInterference(Surface& target, const Surface& texture, const PolarTables& tables, float t);
 }  // namespace plain
 
 }  // namespace tarvola

@@ -28,7 +28,7 @@ uint32_t syncValues[64];
 double syncSeconds[64];
 Clock::time_point syncStart;
 
-void recordSync(uint32_t value) {
+void recordSync(void*, uint32_t value) {
   const int i = syncCount.load();
   if (i >= 64) return;
   syncValues[i] = value;
@@ -39,7 +39,7 @@ void recordSync(uint32_t value) {
 TEST(MusicPlayerSdl, SilentRunDeliversTheSyncsAtTheirTimes) {
   MusicPlayer player(sdlAudioOutput());
   ASSERT_TRUE(player.load(kModulePath.c_str(), true));
-  player.setSyncCallback(recordSync);
+  player.setSyncCallback(recordSync, nullptr);
   syncCount = 0;
   syncStart = Clock::now();
   player.play();
@@ -71,7 +71,7 @@ TEST(MusicPlayerSdl, WavPlaysAsALoopingStreamWithoutSyncsAndTextIsNeither) {
 
   MusicPlayer player(sdlAudioOutput());
   ASSERT_TRUE(player.load(path.c_str(), true));
-  player.setSyncCallback(recordSync);
+  player.setSyncCallback(recordSync, nullptr);
   syncCount = 0;
   player.play();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // loops three times

@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,7 @@ class FakePlatform final : public Platform {
     return PlatformMessage::kHandled;
   }
   void pause(uint32_t milliseconds) override { events.push_back("pause " + std::to_string(milliseconds)); }
-  void loadMusic(const char* path) override { events.push_back(std::string("loadMusic ") + path); }
+  void loadMusic(const char* path, SyncFlags&) override { events.push_back(std::string("loadMusic ") + path); }
   void startMusic() override { events.push_back("startMusic"); }
   void fadeOutMusic() override { events.push_back("fadeOutMusic"); }
 };
@@ -66,13 +67,13 @@ class FakePlatform final : public Platform {
 std::vector<std::pair<int, float>> renders;  // scene, time
 
 template <int N>
-void initScene() {
+void initScene(SceneState&) {
   events.push_back("init " + std::to_string(N));
 }
 // Each frame writes its own number into pixel (1, 0), finds the depth buffer cleared and
 // leaves its number in it.
 template <int N>
-void renderScene(Surface& target, DepthBuffer& depth, float time) {
+void renderScene(SceneState&, Surface& target, DepthBuffer& depth, float time) {
   renders.push_back({N, time});
   target.pixels[1] = 0x00010203u * uint32_t(renders.size() % 64 + 1);
   sceneDepth = &depth;
@@ -109,11 +110,13 @@ class FrameLoop : public ::testing::Test {
     std::filesystem::current_path(dir);
     events.clear();
     renders.clear();
+    sceneDepth = nullptr;  // the last test's run is gone
   }
   void TearDown() override { std::filesystem::current_path(previousDir_); }
 
   testing::MessageRecorder messages;  // the loader's, if a picture failed
   FakePlatform platform;
+  const std::unique_ptr<DemoRun> run = std::make_unique<DemoRun>();
 
  private:
   testing::ScratchDir scratch_;
@@ -122,7 +125,7 @@ class FrameLoop : public ::testing::Test {
 
 TEST_F(FrameLoop, StartUpInOrderThenEndsAt166Seconds) {
   platform.step = 500;  // 5 s per counter read: the clock reads once per frame
-  EXPECT_EQ(runDemo(platform, kTestProgramme), 0);
+  EXPECT_EQ(runDemo(platform, kTestProgramme, *run), 0);
   EXPECT_TRUE(messages.messages().empty());
   std::string all;
   for (const std::string& e : events) all += e + "; ";
@@ -147,8 +150,8 @@ TEST_F(FrameLoop, StartUpInOrderThenEndsAt166Seconds) {
   EXPECT_EQ(platform.presented.back()[1], 0x00010203u * 34u - 0x00010101u);
   // The scenes get a 320 x 240 depth buffer, cleared on every frame, the end frame included:
   // each rendered frame presents its own mark, the end frame a cleared key.
-  ASSERT_NE(sceneDepth, nullptr);
-  EXPECT_EQ(sceneDepth->keys.size(), 320u * 240u);
+  ASSERT_EQ(sceneDepth, &run->depthBuffer);
+  EXPECT_EQ(run->depthBuffer.keys.size(), 320u * 240u);
   for (size_t k = 1; k <= 33; ++k) EXPECT_EQ(platform.depthAtPresent[1 + k], int32_t(k)) << k;
   EXPECT_EQ(platform.depthAtPresent.back(), 0);
 }
@@ -160,7 +163,7 @@ TEST_F(FrameLoop, OneMessagePerFrameNoneLost) {
   for (int i = 0; i < 5; ++i) platform.arrivals.push_back({0, Incoming::kOther});
   platform.arrivals.push_back({0, Incoming::kEscape});
   platform.arrivals.push_back({2, Incoming::kOther});
-  runDemo(platform, kTestProgramme);
+  runDemo(platform, kTestProgramme, *run);
   EXPECT_TRUE(platform.handled == 7 && platform.polls == 8 && renders.size() == 7u);
 }
 

@@ -8,13 +8,15 @@
 #include <iterator>
 #include <vector>
 
+#include "scenes/scene_state.h"
+
 namespace tarvola {
 namespace {
 
 std::vector<std::pair<int, float>> renderCalls;  // scene, time
 
 template <int N>
-void recordRender(Surface&, DepthBuffer&, float time) {
+void recordRender(SceneState&, Surface&, DepthBuffer&, float time) {
   renderCalls.push_back({N, time});
 }
 
@@ -28,10 +30,11 @@ const TimelineCommand kTable[] = {{kSetScene, 0, &recordRender<1>},
 
 // The scene a render call reaches (0 = none), checking it gets the time last updated to.
 int renderedScene(const Timeline& timeline, float time) {
+  static SceneState scenes;
   Surface target;
   DepthBuffer depth;
   renderCalls.clear();
-  timeline.render(target, depth);
+  timeline.render(scenes, target, depth);
   EXPECT_TRUE(renderCalls.empty() || renderCalls[0].second == time);
   return renderCalls.empty() ? 0 : renderCalls[0].first;
 }

@@ -1,9 +1,7 @@
-// The offline capture renderer: the demo's own start-up and frame loop on a host whose clock
-// advances exactly 1/fps per frame, with the music rendered in lock-step before the run and
-// its syncs raised before the first frame whose time reaches them; frames and sound go to
-// PNG, WAV and MP4. Frame k shows demo clock time k/fps and is paired with the music's
-// samples [k * 44100 / fps, (k + 1) * 44100 / fps) (integer division); frame 0 is the black
-// picture start-up leaves on screen.
+// The offline capture renderer: the demo's own start-up and frame loop on the offline host
+// (runtime/offline_host.h), with the music rendered in lock-step before the run and its syncs
+// raised before the first frame whose time reaches them; frames and sound go to PNG, WAV and
+// MP4.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +11,7 @@
 #include "music/module_renderer.h"
 #include "music/music_stream.h"
 #include "runtime/frame_loop.h"
+#include "runtime/offline_host.h"
 
 namespace tarvola {
 
@@ -30,28 +29,12 @@ struct CaptureOptions {
   bool progress = true;           // only shown on a terminal
   bool allowMissingData = false;  // render black scenes and silence when no data/ is found
   bool version = false;           // --version: print the version, do nothing else
+  bool listScenes = false;        // --list-scenes: print the scene slots, do nothing else
 };
 
 // False with a message for a bad command line; `help` set for --help.
 bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error, bool& help);
 const char* captureUsage();
-
-// The samples before frame k: k * 44100 / fps, rounded down.
-inline int64_t samplesBeforeFrame(int64_t frame, int fps) { return frame * kSampleRate / fps; }
-// The first frame (>= 1) whose time k / fps reaches the sample.
-inline int64_t frameReachingSample(int64_t sample, int fps) {
-  const int64_t k = (sample * fps + kSampleRate - 1) / kSampleRate;
-  return k < 1 ? 1 : k;
-}
-
-// Which scene slot the timeline renders on each frame, and the frame on which it ends, worked
-// out with the frame loop's own clock and timeline arithmetic.
-struct ProgrammeSchedule {
-  int fps = 60;
-  int64_t endFrame = 0;         // the frame whose update reaches the end; frames 0..endFrame-1 are pictures
-  std::vector<int8_t> sceneAt;  // [frame]: slot 0..5, -1 for none (frame 0, the end frame)
-};
-ProgrammeSchedule scheduleProgramme(const DemoProgramme& programme, int fps);
 
 // The music's part of a capture: renders frames [0, lastFrame] in per-frame pieces (and, when
 // `withFade`, the slow-down and fade-out that follow the end frame), collects every sync, and
@@ -73,6 +56,11 @@ inline constexpr int64_t kFadeFrames = int64_t(kFadeOut.rateMs) * kSampleRate / 
 // One line per sync of the programme: "time sample value flags scene", the sample exact.
 std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs);
 
+// One line per scene slot, tab-separated: number, start and end (demo seconds, from the timeline
+// table), name, and the data files (names within data/) its pictures depend on: the letterbox,
+// the music, its own and, for the finale, those of the scenes it replays.
+std::vector<std::string> listScenes(const DemoProgramme& programme);
+
 // What --bench measures: time of the rendering thread (host::threadSeconds: CPU time on Linux),
 // per scene per frame and in total.
 struct ProgrammeBench {
@@ -89,8 +77,8 @@ struct ProgrammeBench {
 };
 
 // The whole command: 0 on success, 1 for a bad command line, 2 when an output fails. With
-// --bench the figures go to `bench` when given, else to stdout. Runs the demo once: the
-// scenes' state is process-wide and never reset, so a process runs one capture.
+// --bench the figures go to `bench` when given, else to stdout. Each call is a run of its own
+// (data/ is read from the working directory), so captures in one process give the same bytes.
 int runCapture(const CaptureOptions& options, ProgrammeBench* bench = nullptr);
 
 }  // namespace tarvola

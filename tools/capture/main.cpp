@@ -36,6 +36,10 @@ int main(int argc, char** argv) {
     std::puts("tarvola-capture " TARVOLA_VERSION);
     return 0;
   }
+  if (options.listScenes) {
+    for (const std::string& line : tarvola::listScenes(tarvola::demoProgramme())) std::puts(line.c_str());
+    return 0;
+  }
 
   // A capture without its data set would be black pictures and silence with exit 0: refused
   // unless asked for.

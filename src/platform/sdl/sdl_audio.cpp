@@ -13,6 +13,7 @@ namespace {
 
 SDL_AudioDeviceID device = 0;
 bool usingSilent = false;
+SilentAudio silentOutput;  // stands in when no real device opens
 AudioOutput::Pull devicePull = nullptr;
 void* devicePullUser = nullptr;
 
@@ -51,27 +52,27 @@ bool openOutput(bool silent, AudioOutput::Pull pull, void* user) {
   if (!silent && openDevice()) return true;
   devicePull = nullptr;
   devicePullUser = nullptr;
-  usingSilent = silentAudioOutput().open(true, pull, user);
+  usingSilent = silentOutput.open(pull, user);
   return usingSilent;
 }
 
 void resumeOutput() {
-  if (usingSilent) silentAudioOutput().resume();
+  if (usingSilent) silentOutput.resume();
   if (device != 0) SDL_PauseAudioDevice(device, 0);
 }
 
 void lockOutput() {
-  if (usingSilent) silentAudioOutput().lock();
+  if (usingSilent) silentOutput.lock();
   if (device != 0) SDL_LockAudioDevice(device);
 }
 
 void unlockOutput() {
-  if (usingSilent) silentAudioOutput().unlock();
+  if (usingSilent) silentOutput.unlock();
   if (device != 0) SDL_UnlockAudioDevice(device);
 }
 
 void closeOutput() {
-  if (usingSilent) silentAudioOutput().close();
+  if (usingSilent) silentOutput.close();
   usingSilent = false;
   if (device == 0) return;
   SDL_CloseAudioDevice(device);

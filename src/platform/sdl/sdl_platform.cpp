@@ -35,9 +35,9 @@ void SdlPlatform::closeDisplay() {
 void SdlPlatform::pause(uint32_t milliseconds) { display_.pause(milliseconds); }
 
 // With sound; a file that does not load leaves the player unloaded and the demo silent.
-void SdlPlatform::loadMusic(const char* path) {
+void SdlPlatform::loadMusic(const char* path, SyncFlags& flags) {
   music_.load(path, false);
-  music_.setSyncCallback(&onMusicSync);
+  music_.setSyncCallback(&onMusicSync, &flags);
 }
 void SdlPlatform::startMusic() { music_.play(); }
 void SdlPlatform::fadeOutMusic() { music_.fadeOutAndStop(); }

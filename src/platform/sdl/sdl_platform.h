@@ -19,7 +19,7 @@ class SdlPlatform final : public Platform {
   void closeDisplay() override;
   PlatformMessage pollMessage() override { return display_.pollMessage(); }
   void pause(uint32_t milliseconds) override;
-  void loadMusic(const char* path) override;
+  void loadMusic(const char* path, SyncFlags& flags) override;
   void startMusic() override;
   void fadeOutMusic() override;
 

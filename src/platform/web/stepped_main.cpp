@@ -1,67 +1,24 @@
 // The web build stepped offline, for the tests in node: the demo's start-up and frame loop on
-// a host whose clock moves exactly 1/fps per frame, with the music's syncs read from a list and
-// raised before the first frame whose time reaches them, as the capture renderer does. Frame k
-// (demo clock time k/fps) is the picture on screen when frame k + 1 begins; the wanted ones are
-// written as binary PPM.
+// the offline host (runtime/offline_host.h), as the capture renderer runs it, with the music's
+// syncs read from a list. The frames at the wanted times are written as binary PPM.
 //   tarvola-web-stepped FPS SYNCS OUTDIR T1,T2,...   (from the directory that holds data/)
 // SYNCS holds "sample value" lines (sample: first sample of the row at 44100 Hz). Exit code 0,
 // or 1 for a bad command line or an output that fails.
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
-#include "music/module_renderer.h"
-#include "music/sync_events.h"
-#include "runtime/frame_loop.h"
+#include "runtime/offline_host.h"
 
 namespace tarvola {
 namespace {
 
-struct Wanted {
-  int64_t frame;
-  std::string name;
-};
-
-class SteppedPlatform final : public Platform {
- public:
-  int64_t fps = 60;
-  int64_t ticks = 0;
-  std::vector<std::pair<int64_t, uint32_t>> syncs;  // sample, value; in order
-  std::vector<Wanted> wanted;
+struct PpmSink {
+  std::multimap<int64_t, std::string> wanted;  // frame -> file name
   std::string outDir;
-  bool failed = false;
 
-  int64_t frequency() override { return fps; }
-  int64_t read() override { return ticks; }
-  bool openDisplay(const char*, int32_t, int32_t, bool) override { return true; }
-  // Keeps the picture: the next poll writes it when its frame is wanted.
-  int32_t present(const Surface& framebuffer) override {
-    shown_ = &framebuffer;
-    return 0;
-  }
-  void closeDisplay() override {}
-  void pause(uint32_t) override {}
-  void loadMusic(const char*) override {}
-  void startMusic() override { running_ = true; }
-  void fadeOutMusic() override {}
-
-  PlatformMessage pollMessage() override {
-    if (!running_) return PlatformMessage::kNone;
-    int64_t last = 0;
-    for (const Wanted& w : wanted) {
-      if (w.frame == ticks && shown_ != nullptr) failed = !writePpm(outDir + "/" + w.name + ".ppm", *shown_) || failed;
-      last = w.frame > last ? w.frame : last;
-    }
-    if (failed || ticks >= last) return PlatformMessage::kQuit;
-    ++ticks;
-    const int64_t reached = ticks * kSampleRate / fps;  // samples before the new frame's time
-    while (nextSync_ < syncs.size() && syncs[nextSync_].first <= reached) onMusicSync(syncs[nextSync_++].second);
-    return PlatformMessage::kNone;
-  }
-
- private:
   static bool writePpm(const std::string& path, const Surface& picture) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return false;
@@ -80,37 +37,47 @@ class SteppedPlatform final : public Platform {
     return std::fclose(file) == 0 && ok;
   }
 
-  const Surface* shown_ = nullptr;
-  bool running_ = false;
-  size_t nextSync_ = 0;
+  // OfflineHost::Emit.
+  static bool emit(void* user, int64_t frame, const Surface& picture) {
+    const PpmSink& self = *static_cast<const PpmSink*>(user);
+    bool ok = true;
+    for (auto [it, end] = self.wanted.equal_range(frame); it != end; ++it)
+      ok = writePpm(self.outDir + "/" + it->second + ".ppm", picture) && ok;
+    return ok;
+  }
 };
 
 }  // namespace
 }  // namespace tarvola
 
 int main(int argc, char** argv) {
+  using namespace tarvola;
   if (argc != 5) {
     std::fprintf(stderr, "usage: tarvola-web-stepped FPS SYNCS OUTDIR T1,T2,...\n");
     return 1;
   }
-  static tarvola::SteppedPlatform platform;
-  platform.fps = std::atoi(argv[1]);
-  platform.outDir = argv[3];
+  const int fps = std::atoi(argv[1]);
+  std::vector<SyncHit> syncs;
   if (std::FILE* file = std::fopen(argv[2], "r")) {
     long long sample = 0;
     unsigned value = 0;
-    while (std::fscanf(file, "%lld %u", &sample, &value) == 2) platform.syncs.emplace_back(sample, value);
+    while (std::fscanf(file, "%lld %u", &sample, &value) == 2) syncs.push_back({int64_t(sample), uint32_t(value)});
     std::fclose(file);
   }
-  // The first frame whose time k / fps is at or after each time, as the capture renderer picks.
-  for (std::string times = argv[4]; !times.empty();) {
+  PpmSink sink;
+  sink.outDir = argv[3];
+  int64_t last = -1;
+  for (std::string times = argv[4]; fps > 0 && !times.empty();) {
     const size_t comma = times.find(',');
     const std::string time = times.substr(0, comma);
-    const double seconds = std::strtod(time.c_str(), nullptr);
-    platform.wanted.push_back({int64_t(std::ceil(seconds * double(platform.fps) - 1e-7)), "frame-at-" + time});
+    const int64_t frame = frameAtOrAfter(std::strtod(time.c_str(), nullptr), fps);
+    sink.wanted.emplace(frame, "frame-at-" + time);
+    last = frame > last ? frame : last;
     times = comma == std::string::npos ? "" : times.substr(comma + 1);
   }
-  if (platform.fps <= 0 || platform.wanted.empty()) return 1;
-  tarvola::runDemo(platform, tarvola::demoProgramme());
-  return platform.failed ? 1 : 0;
+  if (fps <= 0 || last < 0) return 1;
+  const DemoProgramme programme = demoProgramme();
+  OfflineHost host(fps, scheduleProgramme(programme, fps).endFrame, syncs, last + 1, &PpmSink::emit, &sink);
+  runDemo(host, programme);
+  return host.failed() ? 1 : 0;
 }

@@ -66,7 +66,9 @@ int64_t WebPlatform::read() {
   int64_t now = int64_t(webClockMicros());
   if (now < lastReading_) now = lastReading_;  // the interpolated clock may step back a hair
   lastReading_ = now;
-  for (int value; (value = webNextSync(double(now))) >= 0;) onMusicSync(uint32_t(value));
+  for (int value; (value = webNextSync(double(now))) >= 0;) {
+    if (syncs_ != nullptr) syncs_->raise(uint32_t(value));
+  }
   return now;
 }
 
@@ -103,7 +105,8 @@ PlatformMessage WebPlatform::pollMessage() {
 
 void WebPlatform::pause(uint32_t milliseconds) { emscripten_sleep(milliseconds); }
 
-void WebPlatform::loadMusic(const char* path) {
+void WebPlatform::loadMusic(const char* path, SyncFlags& flags) {
+  syncs_ = &flags;
   std::vector<unsigned char> bytes;
   if (readFileBytes(path, bytes) && !bytes.empty()) webLoadMusic(bytes.data(), int(bytes.size()));
 }

@@ -26,7 +26,7 @@ class WebPlatform final : public Platform {
   void pause(uint32_t milliseconds) override;
   // Reads the module file and hands its bytes to the worklet; a file that is missing or not
   // a module leaves the run silent, without syncs.
-  void loadMusic(const char* path) override;
+  void loadMusic(const char* path, SyncFlags& flags) override;
   // Music sample 0 sounds at the reading the frame clock took at its start.
   void startMusic() override;
   // Rate 44100 -> 1000 Hz over 500 ms, volume to silence over the last 200 ms; returns when
@@ -36,6 +36,7 @@ class WebPlatform final : public Platform {
  private:
   std::vector<uint8_t> rgba_;  // the canvas's RGBA bytes, allocated at open
   int64_t lastReading_ = 0;
+  SyncFlags* syncs_ = nullptr;  // the run's, raised as the worklet reports its syncs
 };
 
 // The loaders' notification in the page: a line on the console and a visible box that stays

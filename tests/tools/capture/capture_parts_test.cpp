@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -26,6 +27,26 @@ TEST(CaptureSchedule, FrameSampleArithmeticAndTheProgrammesEnd) {
   ASSERT_EQ(at60.sceneAt.size(), size_t(at60.endFrame) + 1);
   EXPECT_TRUE(at60.sceneAt[0] == -1 && at60.sceneAt[1] == 0 && at60.sceneAt[9959] == 5 && at60.sceneAt[9960] == -1);
   EXPECT_EQ(scheduleProgramme(demoProgramme(), 1).endFrame, 166);
+}
+
+// The slots' times come from the timeline table; every file of the data set but the loading
+// picture is listed with a slot (scripts/damaged-data.sh compares the other slots' frames).
+TEST(CaptureSchedule, SceneListHasTheSlotTimesAndEveryDataFile) {
+  const std::vector<std::string> lines = listScenes(demoProgramme());
+  ASSERT_EQ(lines.size(), 6u);
+  const std::string first = "1\t0.00\t8.50\tlogo opening\t", last = "6\t124.00\t166.00\tfinale\t";
+  EXPECT_EQ(lines[0].substr(0, first.size()), first);
+  EXPECT_EQ(lines[5].substr(0, last.size()), last);
+  for (const auto& entry : std::filesystem::directory_iterator(std::string(TARVOLA_BINARY_DIR) + "/data")) {
+    const std::string name = entry.path().filename().string();
+    if (name == ".stamp" || name == "loading.tga") continue;
+    const bool listed = std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+      std::string files(1, ' ');
+      files.append(line, line.rfind('\t') + 1).push_back(' ');
+      return files.find(' ' + name + ' ') != std::string::npos;
+    });
+    EXPECT_TRUE(listed) << name;
+  }
 }
 
 bool parse(std::vector<const char*> args, CaptureOptions& options, std::string& error) {

@@ -1,7 +1,8 @@
-// The capture renderer as a program: repeatable captures, a range equal to the same frames of a
-// capture from the start, frame and sample counts, the fade at the end, single frames and
-// scaling, the sync list, MP4 through ffmpeg and the errors without it, and every failure
-// leaving no file behind. Low frame rates and short ranges keep it quick.
+// The capture renderer: repeatable captures, a range equal to the same frames of a capture from
+// the start, frame and sample counts, the fade at the end, single frames and scaling, MP4
+// through ffmpeg, rendered in this process, several captures in one; and as a program, the sync
+// list, the errors without ffmpeg and every failure with its exit status, leaving no file
+// behind. Low frame rates and short ranges keep it quick.
 #include "capture.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +41,19 @@ class CaptureRun : public ::testing::Test {
     return status.value_or(-1);
   }
 
+  // The same command run by this process (its working directory, the build directory, holds
+  // data/); each capture is a run of its own.
+  int captureHere(std::vector<std::string> args) {
+    args.insert(args.begin(), {"tarvola-capture", "--no-progress"});
+    std::vector<const char*> argv;
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    CaptureOptions options;
+    bool help = false;
+    log.clear();
+    if (!parseCaptureOptions(int(argv.size()), argv.data(), options, log, help)) return 1;
+    return runCapture(options);
+  }
+
   testing::ScratchDir scratch;
   const fs::path& dir = scratch.path();
   std::string log;
@@ -54,15 +68,19 @@ std::vector<std::string> filesIn(const fs::path& dir) {
 
 constexpr size_t kWavHeader = 44;
 
-TEST_F(CaptureRun, RangesEqualTheSameFramesOfACaptureFromTheStart) {
-  // 5 fps, 44.0 - 46.0 s: the metaballs' first sync2 at 44.5 s lands inside the range.
-  ASSERT_EQ(capture({"--fps", "5", "--from", "44", "--to", "46", "--png", (dir / "a").string(), "--wav",
-                     (dir / "a.wav").string()}),
-            0)
-      << log;
+TEST_F(CaptureRun, RangesEqualTheSameFramesOfACaptureFromTheStartAndRepeatInOneProcess) {
+  // 5 fps, 44.0 - 46.0 s: the metaballs' first sync2 at 44.5 s lands inside the range. The
+  // range is captured twice, before and after a capture from the start, all in this process.
+  auto range = [&](const std::string& name) {
+    return captureHere({"--fps", "5", "--from", "44", "--to", "46", "--png", (dir / name).string(), "--wav",
+                        (dir / name).string() + ".wav"});
+  };
+  ASSERT_EQ(range("a"), 0) << log;
   ASSERT_EQ(
-      capture({"--fps", "5", "--to", "46", "--png", (dir / "full").string(), "--wav", (dir / "full.wav").string()}), 0)
+      captureHere({"--fps", "5", "--to", "46", "--png", (dir / "full").string(), "--wav", (dir / "full.wav").string()}),
+      0)
       << log;
+  ASSERT_EQ(range("again"), 0) << log;
 
   // Frames 220 to 229: 10 pictures, each 1/5 s.
   const std::vector<std::string> names = filesIn(dir / "a");
@@ -70,8 +88,11 @@ TEST_F(CaptureRun, RangesEqualTheSameFramesOfACaptureFromTheStart) {
   EXPECT_EQ(names.front(), "frame-000220.png");
   EXPECT_EQ(names.back(), "frame-000229.png");
   EXPECT_EQ(filesIn(dir / "full").size(), 230u);
-  for (const std::string& name : names)
+  for (const std::string& name : names) {
     EXPECT_EQ(testing::readFile(dir / "a" / name), testing::readFile(dir / "full" / name)) << name;
+    EXPECT_EQ(testing::readFile(dir / "a" / name), testing::readFile(dir / "again" / name)) << name;
+  }
+  EXPECT_EQ(testing::readFile(dir / "a.wav"), testing::readFile(dir / "again.wav"));
 
   // The sound of frames 220..229 is samples [220 * 8820, 230 * 8820) of the whole.
   const std::string a = testing::readFile(dir / "a.wav"), full = testing::readFile(dir / "full.wav");
@@ -83,8 +104,9 @@ TEST_F(CaptureRun, RangesEqualTheSameFramesOfACaptureFromTheStart) {
 TEST_F(CaptureRun, TheEndAddsTheFadeOutAndStopsAtTheLastPicture) {
   // 7 fps does not divide 44100 evenly into whole frames: 6300 samples each, exactly; 166 s
   // at 7 fps ends on frame 1162.
-  ASSERT_EQ(
-      capture({"--fps", "7", "--from", "165", "--png", (dir / "end").string(), "--wav", (dir / "end.wav").string()}), 0)
+  ASSERT_EQ(captureHere(
+                {"--fps", "7", "--from", "165", "--png", (dir / "end").string(), "--wav", (dir / "end.wav").string()}),
+            0)
       << log;
   const std::vector<std::string> names = filesIn(dir / "end");
   ASSERT_FALSE(names.empty());
@@ -106,10 +128,10 @@ TEST_F(CaptureRun, TheEndAddsTheFadeOutAndStopsAtTheLastPicture) {
 }
 
 TEST_F(CaptureRun, SingleFramesAtGivenTimesEqualTheRangeFramesAndScaleEnlargesEveryPixel) {
-  ASSERT_EQ(capture({"--fps", "10", "--frames-at", "9.05,3", "--png", (dir / "at").string()}), 0) << log;
-  ASSERT_EQ(capture({"--fps", "10", "--from", "3", "--to", "3.1", "--png", (dir / "r").string()}), 0) << log;
-  ASSERT_EQ(capture({"--fps", "10", "--from", "9.1", "--to", "9.2", "--png", (dir / "r").string()}), 0) << log;
-  ASSERT_EQ(capture({"--fps", "10", "--scale", "3", "--frames-at", "3", "--png", (dir / "x3").string()}), 0) << log;
+  ASSERT_EQ(captureHere({"--fps", "10", "--frames-at", "9.05,3", "--png", (dir / "at").string()}), 0) << log;
+  ASSERT_EQ(captureHere({"--fps", "10", "--from", "3", "--to", "3.1", "--png", (dir / "r").string()}), 0) << log;
+  ASSERT_EQ(captureHere({"--fps", "10", "--from", "9.1", "--to", "9.2", "--png", (dir / "r").string()}), 0) << log;
+  ASSERT_EQ(captureHere({"--fps", "10", "--scale", "3", "--frames-at", "3", "--png", (dir / "x3").string()}), 0) << log;
   EXPECT_EQ(filesIn(dir / "at"), (std::vector<std::string>{"frame-at-3.png", "frame-at-9.05.png"}));
   EXPECT_EQ(testing::readFile(dir / "at/frame-at-3.png"), testing::readFile(dir / "r/frame-000030.png"));
   EXPECT_EQ(testing::readFile(dir / "at/frame-at-9.05.png"), testing::readFile(dir / "r/frame-000091.png"));
@@ -144,7 +166,7 @@ TEST_F(CaptureRun, Mp4WithoutFfmpegFailsClearlyWhilePngAndWavStillWork) {
 TEST_F(CaptureRun, Mp4HoldsH264AndAacOfTheRangesLength) {
   ASSERT_FALSE(host::findProgram("ffmpeg").empty() || host::findProgram("ffprobe").empty())
       << "no ffmpeg or ffprobe (package ffmpeg; scripts/install-deps.sh installs it)";
-  ASSERT_EQ(capture({"--fps", "10", "--from", "9", "--to", "11", "--mp4", (dir / "v.mp4").string()}), 0) << log;
+  ASSERT_EQ(captureHere({"--fps", "10", "--from", "9", "--to", "11", "--mp4", (dir / "v.mp4").string()}), 0) << log;
   const std::string probe = "ffprobe -v error -show_entries stream=codec_name,nb_frames -of csv=p=0 " +
                             (dir / "v.mp4").string() + " > " + (dir / "probe").string();
   ASSERT_EQ(std::system(probe.c_str()), 0);

@@ -15,6 +15,7 @@
 #include "engine3d/mesh.h"
 #include "engine3d/pipeline.h"
 #include "raster/depth_buffer.h"
+#include "scenes/scene_paths.h"
 #include "support/test_support.h"
 #include "surface/surface.h"
 
@@ -43,14 +44,12 @@ TEST(DataSetBoxCoverage, RoomCoversEveryReachablePixelAlongTheCameraPath) {
   for (int i = 0; i < 100; ++i) {
     // The scene's animation clock e (scene time * 0.9 plus 500 per cut), sampled past the
     // periods of both the circle (about 1200) and the bob (about 1029).
-    const double e = 4005.0 + i * 97.3, a = e * 0.0052358333269755045;
-    Vec3 eye{float(140.0 * std::sin(a)), float(-140.0 * std::sin(e * 0.006108472214804755)),
-             float(140.0 * std::cos(a))};
+    Vec3 eye = metaballPose(float(4005.0 + i * 97.3)).eye;
     if (i % 2 == 1) eye = shakePosition(eye, 10.0f, float(i % 10) * 0.1f);  // fresh to fading shakes
     Camera camera;
     camera.setLookAt(eye.x, eye.y, eye.z, 0.0f, 0.0f, 0.0f);
-    box.setPosition(0.0f, 160.0f, 0.0f);
-    box.setRotation(-90.0f, 0.0f, 0.0f);
+    box.setPosition(kBoxPosition.x, kBoxPosition.y, kBoxPosition.z);
+    box.setRotation(kBoxRotation.x, kBoxRotation.y, kBoxRotation.z);
     target.clear();
     depth.clear();
     box.draw(target, depth, camera);
