@@ -22,6 +22,14 @@ struct FadeOutSchedule {
   int volumeMs;
 };
 inline constexpr FadeOutSchedule kFadeOut{1000.0f, 500, 300, 200};
+// The fade in output frames: its length (the rate slide, the longer part) and the frame its
+// volume slide starts on; and the module frames it plays from: at a rate at or below
+// kSampleRate the stream never reads more source than it plays, plus the resampler's pieces of
+// look-ahead.
+inline constexpr int64_t kFadeFrames = int64_t(kFadeOut.rateMs) * kSampleRate / 1000;
+inline constexpr int64_t kFadeVolumeFrame = int64_t(kFadeOut.volumeAfterMs) * kSampleRate / 1000;
+inline constexpr int64_t kFadeLookAheadFrames = 2 * ModuleRenderer::kMaxPieceFrames + 2;
+inline constexpr int64_t kFadeSourceFrames = kFadeFrames + kFadeLookAheadFrames;
 
 class MusicStream {
  public:

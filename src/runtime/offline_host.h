@@ -16,6 +16,10 @@
 
 namespace tarvola {
 
+// The offline rate unless a caller picks another: the capture's default, the stepped web
+// build's, and the lock-step of the page's music engine.
+inline constexpr int kDefaultFps = 60;
+
 // The samples before frame k: k * 44100 / fps, rounded down.
 inline int64_t samplesBeforeFrame(int64_t frame, int fps) { return frame * kSampleRate / fps; }
 // The first frame (>= 1) whose time k / fps reaches the sample.
@@ -31,7 +35,7 @@ int64_t frameAtOrAfter(double seconds, int fps);
 // Which scene slot the timeline renders on each frame, and the frame on which it ends, worked
 // out with the frame loop's own DemoTime and Timeline.
 struct ProgrammeSchedule {
-  int fps = 60;
+  int fps = kDefaultFps;
   int64_t endFrame = 0;         // the frame whose update reaches the end; frames 0..endFrame-1 are pictures
   std::vector<int8_t> sceneAt;  // [frame]: slot 0..5, -1 for none (frame 0, the end frame)
 };
@@ -39,7 +43,7 @@ ProgrammeSchedule scheduleProgramme(const DemoProgramme& programme, int fps);
 
 // A counter that only moves when its owner says a frame has passed.
 struct TickCounter final : Counter {
-  int64_t ticksPerSecond = 60;
+  int64_t ticksPerSecond = kDefaultFps;
   int64_t ticks = 0;
   int64_t frequency() override { return ticksPerSecond; }
   int64_t read() override { return ticks; }

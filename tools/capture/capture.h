@@ -19,7 +19,7 @@ struct CaptureOptions {
   std::string pngDir;
   std::string wavPath;
   std::string mp4Path;
-  int fps = 60;
+  int fps = kDefaultFps;
   int scale = 1;
   double from = 0.0;
   double to = -1.0;                   // < 0: to the end
@@ -49,9 +49,6 @@ struct MusicPass {
 };
 MusicPass renderMusicPass(const char* modulePath, int fps, int64_t lastFrame, int64_t firstFrame = 0,
                           int64_t outputEnd = 0, bool withFade = false, WavWriter* wav = nullptr);
-
-// The sound of the player's fade-out (kFadeOut) after the end.
-inline constexpr int64_t kFadeFrames = int64_t(kFadeOut.rateMs) * kSampleRate / 1000;
 
 // One line per sync of the programme: "time sample value flags scene", the sample exact.
 std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs);

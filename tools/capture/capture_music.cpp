@@ -30,19 +30,16 @@ MusicPass renderMusicPass(const char* modulePath, int fps, int64_t lastFrame, in
     if (wav != nullptr && frame >= firstFrame && frame < outputEnd) wav->write(piece.data(), frames);
   }
   if (withFade) {
-    // The player's stream over the module's next samples: at a rate at or below 44100 Hz it
-    // never reads more source than output, plus the resampler's pieces of look-ahead.
-    const int64_t sourceFrames = kFadeFrames + 2 * 256 + 2;
-    std::vector<float> source(2 * size_t(sourceFrames));
-    music.render(source.data(), sourceFrames, nullptr, nullptr, ModuleRenderer::kExactRowStarts);
+    // The player's stream over the module's next samples.
+    std::vector<float> source(2 * size_t(kFadeSourceFrames));
+    music.render(source.data(), kFadeSourceFrames, nullptr, nullptr, ModuleRenderer::kExactRowStarts);
     MusicStream stream;
     stream.loadStream(std::move(source));
     std::vector<float> out(2 * size_t(kFadeFrames));
-    const int64_t before = int64_t(kFadeOut.volumeAfterMs) * kSampleRate / 1000;
     stream.slideRate(kFadeOut.rateHz, kFadeOut.rateMs);
-    stream.pull(out.data(), int(before));
+    stream.pull(out.data(), int(kFadeVolumeFrame));
     stream.slideVolumeToSilenceAndStop(kFadeOut.volumeMs);
-    stream.pull(out.data() + 2 * before, int(kFadeFrames - before));
+    stream.pull(out.data() + 2 * kFadeVolumeFrame, int(kFadeFrames - kFadeVolumeFrame));
     pass.fadeFrames = kFadeFrames;
     if (wav != nullptr) wav->write(out.data(), kFadeFrames);
   }

@@ -14,24 +14,16 @@
 
 #include "music/module_renderer.h"
 #include "music/music_stream.h"
+#include "runtime/offline_host.h"
 
 namespace tarvola {
 namespace {
 
 // The capture's default lock-step: 60 pictures a second, 735 samples each.
-constexpr int kLockStepFps = 60;
-constexpr int kPieceFrames = kSampleRate / kLockStepFps;
-static_assert(kPieceFrames * kLockStepFps == kSampleRate, "every picture frame has the same samples");
+constexpr int kPieceFrames = kSampleRate / kDefaultFps;
+static_assert(kPieceFrames * kDefaultFps == kSampleRate, "every picture frame has the same samples");
 // The most frames one pull returns.
 constexpr int kMaxPullFrames = 4096;
-// The fade: kFadeOut's rate slide is the longest part; the volume slide starts inside it.
-constexpr int64_t kFadeFrames = int64_t(kFadeOut.rateMs) * kSampleRate / 1000;
-constexpr int64_t kFadeVolumeAt = int64_t(kFadeOut.volumeAfterMs) * kSampleRate / 1000;
-// At a rate at or below kSampleRate the stream never reads more source than it plays, plus its
-// resampler's pieces of look-ahead: that much is rendered ahead of the frames pulled, and the
-// capture renders this much in one call.
-constexpr int64_t kFadeLookAhead = 2 * ModuleRenderer::kMaxPieceFrames + 2;
-constexpr int64_t kFadeSourceFrames = kFadeFrames + kFadeLookAhead;
 
 struct WorkletMusic {
   ModuleRenderer module;
@@ -60,11 +52,11 @@ struct WorkletMusic {
       int count = frames - done;
       if (fading) {
         // The volume slide starts on its own frame, as the capture pulls it.
-        if (fadePulled < kFadeVolumeAt) count = int(std::min<int64_t>(count, kFadeVolumeAt - fadePulled));
-        renderFadeSource(fadePulled + count + kFadeLookAhead);
+        if (fadePulled < kFadeVolumeFrame) count = int(std::min<int64_t>(count, kFadeVolumeFrame - fadePulled));
+        renderFadeSource(fadePulled + count + kFadeLookAheadFrames);
         fade.pull(into, count);
         fadePulled += count;
-        if (fadePulled == kFadeVolumeAt) fade.slideVolumeToSilenceAndStop(kFadeOut.volumeMs);
+        if (fadePulled == kFadeVolumeFrame) fade.slideVolumeToSilenceAndStop(kFadeOut.volumeMs);
         stopped = fade.stopped();
       } else {
         if (pieceLeft == 0) {
