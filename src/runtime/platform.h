@@ -1,6 +1,7 @@
-// What the demo asks of its host: a display with one non-blocking message poll, a
-// tick counter, a pause and the music's start-up and fade-out. The SDL program, the tests'
-// fake host and the offline capture renderer each implement it and run the same loop.
+// What the demo asks of its host: a display with one non-blocking message poll, a tick
+// counter (the Counter it is), a pause, and the music's loading, start and fade-out. The SDL
+// program (the Windows build too), the web page, the offline capture renderer, the web build's
+// stepped runner and the tests' fake host each implement it and run the same loop.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +28,9 @@ class Platform : public Counter {
   // Takes at most one pending message, without waiting, and handles it.
   virtual PlatformMessage pollMessage() = 0;
   virtual void pause(uint32_t milliseconds) = 0;
-  // Loads the module and registers the sync callback that raises the SyncEvent flags.
+  // Makes the module ready to play. Each host raises the sync flags (onMusicSync) as the
+  // music reaches its syncs: from the player's callback, the page's worklet, or a list the
+  // host worked out beforehand. A module that does not load leaves the demo silent.
   virtual void loadMusic(const char* path) = 0;
   virtual void startMusic() = 0;
   // Slows and fades the music out; returns when it is silent.
