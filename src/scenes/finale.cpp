@@ -4,6 +4,7 @@
 #include "scenes/event_weight.h"
 #include "scenes/scene_table.h"
 #include "scenes/scenes.h"
+#include "scenes/sync_effects.h"
 
 namespace tarvola {
 
@@ -13,8 +14,6 @@ struct FinaleState {
   float flashStart = 0;
 };
 FinaleState finaleState;
-
-constexpr SceneRender kCycle[3] = {&polarSceneRender, &metaballSceneRender, &tunnelRender};
 }  // namespace
 
 void finaleInit() {}
@@ -26,9 +25,9 @@ void finaleRender(Surface& target, DepthBuffer& depth, float t) {
     state.cycleIndex = state.cycleIndex + 1 == 3 ? 0 : state.cycleIndex + 1;
     state.flashStart = t;
   }
-  kCycle[state.cycleIndex](target, depth, t);
+  kScenes[kFinaleCycle[state.cycleIndex]].render(target, depth, t);
   const float d = t - state.flashStart;
-  if (d < 60.0f) {
+  if (d < kFinaleFlashLength) {
     const float w = weightFalling60(d);
     target.fadeToColour(truncToInt32(double(w) * 255), packColour(255, 255, 255, 255));
   }

@@ -8,6 +8,7 @@
 #include "scenes/event_weight.h"
 #include "scenes/scene_pictures.h"
 #include "scenes/scenes.h"
+#include "scenes/sync_effects.h"
 #include "surface/compositing.h"
 #include "surface/filters.h"
 #include "surface/generators.h"
@@ -63,7 +64,7 @@ void metaballSceneInit() {
 void metaballSceneRender(Surface& target, DepthBuffer& depth, float t) {
   MetaballSceneState& state = metaballSceneState;
   // Event clock s and animation clock e.
-  const float s = float(double(t) * 0.8);
+  const float s = metaballEventClock(t);
   const float e = float(double(t) * 0.9 + state.timePhase);
   // Without a blur to follow, the meshes are drawn straight into a target of the scene
   // buffer's size: the same pixels as drawing into the buffer and copying it over.
@@ -113,7 +114,7 @@ void metaballSceneRender(Surface& target, DepthBuffer& depth, float t) {
     state.flashStart = s;
   }
   float d = s - state.shakeStart;
-  state.shake = d < 60.0f ? weightFalling60(d) : 0.0f;
+  state.shake = d < kMetaballShakeLength ? weightFalling60(d) : 0.0f;
 
   // A white flash over the first 40 units, and the dimming to black before t = 8000 (which,
   // with r negative in the finale, becomes a pulse from full brightness to black).

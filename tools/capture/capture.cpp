@@ -1,4 +1,5 @@
-// The capture renderer's command line, schedule, music pass, offline host and driver; see capture.h.
+// The capture renderer's command line, schedule, music pass, sync listing, benchmark and driver; see
+// capture.h (the offline host is offline_platform.cpp, the outputs capture_outputs.cpp).
 #include "capture.h"
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include "offline_platform.h"
 #include "runtime/frame_clock.h"
 #include "runtime/timeline.h"
+#include "sync_windows.h"
 
 namespace tarvola {
 
@@ -69,6 +71,7 @@ const char* captureUsage() {
          "  --to SECONDS       end of the range, exclusive (default: the end of the demo)\n"
          "  --frames-at T1,T2  single frames at those demo times, as DIR/frame-at-T.png (needs --png)\n"
          "  --list-syncs       print the music's sync events; renders nothing\n"
+         "  --list-sync-windows  print where each scene shows an effect a sync started; renders nothing\n"
          "  --bench            render the whole demo without output; print frame times per scene\n"
          "  --no-progress      no progress bar even on a terminal\n"
          "  --allow-missing-data  render even when no data/ is found (black scenes, silence)\n"
@@ -94,6 +97,8 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
       options.allowMissingData = true;
     } else if (option == "--list-syncs") {
       options.listSyncs = true;
+    } else if (option == "--list-sync-windows") {
+      options.listSyncWindows = true;
     } else if (option == "--bench") {
       options.bench = true;
     } else if (option == "--no-progress") {
@@ -155,6 +160,11 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
     error = "--frames-at writes single pictures only: leave out --wav and --mp4";
     return false;
   }
+  if (options.listSyncWindows &&
+      (options.bench || !options.pngDir.empty() || !options.wavPath.empty() || !options.mp4Path.empty())) {
+    error = "--list-sync-windows renders nothing: leave out --png, --wav, --mp4 and --bench";
+    return false;
+  }
   if (options.bench && (!options.pngDir.empty() || !options.wavPath.empty() || !options.mp4Path.empty())) {
     error = "--bench writes nothing: leave out --png, --wav and --mp4";
     return false;
@@ -163,9 +173,9 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
     error = "--to must be later than --from";
     return false;
   }
-  if (!options.listSyncs && !options.bench && options.pngDir.empty() && options.wavPath.empty() &&
-      options.mp4Path.empty()) {
-    error = "nothing to do: give --png, --wav, --mp4, --list-syncs or --bench";
+  if (!options.listSyncs && !options.listSyncWindows && !options.bench && options.pngDir.empty() &&
+      options.wavPath.empty() && options.mp4Path.empty()) {
+    error = "nothing to do: give --png, --wav, --mp4, --list-syncs, --list-sync-windows or --bench";
     return false;
   }
   return true;
@@ -184,11 +194,14 @@ ProgrammeSchedule scheduleProgramme(const DemoProgramme& programme, int fps) {
   timeline.start(programme.timeline);
   float demoSeconds = 0.0f;
   schedule.sceneAt.push_back(-1);
+  schedule.timeAt.push_back(0.0f);
   for (int64_t frame = 1;; ++frame) {
     counter.ticks = frame;
     clock.update(counter);
     demoSeconds += clock.delta;
-    if (timeline.update(float(double(demoSeconds) * 100.0))) {
+    const bool ended = timeline.update(float(double(demoSeconds) * 100.0));
+    schedule.timeAt.push_back(timeline.time);
+    if (ended) {
       schedule.endFrame = frame;
       schedule.sceneAt.push_back(-1);
       return schedule;
@@ -579,9 +592,11 @@ int runCapture(const CaptureOptions& options, ProgrammeBench* benchOut) {
   }
   if (options.listSyncs) {
     const int status = runListSyncs(setup);
-    if (status != 0 || (options.pngDir.empty() && options.wavPath.empty() && options.mp4Path.empty() && !options.bench))
+    if (status != 0 || (options.pngDir.empty() && options.wavPath.empty() && options.mp4Path.empty() &&
+                        !options.bench && !options.listSyncWindows))
       return status;
   }
+  if (options.listSyncWindows) return printSyncWindows(setup.schedule, setup.modulePath);
   if (options.bench) return runBench(setup, benchOut);
   if (!options.framesAt.empty()) return runFramesAt(setup);
   return runRange(setup);

@@ -26,6 +26,7 @@ struct CaptureOptions {
   double to = -1.0;                   // < 0: to the end
   std::vector<std::string> framesAt;  // demo times as written, for the file names
   bool listSyncs = false;
+  bool listSyncWindows = false;
   bool bench = false;
   bool progress = true;           // only shown on a terminal
   bool allowMissingData = false;  // render black scenes and silence when no data/ is found
@@ -50,6 +51,7 @@ struct ProgrammeSchedule {
   int fps = 60;
   int64_t endFrame = 0;         // the frame whose update reaches the end; frames 0..endFrame-1 are pictures
   std::vector<int8_t> sceneAt;  // [frame]: slot 0..5, -1 for none (frame 0, the end frame)
+  std::vector<float> timeAt;    // [frame]: the demo time t (hundredths) its render is given
 };
 ProgrammeSchedule scheduleProgramme(const DemoProgramme& programme, int fps);
 
