@@ -147,9 +147,21 @@ inline TriangleEdge<1> lastAttributeOnly(const TriangleEdge<N>& edge) {
   return e;
 }
 
+// What the set-up hands the row walk: the per-pixel steps and the four edges. Kept apart from
+// the set-up's own values, whose address thus never leaves the inlined code (the AVX2 set-up
+// writes through pointers into these), so those stay in registers.
+template <int N>
+struct TriangleEdges {
+  SpanSteps<N> steps;
+  TriangleEdge<N> upperLong, upperShort, lowerLong, lowerShort;
+};
+
 // One triangle's set-up, in the order scanTriangle takes its steps. T, M and B are the corners
 // from the top row down; the upper part runs over rows [row[0], row[1]), the lower over
 // [row[1], row[2]). Arrays over quantities use index 0 for x and 1..N for the attributes.
+// Every step is inlined into scanTriangle, as one function's code, so that the set-up's values
+// stay in registers: called out of line (a compiler may judge them too big to inline), they
+// made the set-up of a small triangle about a tenth slower.
 template <int N>
 struct TriangleSetUp {
   static constexpr int K = N + 1;
@@ -164,13 +176,12 @@ struct TriangleSetUp {
   bool longIsRight = false;
   // Each part's prestep (from its first corner's y to its first row) and short-edge reciprocal.
   float upperPrestep = 0, upperReciprocal = 0, lowerPrestep = 0, lowerReciprocal = 0;
-  SpanSteps<N> steps;
-  TriangleEdge<N> upperLong, upperShort, lowerLong, lowerShort;
 
   // Sorts the corners by their first pixel row with three compare-and-exchange steps, each
   // only on a strictly greater row, so equal rows keep the order these steps leave. False for
   // a triangle with twice the area under 0.5 or all corners in one row band.
-  bool sortCorners(const SetupVertex<N>& c0, const SetupVertex<N>& c1, const SetupVertex<N>& c2) {
+  [[gnu::always_inline]] bool sortCorners(const SetupVertex<N>& c0, const SetupVertex<N>& c1,
+                                          const SetupVertex<N>& c2) {
     const SetupVertex<N>* v[3] = {&c0, &c1, &c2};
     row[0] = fixedCeil(toFixed16(c0.y));
     row[1] = fixedCeil(toFixed16(c1.y));
@@ -197,7 +208,7 @@ struct TriangleSetUp {
 
   // The long edge's x, the span through the middle vertex (which gives every row's per-pixel
   // steps) and the parts' presteps and reciprocals. False for a span under 0.1 pixel wide.
-  bool setUpSpan() {
+  [[gnu::always_inline]] bool setUpSpan() {
     r = roundToFloat(1.0 / (double(B->y) - T->y));
     setUpLongEdge(0);
     const float dx = roundToFloat(double(M->x) - qL[0]);
@@ -216,32 +227,32 @@ struct TriangleSetUp {
   }
 
   // Long edge T->B: per-row slope of quantity k, and its value at the middle vertex's own y.
-  void setUpLongEdge(int k) {
+  [[gnu::always_inline]] void setUpLongEdge(int k) {
     sTB[k] = roundToFloat((double(quantity(*B, k)) - quantity(*T, k)) * r);
     qL[k] = roundToFloat(quantity(*T, k) + (double(M->y) - T->y) * sTB[k]);
   }
 
   // Everything of quantity k: its per-pixel step and its value and slope on the four edges.
-  void setUpQuantity(int k) {
+  [[gnu::always_inline]] void setUpQuantity(int k, TriangleEdges<N>& out) {
     if (k > 0) {
       setUpLongEdge(k);
-      steps.step[k - 1] = toFixed16(float((double(M->q[k - 1]) - qL[k]) * reciprocalDx));
+      out.steps.step[k - 1] = toFixed16(float((double(M->q[k - 1]) - qL[k]) * reciprocalDx));
     }
     if (upperRows > 0) {
       const float sTM = roundToFloat((double(quantity(*M, k)) - quantity(*T, k)) * upperReciprocal);
-      setEdge(upperShort, k, float(quantity(*T, k) + double(upperPrestep) * sTM), sTM);
-      setEdge(upperLong, k, float(quantity(*T, k) + double(upperPrestep) * sTB[k]), sTB[k]);
+      setEdge(out.upperShort, k, float(quantity(*T, k) + double(upperPrestep) * sTM), sTM);
+      setEdge(out.upperLong, k, float(quantity(*T, k) + double(upperPrestep) * sTB[k]), sTB[k]);
     }
     if (lowerRows > 0) {
       const float sMB = roundToFloat((double(quantity(*B, k)) - quantity(*M, k)) * lowerReciprocal);
-      setEdge(lowerShort, k, float(quantity(*M, k) + double(lowerPrestep) * sMB), sMB);
-      setEdge(lowerLong, k, float(qL[k] + double(lowerPrestep) * sTB[k]), sTB[k]);
+      setEdge(out.lowerShort, k, float(quantity(*M, k) + double(lowerPrestep) * sMB), sMB);
+      setEdge(out.lowerLong, k, float(qL[k] + double(lowerPrestep) * sTB[k]), sTB[k]);
     }
   }
 
   // Attributes 1 .. N - 1 four at a time where the processor has AVX2 (the key, the last, is
   // set up before). Returns the first attribute still to set up one by one.
-  int setUpAttributesFourAtATime() {
+  [[gnu::always_inline]] int setUpAttributesFourAtATime(TriangleEdges<N>& out) const {
     int k = 1;
     if (activeSimdPath() < SimdPath::Avx2) return k;
     const SharedSetUp shared{
@@ -249,11 +260,11 @@ struct TriangleSetUp {
         lowerReciprocal};
     for (; k + 3 < N; k += 4) {
       const int a = k - 1;
-      const FourAttributesOut out{
-          steps.step + a,
-          {upperLong.value + a, upperShort.value + a, lowerLong.value + a, lowerShort.value + a},
-          {upperLong.step + a, upperShort.step + a, lowerLong.step + a, lowerShort.step + a}};
-      if (!setUpFourAttributesAvx2(T->q + a, M->q + a, B->q + a, shared, out)) break;
+      const FourAttributesOut four{
+          out.steps.step + a,
+          {out.upperLong.value + a, out.upperShort.value + a, out.lowerLong.value + a, out.lowerShort.value + a},
+          {out.upperLong.step + a, out.upperShort.step + a, out.lowerLong.step + a, out.lowerShort.step + a}};
+      if (!setUpFourAttributesAvx2(T->q + a, M->q + a, B->q + a, shared, four)) break;
     }
     return k;
   }
@@ -262,7 +273,8 @@ struct TriangleSetUp {
   // edgeOf maps each edge to the writer's form. A writer with a `found` flag (a screen) that is
   // set after the upper part skips the lower.
   template <class EdgeOf, class Writer, int W>
-  void walkParts(Surface& target, EdgeOf edgeOf, Writer& writer, const SpanSteps<W>& partSteps) const {
+  [[gnu::always_inline]] void walkParts(Surface& target, const TriangleEdges<N>& edges, EdgeOf edgeOf, Writer& writer,
+                                        const SpanSteps<W>& partSteps) const {
     auto walk = [&](const TriangleEdge<N>& longEdge, const TriangleEdge<N>& shortEdge, int32_t firstRow, int32_t rows) {
       if (longIsRight) {
         walkRows(target, edgeOf(shortEdge), edgeOf(longEdge), firstRow, rows, partSteps, writer);
@@ -270,22 +282,22 @@ struct TriangleSetUp {
         walkRows(target, edgeOf(longEdge), edgeOf(shortEdge), firstRow, rows, partSteps, writer);
       }
     };
-    if (upperRows > 0) walk(upperLong, upperShort, row[0], upperRows);
+    if (upperRows > 0) walk(edges.upperLong, edges.upperShort, row[0], upperRows);
     if constexpr (requires { writer.found; }) {
       if (writer.found) return;
     }
-    if (lowerRows > 0) walk(lowerLong, lowerShort, row[1], lowerRows);
+    if (lowerRows > 0) walk(edges.lowerLong, edges.lowerShort, row[1], lowerRows);
   }
 
   // Whether the screen finds a pixel to draw, walking x and the last attribute alone (both set
   // up before).
   template <class Screen>
-  bool screenFinds(Surface& target, Screen& screen) const {
+  [[gnu::always_inline]] bool screenFinds(Surface& target, const TriangleEdges<N>& edges, Screen& screen) const {
     SpanSteps<1> lastStep;
-    lastStep.step[0] = steps.step[N - 1];
+    lastStep.step[0] = edges.steps.step[N - 1];
     screen.found = false;
     walkParts(
-        target, [](const TriangleEdge<N>& edge) { return lastAttributeOnly(edge); }, screen, lastStep);
+        target, edges, [](const TriangleEdge<N>& edge) { return lastAttributeOnly(edge); }, screen, lastStep);
     return screen.found;
   }
 };
@@ -310,16 +322,17 @@ void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N
                   SpanWriter& spanWriter, Screen* screen = nullptr) {
   detail::TriangleSetUp<N> setUp;
   if (!setUp.sortCorners(c0, c1, c2) || !setUp.setUpSpan()) return;
-  setUp.setUpQuantity(0);
-  setUp.setUpQuantity(N);
+  detail::TriangleEdges<N> edges;
+  setUp.setUpQuantity(0, edges);
+  setUp.setUpQuantity(N, edges);
   if constexpr (!std::is_same_v<Screen, NoScreen>) {
-    if (screen && !setUp.screenFinds(target, *screen)) return;
+    if (screen && !setUp.screenFinds(target, edges, *screen)) return;
   }
   int k = 1;
-  if constexpr (N >= 5) k = setUp.setUpAttributesFourAtATime();
-  for (; k < N; ++k) setUp.setUpQuantity(k);
-  setUp.walkParts(
-      target, [](const TriangleEdge<N>& edge) -> const TriangleEdge<N>& { return edge; }, spanWriter, setUp.steps);
+  if constexpr (N >= 5) k = setUp.setUpAttributesFourAtATime(edges);
+  for (; k < N; ++k) setUp.setUpQuantity(k, edges);
+  auto whole = [](const TriangleEdge<N>& edge) -> const TriangleEdge<N>& { return edge; };
+  setUp.walkParts(target, edges, whole, spanWriter, edges.steps);
 }
 
 }  // namespace tarvola
