@@ -26,20 +26,23 @@ inline constexpr int kFinaleCycle[3] = {1, 2, 4};
 inline constexpr int kFinaleSlot = 5;
 
 // One effect: the slot whose render takes the flag, the flag, the length on that scene's event
-// clock. The table lists a render's takes in the order the render makes them.
+// clock, and how many frames after the take it first shows (the metaballs work out their shake
+// after drawing, for the next frame). The table lists a render's takes in the order the render
+// makes them.
 struct SyncEffect {
   int scene;
   SyncFlagBit flag;
   float length;
   float (*eventClock)(float t);
+  int framesLate;
   const char* name;
 };
 inline constexpr SyncEffect kSyncEffects[] = {
-    {kFinaleSlot, kSync5, kFinaleFlashLength, finaleEventClock, "flash, next scene"},
-    {1, kSyncAny, kPolarPulseLength, polarEventClock, "pulse"},
-    {1, kSync5, kPolarBlurLength, polarEventClock, "blur"},
-    {2, kSync1, kMetaballShakeLength, metaballEventClock, "shake and blur"},
-    {2, kSync2, kMetaballShakeLength, metaballEventClock, "shake, blur, jump ahead"},
+    {kFinaleSlot, kSync5, kFinaleFlashLength, finaleEventClock, 0, "flash, next scene"},
+    {1, kSyncAny, kPolarPulseLength, polarEventClock, 0, "pulse"},
+    {1, kSync5, kPolarBlurLength, polarEventClock, 0, "blur"},
+    {2, kSync1, kMetaballShakeLength, metaballEventClock, 1, "shake and blur"},
+    {2, kSync2, kMetaballShakeLength, metaballEventClock, 1, "shake, blur, jump ahead"},
 };
 
 }  // namespace tarvola

@@ -1,6 +1,7 @@
 // See sync_windows.h.
 #include "sync_windows.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 
@@ -34,6 +35,8 @@ std::vector<SyncWindow> syncEffectWindows(const ProgrammeSchedule& schedule, con
       const int cycleScene = slot == kFinaleSlot ? kFinaleCycle[cycleIndex] : -1;
       OpenWindow& window = open[i];
       if (effect.scene != slot && effect.scene != cycleScene) {
+        // A late effect worked out on the scene's last frame shows nowhere.
+        if (window.open) windows[window.index].lastFrame = std::min(windows[window.index].lastFrame, frame - 1);
         window.open = false;
         continue;
       }
@@ -41,14 +44,18 @@ std::vector<SyncWindow> syncEffectWindows(const ProgrammeSchedule& schedule, con
         pending &= uint8_t(~effect.flag);
         if (effect.scene == kFinaleSlot) cycleIndex = cycleIndex + 1 == 3 ? 0 : cycleIndex + 1;
         window = OpenWindow{true, windows.size(), effect.eventClock(t)};
-        windows.push_back(SyncWindow{&effect, slot, frame, frame});
+        const int64_t shown = frame + effect.framesLate;
+        windows.push_back(SyncWindow{&effect, slot, shown, shown});
       } else if (window.open && effect.eventClock(t) - window.startClock < effect.length) {
-        windows[window.index].lastFrame = frame;
+        windows[window.index].lastFrame = frame + effect.framesLate;
       } else {
         window.open = false;
       }
     }
   }
+  // The end frame shows no picture of its own.
+  for (SyncWindow& window : windows) window.lastFrame = std::min(window.lastFrame, schedule.endFrame - 1);
+  std::erase_if(windows, [](const SyncWindow& window) { return window.lastFrame < window.firstFrame; });
   return windows;
 }
 

@@ -11,10 +11,10 @@
 
 namespace tarvola {
 
-// The frames [firstFrame, lastFrame] after one take of effect's flag on which the effect's
-// weight is above 0: its event clock has advanced less than its length since firstFrame, its
-// scene still renders (in the finale: is still the cycle's current one) and no later take has
-// started it again. (The metaballs apply their shake from the frame after these on.)
+// The frames [firstFrame, lastFrame] that show one take of effect's flag: from the take's frame
+// on (framesLate later where the effect shows late), while the effect's event clock has advanced
+// less than its length since the take, its scene still renders (in the finale: is still the
+// cycle's current one) and no later take has started it again.
 struct SyncWindow {
   const SyncEffect* effect;
   int slot;  // the programme's scene slot: the finale's for the effects of its cycle
