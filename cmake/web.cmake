@@ -1,7 +1,8 @@
 # The web build (emcmake cmake): the platform-free core without the libopenmpt player (the page
 # plays the music in an AudioWorklet), the page's host `tarvola-web` (.js + .wasm, the data set
-# preloaded from TARVOLA_WEB_DATA) and `tarvola-web-stepped`, the same run stepped offline in
-# node for the tests. SSE2 intrinsics map to WebAssembly SIMD (-msimd128 -msse2).
+# preloaded from TARVOLA_WEB_DATA), `tarvola-web-stepped`, the same run stepped offline in node
+# for the tests, and `tarvola-music`, the worklet's music engine. SSE2 intrinsics map to
+# WebAssembly SIMD (-msimd128 -msse2).
 set(CMAKE_CXX_STANDARD 20)
 set(CMAKE_CXX_STANDARD_REQUIRED ON)
 set(CMAKE_CXX_EXTENSIONS OFF)
@@ -17,7 +18,7 @@ if(TARVOLA_WEB_SIMD)
   add_compile_options(-msimd128 -msse2)
 endif()
 
-# The core without the files that include libopenmpt (the page plays the music in its worklet),
+# The core without the files that include libopenmpt (only the worklet's engine links it),
 # found by content so files may move within the layers.
 set(TARVOLA_WEB_CORE_SOURCES ${TARVOLA_CORE_SOURCES})
 foreach(source ${TARVOLA_CORE_SOURCES})
@@ -49,3 +50,21 @@ target_link_libraries(tarvola-web-stepped PRIVATE tarvola_core)
 # One file: this emscripten would fetch() a separate .wasm, which node 18+ cannot for a path.
 target_link_options(tarvola-web-stepped PRIVATE -sSINGLE_FILE -sNODERAWFS -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH
                     -sINITIAL_MEMORY=64MB -sEXIT_RUNTIME=1)
+
+# The music engine for the page's AudioWorklet: src/music with libopenmpt (built from Debian's
+# source by scripts/web.sh into TARVOLA_WEB_LIBOPENMPT) and the worklet's processor appended.
+# An AudioWorkletGlobalScope has no fetch, importScripts or TextDecoder and loads one script by
+# addModule: the wasm goes inside the script and is compiled as it runs (-sSINGLE_FILE,
+# -sWASM_ASYNC_COMPILATION=0), with no host services beyond plain JavaScript (-sENVIRONMENT=shell).
+set(TARVOLA_WEB_LIBOPENMPT "" CACHE PATH "Prefix of libopenmpt built for WebAssembly (include/, lib/libopenmpt.a)")
+if(TARVOLA_WEB_LIBOPENMPT)
+  add_executable(tarvola-music ${TARVOLA_WEB_DIR}/worklet_music.cpp ${PROJECT_SOURCE_DIR}/src/music/module_renderer.cpp)
+  target_include_directories(tarvola-music PRIVATE ${TARVOLA_WEB_LIBOPENMPT}/include)
+  target_link_libraries(tarvola-music PRIVATE tarvola_core ${TARVOLA_WEB_LIBOPENMPT}/lib/libopenmpt.a)
+  set(TARVOLA_WORKLET_PRE ${PROJECT_SOURCE_DIR}/web/music_worklet_scope.js)
+  set(TARVOLA_WORKLET_POST ${PROJECT_SOURCE_DIR}/web/music_worklet.js)
+  target_link_options(tarvola-music PRIVATE --no-entry --pre-js ${TARVOLA_WORKLET_PRE} --post-js ${TARVOLA_WORKLET_POST}
+                      -sSINGLE_FILE -sWASM_ASYNC_COMPILATION=0 -sENVIRONMENT=shell -sALLOW_MEMORY_GROWTH
+                      -sFILESYSTEM=0 -sEXPORTED_FUNCTIONS=['_malloc','_free'])
+  set_property(TARGET tarvola-music APPEND PROPERTY LINK_DEPENDS ${TARVOLA_WORKLET_PRE} ${TARVOLA_WORKLET_POST})
+endif()

@@ -5,6 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/web.sh
+# The browser test's driver (playwright-core, pinned in web/package.json).
+(cd web && npm ci --no-audit --no-fund)
 port=${TARVOLA_WEB_PORT:-8765}
 python3 -m http.server -b 127.0.0.1 -d build-web/page "$port" > /dev/null 2>&1 &
 server=$!

@@ -20,8 +20,6 @@ host=x86_64-w64-mingw32
 # Bump when the way the libraries are built changes, so that built ones are rebuilt.
 deps_recipe=2
 
-sudo=()
-[ "$(id -u)" -eq 0 ] || sudo=(sudo)
 say() { echo "windows.sh: $*"; }
 die() { echo "windows.sh: $*" >&2; exit 1; }
 
@@ -34,91 +32,30 @@ command -v dpkg-source >/dev/null || die "no dpkg-source: install the Debian pac
 
 # ---- The libraries -------------------------------------------------------------------------
 
-# The Debian source package and version behind an installed native -dev package.
-native_source() { dpkg-query -W -f='${source:Package} ${source:Version}' "$1"; }
+# shellcheck source=lib/debian-source.sh
+. scripts/lib/debian-source.sh
 libs=(zlib1g-dev libpng-dev libopenmpt-dev libsdl2-dev)  # in build order
 declare -A source_of
 wanted="recipe $deps_recipe; $($host-gcc-posix --version | head -1); $(sha256sum <cmake/mingw-w64.cmake | cut -c1-16)"
 for dev in "${libs[@]}"; do
-  source_of[$dev]=$(native_source "$dev") || die "$dev is not installed (scripts/install-deps.sh installs it)"
+  source_of[$dev]=$(nativeSource "$dev") || die "$dev is not installed (scripts/install-deps.sh installs it)"
   wanted+="; ${source_of[$dev]}"
 done
 
-# Adds deb-src entries mirroring the machine's deb822 "Types: deb" entries when apt has none.
-ensure_deb_src() {
-  if ! grep -qsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
-    /etc/apt/sources.list.d/*.sources; then
-    local list=/etc/apt/sources.list.d/debian-src.sources
-    say "adding the source entries of the Debian archive ($list)"
-    awk 'BEGIN { RS = ""; ORS = "\n" }
-         /(^|\n)Types:[ \t]*deb([ \t]|\n|$)/ {
-           n = split($0, line, "\n")
-           for (i = 1; i <= n; i++) {
-             if (line[i] ~ /^#/) continue
-             print (line[i] ~ /^Types:/ ? "Types: deb-src" : line[i])
-           }
-           print ""
-         }' /etc/apt/sources.list.d/*.sources >"$out/deb-src.sources"
-    [ -s "$out/deb-src.sources" ] || die "found no deb822 'Types: deb' entry to copy into $list"
-    "${sudo[@]}" cp "$out/deb-src.sources" "$list"
-    "${sudo[@]}" apt-get update -qq
-  elif ! apt-cache showsrc zlib 2>/dev/null | grep -q '^Version:'; then
-    "${sudo[@]}" apt-get update -qq
-  fi
-}
-
-# Checks every file the .dsc lists against its SHA-256 sum and size.
-verify_dsc() {
-  local dsc=$1 dir count=0 sum size name actual
-  dir=$(dirname "$dsc")
-  while read -r sum size name; do
-    [ -f "$dir/$name" ] || die "$name, listed in $(basename "$dsc"), was not downloaded"
-    actual=$(sha256sum "$dir/$name" | cut -d' ' -f1)
-    [ "$actual" = "$sum" ] || die "$name: SHA-256 $actual, but $(basename "$dsc") says $sum"
-    [ "$(stat -c %s "$dir/$name")" = "$size" ] || die "$name: not the $size bytes $(basename "$dsc") says"
-    count=$((count + 1))
-  done < <(sed -n '/^Checksums-Sha256:/,/^[^ ]/s/^ \([0-9a-f]\{64\} [0-9]* .*\)/\1/p' "$dsc")
-  [ "$count" -gt 0 ] || die "$(basename "$dsc") lists no SHA-256 sums"
-}
-
-# Downloads source package $1 at version $2, checks it and unpacks it (Debian's patches applied)
-# into $3; its licence file $5 is kept as deps/licences/$6.txt. The exact version is required for SDL2 and libopenmpt (they make the sound and the
-# window); zlib and libpng only write the capture's PNG files, and when the archive no longer
-# holds their installed revision the newest downloadable one of the same upstream version is
-# taken, with a line saying so.
+# Fetches source package $1 at version $2 into $3 (see fetchDebianSource; $4 is its STRICT); its
+# licence file $5 is kept as deps/licences/$6.txt. The exact version is required for SDL2 and
+# libopenmpt (they make the sound and the window); zlib and libpng only write the capture's PNG
+# files.
 fetch_source() {
-  local package=$1 version=$2 dir=$3 strict=$4 licence=$5 name=$6 try dsc
-  local candidates=("$version")
-  if [ "$strict" = no ]; then
-    local upstream=${version#*:}
-    upstream=${upstream%-*}
-    # Newest first (sort -V orders these Debian revisions as dpkg does).
-    mapfile -t -O 1 candidates < <(apt-cache showsrc "$package" | sed -n 's/^Version: //p' |
-      awk -v up="$upstream" '{ v = $0; sub(/^[0-9]+:/, "", v); sub(/-[^-]*$/, "", v); if (v == up) print }' |
-      sort -u -r -V)
-  fi
-  mkdir -p "$out/deps-src/download"
-  for try in "${candidates[@]}"; do
-    if (cd "$out/deps-src/download" &&
-      apt-get source -d -qq -o APT::Sandbox::User=root "$package=$try" >"$out/deps-src/apt.log" 2>&1); then
-      [ "$try" = "$version" ] || say "$package $version is no longer in the archive: using $try"
-      dsc=$(ls "$out/deps-src/download/${package}_${try#*:}.dsc")
-      verify_dsc "$dsc"
-      rm -rf "$dir"
-      # --no-check: the files were checked just above, and the .dsc came through apt's signed index.
-      dpkg-source --no-check -x "$dsc" "$dir" >/dev/null
-      mkdir -p "$deps/licences"
-      cp "$dir/$licence" "$deps/licences/$name.txt"
-      echo "$package $try" >>"$deps/VERSIONS.new"
-      return 0
-    fi
-  done
-  cat "$out/deps-src/apt.log" >&2
-  die "cannot download the source package $package $version"
+  local package=$1 version=$2 dir=$3 strict=$4 licence=$5 name=$6
+  fetchDebianSource "$package" "$version" "$strict" "$out/deps-src/download" "$dir"
+  mkdir -p "$deps/licences"
+  cp "$dir/$licence" "$deps/licences/$name.txt"
+  echo "$package $fetched_version" >>"$deps/VERSIONS.new"
 }
 
 build_deps() {
-  ensure_deb_src
+  ensureDebSrc "$out"
   rm -rf "$deps" "$out/deps-src"
   mkdir -p "$deps"
   local src=$out/deps-src started=$SECONDS

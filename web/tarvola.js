@@ -2,11 +2,11 @@
 // photosensitivity warning, the audio context and its music worklet, the audio output clock the
 // frame clock reads, the queue of the music's syncs, the canvas, full screen, messages and the
 // end screen. Frame times measured in the page go to window.tarvolaStats: [demo seconds, work ms,
-// ms since the previous frame]; window.tarvolaSyncs counts the syncs raised, window.tarvolaEnded
-// turns true at the end.
+// ms since the previous frame]; window.tarvolaSyncs counts the syncs raised, window.tarvolaMusicFaded
+// turns true when the worklet reports the end of its fade, window.tarvolaEnded at the end.
 'use strict';
 
-const kSampleRate = 44100;
+let sampleRate = 0;      // the music's, told by the demo's module once it runs
 const startBox = document.getElementById('start');     // the status line and the photosensitivity warning
 const statusBox = document.getElementById('status');
 const canvas = document.getElementById('screen');
@@ -48,6 +48,7 @@ var Module = {
   printErr: (text) => console.error(text),
   setStatus: (text) => { if (text) statusBox.textContent = text.replace(/\(.*\)/, '').trim() || 'loading\u2026'; },
   onRuntimeInitialized() {
+    sampleRate = Module._tarvolaSampleRate();
     statusBox.innerHTML = 'click to start<small>F or a double click: full screen &middot; Escape ends it</small>';
     startBox.addEventListener('click', start, { once: true });
   },
@@ -55,7 +56,7 @@ var Module = {
     clockMicros,
     // The value of the next sync whose sample the reading reaches, else -1.
     nextSync(reachedMicros) {
-      if (syncs.length === 0 || syncs[0].frame > Math.floor(reachedMicros * kSampleRate / 1e6)) return -1;
+      if (syncs.length === 0 || syncs[0].frame > Math.floor(reachedMicros * sampleRate / 1e6)) return -1;
       window.tarvolaSyncs = (window.tarvolaSyncs || 0) + 1;
       return syncs.shift().value;
     },
@@ -74,7 +75,7 @@ var Module = {
     loadMusic(bytes) { if (music) music.port.postMessage({ cmd: 'load', bytes }, [bytes.buffer]); },
     startMusic(micros) {
       startMicros = micros;
-      atFrame = Math.round(micros * kSampleRate / 1e6);
+      atFrame = Math.round(micros * sampleRate / 1e6);
       if (music) music.port.postMessage({ cmd: 'play', atFrame });
     },
     fadeOutMusic() { if (music) music.port.postMessage({ cmd: 'fade' }); else silent = true; },
@@ -99,13 +100,13 @@ var Module = {
 async function start() {
   statusBox.textContent = '';
   try {
-    audio = new AudioContext({ sampleRate: kSampleRate, latencyHint: 'interactive' });
+    audio = new AudioContext({ sampleRate, latencyHint: 'interactive' });
     await audio.audioWorklet.addModule('music_worklet.js');
     music = new AudioWorkletNode(audio, 'tarvola-music', { numberOfInputs: 0, outputChannelCount: [2] });
     music.port.onmessage = (event) => {
       const message = event.data;
       if (message.cmd === 'sync') syncs.push({ frame: atFrame + message.sample, value: message.value });
-      else if (message.cmd === 'silent') silent = true;
+      else if (message.cmd === 'silent') silent = window.tarvolaMusicFaded = true;
     };
     music.connect(audio.destination);
     await audio.resume();

@@ -91,16 +91,19 @@ bool ModuleRenderer::nearSyncRow() const {
   return row + 1 < flags.size() && (flags[row + 1] & kHoldsSync) != 0;
 }
 
-void ModuleRenderer::render(float* out, int64_t frames, SyncHitHandler handler, void* user, PiecePolicy policy) {
+int ModuleRenderer::nextPieceFrames(PiecePolicy policy) const {
   assert(policy.frames >= 1 && policy.frames <= kMaxPieceFrames);
-  const int64_t pieceFrames = std::clamp(policy.frames, 1, kMaxPieceFrames);
+  return policy.exactRowStarts && nearSyncRow() ? 1 : std::clamp(policy.frames, 1, kMaxPieceFrames);
+}
+
+void ModuleRenderer::render(float* out, int64_t frames, SyncHitHandler handler, void* user, PiecePolicy policy) {
   if (module_ == nullptr) {
     std::fill(out, out + 2 * std::max<int64_t>(frames, 0), 0.0f);
     return;
   }
   int64_t done = 0;
   while (done < frames) {
-    const int64_t piece = std::min<int64_t>(policy.exactRowStarts && nearSyncRow() ? 1 : pieceFrames, frames - done);
+    const int64_t piece = std::min<int64_t>(nextPieceFrames(policy), frames - done);
     const size_t got =
         openmpt_module_read_interleaved_float_stereo(module_, kSampleRate, static_cast<size_t>(piece), out + 2 * done);
     // A looping module always fills the piece; anything short is padded with silence.

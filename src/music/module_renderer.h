@@ -59,6 +59,9 @@ class ModuleRenderer {
   // entered, each S2x on it goes to `handler` in channel order. Nothing loaded: silence.
   // Allocates nothing.
   void render(float* out, int64_t frames, SyncHitHandler handler, void* user, PiecePolicy policy = kFixedPieces);
+  // The frames of the piece render cuts next under `policy`, before the call's own limit: calls
+  // of exactly this many frames cut the module as one longer call does.
+  int nextPieceFrames(PiecePolicy policy) const;
 
   int64_t framesRendered() const { return frame_; }
   // Length of one pass through the order list, in seconds (0 when unloaded).

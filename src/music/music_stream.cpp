@@ -36,6 +36,10 @@ void MusicStream::loadStream(std::vector<float> stereo) {
   stream_ = std::move(stereo);
 }
 
+void MusicStream::appendStream(const float* stereo, size_t frames) {
+  stream_.insert(stream_.end(), stereo, stereo + 2 * frames);
+}
+
 void MusicStream::unload() {
   module_.unload();
   stream_.clear();

@@ -28,6 +28,10 @@ class MusicStream {
   bool loadModule(const char* path);
   // A sampled stream: interleaved stereo float at kSampleRate, looped forever; it raises no syncs.
   void loadStream(std::vector<float> stereo);
+  // More frames at the end of the sampled stream, for a source made while it plays: it sounds
+  // as if loaded at once while the frames come before it is read up to its end (where it loops).
+  // Allocates nothing while the stream's capacity holds them.
+  void appendStream(const float* stereo, size_t frames);
   void unload();
   bool loaded() const { return module_.loaded() || !stream_.empty(); }
   bool isModule() const { return module_.loaded(); }

@@ -1,16 +1,16 @@
-// The web build against the native one: the worklet's music finds the native lock-step syncs;
-// the web build stepped offline at 60 fps renders the programme frames of the native capture
-// renderer pixel for pixel; the served page shows its photosensitivity warning before the click
-// and plays in headless Chromium, every scene a live picture between exactly black bars, and
-// Escape ends it. Run by scripts/web-test.sh, which builds everything and serves build-web/page/
-// at TARVOLA_WEB_URL.
+// The web build against the native one: the page's music worklet, run in node over the whole
+// song with the closing fade, gives the native capture's sound sample for sample and its syncs
+// exactly; the web build stepped offline at 60 fps renders the programme frames of the native
+// capture renderer pixel for pixel; the served page shows its photosensitivity warning before
+// the click and plays in headless Chromium, every scene a live picture between exactly black
+// bars, and Escape ends it. Run by scripts/web-test.sh, which builds everything and serves
+// build-web/page/ at TARVOLA_WEB_URL.
 import { after, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import libopenmpt from '../../web/node_modules/chiptune3/libopenmpt.worklet.js';
-import { ModulePlayer } from '../../web/module_player.js';
+import vm from 'node:vm';
 
 const root = path.resolve(path.dirname(new URL(import.meta.url).pathname), '../..');
 const build = path.join(root, 'build');
@@ -18,20 +18,59 @@ const tmp = fs.mkdtempSync('/tmp/tarvola-web-test-');
 const syncFile = path.join(tmp, 'syncs.txt');
 after(() => fs.rmSync(tmp, { recursive: true, force: true }));
 const run = (file, args, options = {}) => execFileSync(file, args, { cwd: build, encoding: 'utf8', maxBuffer: 1 << 26, ...options });
+const kSongSeconds = 166, kSampleRate = 44100;
 
-test('the worklet music gives the native sync list', async () => {
-  const player = new ModulePlayer(await libopenmpt());
-  assert.ok(player.load(fs.readFileSync(path.join(build, 'data/kyr.it'))));
-  const syncs = [], out = new Float32Array(2 * 4410);
-  while (player.frame < 166 * 44100) player.pull(out, 4410, (sample, value) => syncs.push([sample, value]));
-  const native = run(path.join(build, 'tarvola-capture'), ['--list-syncs']).trim().split('\n')
-      .map((line) => line.trim().split(/\s+/)).map(([time, , , value]) => [Math.round(Number(time) * 44100), Number(value)]);
-  const web = syncs.filter(([sample]) => sample <= native.at(-1)[0] + 256);
-  assert.equal(web.length, native.length);
-  web.forEach(([sample, value], i) => {
-    assert.equal(value, native[i][1], `sync ${i}`);
-    assert.ok(Math.abs(sample - native[i][0]) <= 256, `sync ${i} at ${sample}, natively ${native[i][0]}`);
-  });
+// The page's worklet script in a context of its own, as an AudioWorkletGlobalScope runs it:
+// its processor class, and everything it posts.
+function loadWorklet() {
+  const posted = [];
+  const scope = {
+    console,
+    currentFrame: 0,
+    AudioWorkletProcessor: class { constructor() { this.port = { postMessage: (message) => posted.push(message) }; } },
+    registerProcessor: (name, processor) => { scope.registered = processor; },
+  };
+  vm.createContext(scope);
+  vm.runInContext(fs.readFileSync(path.join(root, 'build-web/page/music_worklet.js'), 'utf8'), scope);
+  return { scope, posted, processor: new scope.registered() };
+}
+
+test('the worklet plays the native capture\'s sound and syncs exactly', () => {
+  const wavPath = path.join(tmp, 'song.wav');
+  run(path.join(build, 'tarvola-capture'), ['--no-progress', '--wav', wavPath]);
+  const wav = fs.readFileSync(wavPath);
+  const data = wav.indexOf('data', 12);
+  const native = new Int16Array(wav.buffer, wav.byteOffset + data + 8, wav.readUInt32LE(data + 4) / 2);
+
+  const { scope, posted, processor } = loadWorklet();
+  processor.receive({ cmd: 'load', bytes: fs.readFileSync(path.join(build, 'data/kyr.it')) });
+  assert.deepEqual({ ...posted.shift() }, { cmd: 'loaded', ok: true });
+  processor.receive({ cmd: 'play', atFrame: 0 });
+  // Render quanta of 128 frames, the fade from the song's last sample on, as the capture does.
+  const songFrames = kSongSeconds * kSampleRate, left = new Float32Array(128), right = new Float32Array(128);
+  const web = new Int16Array(native.length + 256);
+  let frames = 0, mismatch = -1;
+  while (!posted.some((message) => message.cmd === 'silent') && frames < native.length / 2 + 128) {
+    if (frames === songFrames) processor.receive({ cmd: 'fade' });
+    const n = Math.min(128, frames < songFrames ? songFrames - frames : 128);
+    scope.currentFrame = frames;
+    processor.process([], [[left.subarray(0, n), right.subarray(0, n)]]);
+    for (let i = 0; i < n; ++i, ++frames) {
+      // As the capture's WAV writer: clamped to [-1, 1], times 32767 toward zero.
+      web[2 * frames] = Math.trunc(Math.max(-1, Math.min(1, left[i])) * 32767);
+      web[2 * frames + 1] = Math.trunc(Math.max(-1, Math.min(1, right[i])) * 32767);
+      if (mismatch < 0 && 2 * frames < native.length &&
+          (web[2 * frames] !== native[2 * frames] || web[2 * frames + 1] !== native[2 * frames + 1])) mismatch = frames;
+    }
+  }
+  assert.equal(mismatch, -1, `the first differing frame (${(mismatch / kSampleRate).toFixed(4)} s)`);
+  // The quantum that holds the capture's last sample posts the silence.
+  assert.ok(frames >= native.length / 2 && frames < native.length / 2 + 128, `silent after ${frames} frames`);
+
+  const syncs = posted.filter((message) => message.cmd === 'sync').map(({ sample, value }) => [sample, value]);
+  const listed = run(path.join(build, 'tarvola-capture'), ['--list-syncs']).trim().split('\n')
+      .map((line) => line.match(/ sample +(\d+) +value (\d+) /).slice(1).map(Number));
+  assert.deepEqual(syncs, listed);
   fs.writeFileSync(syncFile, syncs.map((s) => s.join(' ')).join('\n') + '\n');
 });
 
@@ -90,6 +129,7 @@ test('the page plays every scene in headless Chromium and Escape ends it', { tim
     assert.ok(await page.evaluate(() => window.tarvolaSyncs) > 0, 'the music raised syncs');
     await page.keyboard.press('Escape');
     await page.waitForFunction(() => window.tarvolaEnded === true, null, { timeout: 10000 });
+    assert.equal(await page.evaluate(() => window.tarvolaMusicFaded), true, 'the worklet reported the fade\'s end');
     assert.deepEqual(errors, []);
   } finally {
     await browser.close();

@@ -70,7 +70,7 @@ const char* captureUsage() {
          "  --from SECONDS     first frame of the range (demo time; default 0)\n"
          "  --to SECONDS       end of the range, exclusive (default: the end of the demo)\n"
          "  --frames-at T1,T2  single frames at those demo times, as DIR/frame-at-T.png (needs --png)\n"
-         "  --list-syncs       print the music's sync events; renders nothing\n"
+         "  --list-syncs       print the music's sync events (time, sample, value, flags, scene); renders nothing\n"
          "  --list-sync-windows  print where each scene shows an effect a sync started; renders nothing\n"
          "  --bench            render the whole demo without output; print frame times per scene\n"
          "  --no-progress      no progress bar even on a terminal\n"
@@ -270,8 +270,9 @@ std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std:
     if (flags.empty()) flags.push_back('-');
     const int8_t slot = schedule.sceneAt[size_t(frame)];
     char line[200];
-    std::snprintf(line, sizeof line, "%9.4f s  value %u  %-22s scene %d %s", double(sync.sample) / kSampleRate,
-                  sync.value, flags.c_str(), slot + 1, slot >= 0 ? kSceneNames[slot] : "-");
+    std::snprintf(line, sizeof line, "%9.4f s  sample %8lld  value %u  %-22s scene %d %s",
+                  double(sync.sample) / kSampleRate, static_cast<long long>(sync.sample), sync.value, flags.c_str(),
+                  slot + 1, slot >= 0 ? kSceneNames[slot] : "-");
     lines.push_back(line);
   }
   return lines;

@@ -72,7 +72,7 @@ MusicPass renderMusicPass(const char* modulePath, int fps, int64_t lastFrame, in
 // The sound of the player's fade-out (kFadeOut) after the end.
 inline constexpr int64_t kFadeFrames = int64_t(kFadeOut.rateMs) * kSampleRate / 1000;
 
-// One line per sync of the programme: "time value flags scene".
+// One line per sync of the programme: "time sample value flags scene", the sample exact.
 std::vector<std::string> listSyncs(const ProgrammeSchedule& schedule, const std::vector<SyncHit>& syncs);
 
 // What --bench measures: time of the rendering thread (host::threadSeconds: CPU time on Linux),

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/file_bytes.h"
+#include "music/module_renderer.h"
 #include "music/sync_events.h"
 
 namespace tarvola {
@@ -117,3 +118,6 @@ void WebPlatform::fadeOutMusic() {
 void showPageMessage(const char* text, const char* caption) { webShowMessage(text, caption); }
 
 }  // namespace tarvola
+
+// The music's sample rate, for the page's audio context and its sync times.
+extern "C" EMSCRIPTEN_KEEPALIVE int tarvolaSampleRate() { return tarvola::kSampleRate; }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -202,8 +203,11 @@ TEST_F(CaptureRun, ListedSyncsAreThoseWithinTheProgrammeInOrder) {
   size_t count = 0;
   for (double seconds = 0, previous = 0; std::getline(lines, line); previous = seconds, ++count) {
     unsigned value = 0;
-    ASSERT_EQ(std::sscanf(line.c_str(), "%lf s value %u", &seconds, &value), 2) << line;
+    long long sample = 0;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%lf s sample %lld value %u", &seconds, &sample, &value), 3) << line;
     EXPECT_TRUE(seconds >= previous && seconds < 166.0 && value >= 1 && value <= 5) << line;
+    // The time is the sample's, rounded to the printed 0.1 ms.
+    EXPECT_LT(std::abs(double(sample) / 44100.0 - seconds), 0.00005 + 1e-9) << line;
   }
   EXPECT_GT(count, 40u);
   // The first is the blur at the polar interference's start; value 2 raises three flags.
