@@ -36,7 +36,8 @@ add_library(tarvola_capture STATIC ${PROJECT_SOURCE_DIR}/tools/capture/capture.c
                                    ${PROJECT_SOURCE_DIR}/tools/capture/capture_options.cpp
                                    ${PROJECT_SOURCE_DIR}/tools/capture/capture_outputs.cpp
                                    ${PROJECT_SOURCE_DIR}/tools/capture/capture_runs.cpp
-                                   ${PROJECT_SOURCE_DIR}/tools/capture/capture_sink.cpp ${TARVOLA_CAPTURE_HOST})
+                                   ${PROJECT_SOURCE_DIR}/tools/capture/capture_sink.cpp
+                                   ${PROJECT_SOURCE_DIR}/tools/capture/sync_windows.cpp ${TARVOLA_CAPTURE_HOST})
 target_link_libraries(tarvola_capture PUBLIC tarvola_core tarvola_png)
 target_include_directories(tarvola_capture PUBLIC ${PROJECT_SOURCE_DIR}/tools/capture)
 

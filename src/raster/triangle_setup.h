@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <type_traits>
+#include <utility>
 
 #include "base/cpu_path.h"
 #include "base/fixed_point.h"
@@ -115,6 +116,194 @@ struct NearerKeyScreen {
 // Stands for "no screen": every triangle that survives the rejections is drawn.
 struct NoScreen {};
 
+namespace detail {
+
+// Quantity k of a corner: 0 is x, 1..N the attributes.
+template <int N>
+inline float quantity(const SetupVertex<N>& corner, int k) {
+  return k == 0 ? corner.x : corner.q[k - 1];
+}
+
+// Stores quantity k's value at an edge's first row and its per-row slope, both through toFixed16.
+template <int N>
+inline void setEdge(TriangleEdge<N>& edge, int k, float value, float slope) {
+  if (k == 0) {
+    edge.x = toFixed16(value);
+    edge.xStep = toFixed16(slope);
+  } else {
+    edge.value[k - 1] = toFixed16(value);
+    edge.step[k - 1] = toFixed16(slope);
+  }
+}
+
+// An edge with x and the last attribute alone: what a screen walks.
+template <int N>
+inline TriangleEdge<1> lastAttributeOnly(const TriangleEdge<N>& edge) {
+  TriangleEdge<1> e;
+  e.x = edge.x;
+  e.xStep = edge.xStep;
+  e.value[0] = edge.value[N - 1];
+  e.step[0] = edge.step[N - 1];
+  return e;
+}
+
+// What the set-up hands the row walk: the per-pixel steps and the four edges. Kept apart from
+// the set-up's own values, whose address thus never leaves the inlined code (the AVX2 set-up
+// writes through pointers into these), so those stay in registers.
+template <int N>
+struct TriangleEdges {
+  SpanSteps<N> steps;
+  TriangleEdge<N> upperLong, upperShort, lowerLong, lowerShort;
+};
+
+// One triangle's set-up, in the order scanTriangle takes its steps. T, M and B are the corners
+// from the top row down; the upper part runs over rows [row[0], row[1]), the lower over
+// [row[1], row[2]). Arrays over quantities use index 0 for x and 1..N for the attributes.
+// Every step is inlined into scanTriangle, as one function's code, so that the set-up's values
+// stay in registers: called out of line (a compiler may judge them too big to inline), they
+// made the set-up of a small triangle about a tenth slower.
+template <int N>
+struct TriangleSetUp {
+  static constexpr int K = N + 1;
+  const SetupVertex<N>* T = nullptr;
+  const SetupVertex<N>* M = nullptr;
+  const SetupVertex<N>* B = nullptr;
+  int32_t row[3] = {};  // first pixel row at or below T, M and B
+  int32_t upperRows = 0, lowerRows = 0;
+  float r = 0;                    // 1 / (B.y - T.y)
+  float sTB[K] = {}, qL[K] = {};  // long edge T->B: per-row slope, value at M's own y
+  float reciprocalDx = 0;         // 1 / the width of the span through M
+  bool longIsRight = false;
+  // Each part's prestep (from its first corner's y to its first row) and short-edge reciprocal.
+  float upperPrestep = 0, upperReciprocal = 0, lowerPrestep = 0, lowerReciprocal = 0;
+
+  // Sorts the corners by their first pixel row with three compare-and-exchange steps, each
+  // only on a strictly greater row, so equal rows keep the order these steps leave. False for
+  // a triangle with twice the area under 0.5 or all corners in one row band.
+  [[gnu::always_inline]] bool sortCorners(const SetupVertex<N>& c0, const SetupVertex<N>& c1,
+                                          const SetupVertex<N>& c2) {
+    const SetupVertex<N>* v[3] = {&c0, &c1, &c2};
+    row[0] = fixedCeil(toFixed16(c0.y));
+    row[1] = fixedCeil(toFixed16(c1.y));
+    row[2] = fixedCeil(toFixed16(c2.y));
+    auto order = [&](int a, int b) {
+      if (row[a] > row[b]) {
+        std::swap(v[a], v[b]);
+        std::swap(row[a], row[b]);
+      }
+    };
+    order(0, 1);
+    order(0, 2);
+    order(1, 2);
+    T = v[0];
+    M = v[1];
+    B = v[2];
+    const double area2 = (double(B->x) - T->x) * (double(M->y) - T->y) - (double(B->y) - T->y) * (double(M->x) - T->x);
+    if (std::fabs(area2) < 0.5) return false;
+    if (row[0] == row[2]) return false;
+    upperRows = row[1] - row[0];
+    lowerRows = row[2] - row[1];
+    return true;
+  }
+
+  // The long edge's x, the span through the middle vertex (which gives every row's per-pixel
+  // steps) and the parts' presteps and reciprocals. False for a span under 0.1 pixel wide.
+  [[gnu::always_inline]] bool setUpSpan() {
+    r = roundToFloat(1.0 / (double(B->y) - T->y));
+    setUpLongEdge(0);
+    const float dx = roundToFloat(double(M->x) - qL[0]);
+    if (std::fabs(dx) < 0.1) return false;
+    reciprocalDx = roundToFloat(1.0 / double(dx));
+    longIsRight = qL[0] > M->x;
+    if (upperRows > 0) {
+      upperPrestep = roundToFloat(double(row[0]) - T->y);
+      upperReciprocal = roundToFloat(1.0 / (double(M->y) - T->y));
+    }
+    if (lowerRows > 0) {
+      lowerPrestep = roundToFloat(double(row[1]) - M->y);
+      lowerReciprocal = roundToFloat(1.0 / (double(B->y) - M->y));
+    }
+    return true;
+  }
+
+  // Long edge T->B: per-row slope of quantity k, and its value at the middle vertex's own y.
+  [[gnu::always_inline]] void setUpLongEdge(int k) {
+    sTB[k] = roundToFloat((double(quantity(*B, k)) - quantity(*T, k)) * r);
+    qL[k] = roundToFloat(quantity(*T, k) + (double(M->y) - T->y) * sTB[k]);
+  }
+
+  // Everything of quantity k: its per-pixel step and its value and slope on the four edges.
+  [[gnu::always_inline]] void setUpQuantity(int k, TriangleEdges<N>& out) {
+    if (k > 0) {
+      setUpLongEdge(k);
+      out.steps.step[k - 1] = toFixed16(float((double(M->q[k - 1]) - qL[k]) * reciprocalDx));
+    }
+    if (upperRows > 0) {
+      const float sTM = roundToFloat((double(quantity(*M, k)) - quantity(*T, k)) * upperReciprocal);
+      setEdge(out.upperShort, k, float(quantity(*T, k) + double(upperPrestep) * sTM), sTM);
+      setEdge(out.upperLong, k, float(quantity(*T, k) + double(upperPrestep) * sTB[k]), sTB[k]);
+    }
+    if (lowerRows > 0) {
+      const float sMB = roundToFloat((double(quantity(*B, k)) - quantity(*M, k)) * lowerReciprocal);
+      setEdge(out.lowerShort, k, float(quantity(*M, k) + double(lowerPrestep) * sMB), sMB);
+      setEdge(out.lowerLong, k, float(qL[k] + double(lowerPrestep) * sTB[k]), sTB[k]);
+    }
+  }
+
+  // Attributes 1 .. N - 1 four at a time where the processor has AVX2 (the key, the last, is
+  // set up before). Returns the first attribute still to set up one by one.
+  [[gnu::always_inline]] int setUpAttributesFourAtATime(TriangleEdges<N>& out) const {
+    int k = 1;
+    if (activeSimdPath() < SimdPath::Avx2) return k;
+    const SharedSetUp shared{
+        double(M->y) - T->y, r, reciprocalDx, upperRows > 0, lowerRows > 0, upperPrestep, upperReciprocal, lowerPrestep,
+        lowerReciprocal};
+    for (; k + 3 < N; k += 4) {
+      const int a = k - 1;
+      const FourAttributesOut four{
+          out.steps.step + a,
+          {out.upperLong.value + a, out.upperShort.value + a, out.lowerLong.value + a, out.lowerShort.value + a},
+          {out.upperLong.step + a, out.upperShort.step + a, out.lowerLong.step + a, out.lowerShort.step + a}};
+      if (!setUpFourAttributesAvx2(T->q + a, M->q + a, B->q + a, shared, four)) break;
+    }
+    return k;
+  }
+
+  // Walks the upper part, then the lower, left edge first, with a writer of any attribute count:
+  // edgeOf maps each edge to the writer's form. A writer with a `found` flag (a screen) that is
+  // set after the upper part skips the lower.
+  template <class EdgeOf, class Writer, int W>
+  [[gnu::always_inline]] void walkParts(Surface& target, const TriangleEdges<N>& edges, EdgeOf edgeOf, Writer& writer,
+                                        const SpanSteps<W>& partSteps) const {
+    auto walk = [&](const TriangleEdge<N>& longEdge, const TriangleEdge<N>& shortEdge, int32_t firstRow, int32_t rows) {
+      if (longIsRight) {
+        walkRows(target, edgeOf(shortEdge), edgeOf(longEdge), firstRow, rows, partSteps, writer);
+      } else {
+        walkRows(target, edgeOf(longEdge), edgeOf(shortEdge), firstRow, rows, partSteps, writer);
+      }
+    };
+    if (upperRows > 0) walk(edges.upperLong, edges.upperShort, row[0], upperRows);
+    if constexpr (requires { writer.found; }) {
+      if (writer.found) return;
+    }
+    if (lowerRows > 0) walk(edges.lowerLong, edges.lowerShort, row[1], lowerRows);
+  }
+
+  // Whether the screen finds a pixel to draw, walking x and the last attribute alone (both set
+  // up before).
+  template <class Screen>
+  [[gnu::always_inline]] bool screenFinds(Surface& target, const TriangleEdges<N>& edges, Screen& screen) const {
+    SpanSteps<1> lastStep;
+    lastStep.step[0] = edges.steps.step[N - 1];
+    screen.found = false;
+    walkParts(
+        target, edges, [](const TriangleEdge<N>& edge) { return lastAttributeOnly(edge); }, screen, lastStep);
+    return screen.found;
+  }
+};
+
+}  // namespace detail
+
 // Scan-converts one triangle: sorts the corners by pixel row, rejects degenerate ones (twice
 // the area under 0.5, a single row band, a middle span under 0.1 pixel wide), sets up the
 // edges and walks the upper (T..M) and lower (M..B) parts. Both windings draw alike.
@@ -131,146 +320,19 @@ struct NoScreen {};
 template <int N, class SpanWriter, class Screen = NoScreen>
 void scanTriangle(Surface& target, const SetupVertex<N>& c0, const SetupVertex<N>& c1, const SetupVertex<N>& c2,
                   SpanWriter& spanWriter, Screen* screen = nullptr) {
-  // First pixel row at or below each corner; three compare-and-exchange steps, each only on a
-  // strictly greater row, so equal rows keep the order these steps leave.
-  const SetupVertex<N>* v[3] = {&c0, &c1, &c2};
-  int32_t row[3] = {fixedCeil(toFixed16(c0.y)), fixedCeil(toFixed16(c1.y)), fixedCeil(toFixed16(c2.y))};
-  auto order = [&](int a, int b) {
-    if (row[a] > row[b]) {
-      const SetupVertex<N>* t = v[a];
-      v[a] = v[b];
-      v[b] = t;
-      const int32_t r = row[a];
-      row[a] = row[b];
-      row[b] = r;
-    }
-  };
-  order(0, 1);
-  order(0, 2);
-  order(1, 2);
-  const SetupVertex<N>& T = *v[0];
-  const SetupVertex<N>& M = *v[1];
-  const SetupVertex<N>& B = *v[2];
-
-  const double area2 = (double(B.x) - T.x) * (double(M.y) - T.y) - (double(B.y) - T.y) * (double(M.x) - T.x);
-  if (std::fabs(area2) < 0.5) return;
-  if (row[0] == row[2]) return;
-  const int32_t upperRows = row[1] - row[0];
-  const int32_t lowerRows = row[2] - row[1];
-
-  // Index 0 is x, 1..N the attributes.
-  constexpr int K = N + 1;
-  auto quantity = [](const SetupVertex<N>& corner, int k) { return k == 0 ? corner.x : corner.q[k - 1]; };
-
-  // Long edge T->B: per-row slope of quantity k, and its value at the middle vertex's own y.
-  const float r = roundToFloat(1.0 / (double(B.y) - T.y));
-  float sTB[K], qL[K];
-  auto setUpLongEdge = [&](int k) {
-    sTB[k] = roundToFloat((double(quantity(B, k)) - quantity(T, k)) * r);
-    qL[k] = roundToFloat(quantity(T, k) + (double(M.y) - T.y) * sTB[k]);
-  };
-  setUpLongEdge(0);
-
-  // The span through the middle vertex gives the per-pixel steps for every row.
-  const float dx = roundToFloat(double(M.x) - qL[0]);
-  if (std::fabs(dx) < 0.1) return;
-  const float reciprocalDx = roundToFloat(1.0 / double(dx));
-  const bool longIsRight = qL[0] > M.x;
-
-  // Each part's prestep (from its first corner's y to its first row) and short-edge reciprocal.
-  float upperPrestep = 0, upperReciprocal = 0, lowerPrestep = 0, lowerReciprocal = 0;
-  if (upperRows > 0) {
-    upperPrestep = roundToFloat(double(row[0]) - T.y);
-    upperReciprocal = roundToFloat(1.0 / (double(M.y) - T.y));
-  }
-  if (lowerRows > 0) {
-    lowerPrestep = roundToFloat(double(row[1]) - M.y);
-    lowerReciprocal = roundToFloat(1.0 / (double(B.y) - M.y));
-  }
-
-  SpanSteps<N> steps;
-  TriangleEdge<N> upperLong, upperShort, lowerLong, lowerShort;
-  auto setEdge = [](TriangleEdge<N>& edge, int k, float value, float slope) {
-    if (k == 0) {
-      edge.x = toFixed16(value);
-      edge.xStep = toFixed16(slope);
-    } else {
-      edge.value[k - 1] = toFixed16(value);
-      edge.step[k - 1] = toFixed16(slope);
-    }
-  };
-  // Everything of quantity k: its per-pixel step and its value and slope on the four edges.
-  auto setUpQuantity = [&](int k) {
-    if (k > 0) {
-      setUpLongEdge(k);
-      steps.step[k - 1] = toFixed16(float((double(M.q[k - 1]) - qL[k]) * reciprocalDx));
-    }
-    if (upperRows > 0) {
-      const float sTM = roundToFloat((double(quantity(M, k)) - quantity(T, k)) * upperReciprocal);
-      setEdge(upperShort, k, float(quantity(T, k) + double(upperPrestep) * sTM), sTM);
-      setEdge(upperLong, k, float(quantity(T, k) + double(upperPrestep) * sTB[k]), sTB[k]);
-    }
-    if (lowerRows > 0) {
-      const float sMB = roundToFloat((double(quantity(B, k)) - quantity(M, k)) * lowerReciprocal);
-      setEdge(lowerShort, k, float(quantity(M, k) + double(lowerPrestep) * sMB), sMB);
-      setEdge(lowerLong, k, float(qL[k] + double(lowerPrestep) * sTB[k]), sTB[k]);
-    }
-  };
-  // Walks both parts with a span writer of any attribute count, left edge first.
-  auto walkParts = [&](auto& edgeOf, auto& writer, const auto& partSteps) {
-    auto walk = [&](const TriangleEdge<N>& longEdge, const TriangleEdge<N>& shortEdge, int32_t firstRow, int32_t rows) {
-      if (longIsRight) {
-        walkRows(target, edgeOf(shortEdge), edgeOf(longEdge), firstRow, rows, partSteps, writer);
-      } else {
-        walkRows(target, edgeOf(longEdge), edgeOf(shortEdge), firstRow, rows, partSteps, writer);
-      }
-    };
-    if (upperRows > 0) walk(upperLong, upperShort, row[0], upperRows);
-    if constexpr (requires { writer.found; }) {
-      if (writer.found) return;
-    }
-    if (lowerRows > 0) walk(lowerLong, lowerShort, row[1], lowerRows);
-  };
-
-  setUpQuantity(0);
-  setUpQuantity(N);
+  detail::TriangleSetUp<N> setUp;
+  if (!setUp.sortCorners(c0, c1, c2) || !setUp.setUpSpan()) return;
+  detail::TriangleEdges<N> edges;
+  setUp.setUpQuantity(0, edges);
+  setUp.setUpQuantity(N, edges);
   if constexpr (!std::is_same_v<Screen, NoScreen>) {
-    if (screen) {
-      auto lastOnly = [](const TriangleEdge<N>& edge) {
-        TriangleEdge<1> e;
-        e.x = edge.x;
-        e.xStep = edge.xStep;
-        e.value[0] = edge.value[N - 1];
-        e.step[0] = edge.step[N - 1];
-        return e;
-      };
-      SpanSteps<1> lastStep;
-      lastStep.step[0] = steps.step[N - 1];
-      screen->found = false;
-      walkParts(lastOnly, *screen, lastStep);
-      if (!screen->found) return;
-    }
+    if (screen && !setUp.screenFinds(target, edges, *screen)) return;
   }
   int k = 1;
-  if constexpr (N >= 5) {
-    // Four attributes at a time where the processor has AVX2, the key (the last) excepted.
-    if (activeSimdPath() >= SimdPath::Avx2) {
-      const SharedSetUp shared{
-          double(M.y) - T.y, r, reciprocalDx, upperRows > 0, lowerRows > 0, upperPrestep, upperReciprocal, lowerPrestep,
-          lowerReciprocal};
-      for (; k + 3 < N; k += 4) {
-        const int a = k - 1;
-        const FourAttributesOut out{
-            steps.step + a,
-            {upperLong.value + a, upperShort.value + a, lowerLong.value + a, lowerShort.value + a},
-            {upperLong.step + a, upperShort.step + a, lowerLong.step + a, lowerShort.step + a}};
-        if (!setUpFourAttributesAvx2(T.q + a, M.q + a, B.q + a, shared, out)) break;
-      }
-    }
-  }
-  for (; k < N; ++k) setUpQuantity(k);
+  if constexpr (N >= 5) k = setUp.setUpAttributesFourAtATime(edges);
+  for (; k < N; ++k) setUp.setUpQuantity(k, edges);
   auto whole = [](const TriangleEdge<N>& edge) -> const TriangleEdge<N>& { return edge; };
-  walkParts(whole, spanWriter, steps);
+  setUp.walkParts(target, edges, whole, spanWriter, edges.steps);
 }
 
 }  // namespace tarvola

@@ -17,9 +17,12 @@ ProgrammeSchedule scheduleProgramme(const DemoProgramme& programme, int fps) {
   Timeline timeline;
   timeline.start(programme.timeline);
   schedule.sceneAt.push_back(-1);
+  schedule.timeAt.push_back(0.0f);
   for (int64_t frame = 1;; ++frame) {
     counter.ticks = frame;
-    if (timeline.update(time.advance(counter))) {
+    const bool ended = timeline.update(time.advance(counter));
+    schedule.timeAt.push_back(timeline.time);
+    if (ended) {
       schedule.endFrame = frame;
       schedule.sceneAt.push_back(-1);
       return schedule;

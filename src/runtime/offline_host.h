@@ -38,6 +38,7 @@ struct ProgrammeSchedule {
   int fps = kDefaultFps;
   int64_t endFrame = 0;         // the frame whose update reaches the end; frames 0..endFrame-1 are pictures
   std::vector<int8_t> sceneAt;  // [frame]: slot 0..5, -1 for none (frame 0, the end frame)
+  std::vector<float> timeAt;    // [frame]: the demo time t (hundredths) its render is given
 };
 ProgrammeSchedule scheduleProgramme(const DemoProgramme& programme, int fps);
 

@@ -1,6 +1,8 @@
-// What the demo asks of its host: a display with one non-blocking message poll, a
-// tick counter, a pause and the music's start-up and fade-out. The SDL program, the tests'
-// fake host and the offline capture renderer each implement it and run the same loop.
+// What the demo asks of its host: a display with one non-blocking message poll, a tick
+// counter (the Counter it is), a pause, and the music's loading, start and fade-out. The SDL
+// program (the Windows build too), the web page, the offline host (of the capture renderer and
+// the web build's stepped runner) and the tests' fake host each implement it and run the same
+// loop.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +30,10 @@ class Platform : public Counter {
   // Takes at most one pending message, without waiting, and handles it.
   virtual PlatformMessage pollMessage() = 0;
   virtual void pause(uint32_t milliseconds) = 0;
-  // Loads the module and has its syncs raise `flags` (the run's: they live until fadeOutMusic has
-  // returned, after which no sync may reach them).
+  // Makes the module ready to play and has its syncs raise `flags` (the run's: they live until
+  // fadeOutMusic has returned, after which no sync may reach them): from the player's callback,
+  // the page's worklet, or a list the host worked out beforehand. A module that does not load
+  // leaves the demo silent.
   virtual void loadMusic(const char* path, SyncFlags& flags) = 0;
   virtual void startMusic() = 0;
   // Slows and fades the music out; returns when it is silent.

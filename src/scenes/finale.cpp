@@ -5,6 +5,7 @@
 #include "scenes/scene_state.h"
 #include "scenes/scene_table.h"
 #include "scenes/scenes.h"
+#include "scenes/sync_effects.h"
 
 namespace tarvola {
 
@@ -19,7 +20,7 @@ void finaleRender(SceneState& scenes, Surface& target, DepthBuffer& depth, float
   }
   kScenes[kFinaleCycle[state.cycleIndex]].render(scenes, target, depth, t);
   const float d = t - state.flashStart;
-  if (d < 60.0f) {
+  if (d < kFinaleFlashLength) {
     const float w = weightFalling60(d);
     target.fadeToColour(truncToInt32(double(w) * 255), packColour(255, 255, 255, 255));
   }

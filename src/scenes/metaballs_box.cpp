@@ -11,6 +11,7 @@
 #include "scenes/scene_pictures.h"
 #include "scenes/scene_state.h"
 #include "scenes/scenes.h"
+#include "scenes/sync_effects.h"
 #include "surface/compositing.h"
 #include "surface/filters.h"
 #include "surface/generators.h"
@@ -44,7 +45,7 @@ void metaballSceneInit(SceneState& scenes) {
 void metaballSceneRender(SceneState& scenes, Surface& target, DepthBuffer& depth, float t) {
   MetaballSceneState& state = scenes.metaballs;
   // Event clock s and animation clock e.
-  const float s = float(double(t) * 0.8);
+  const float s = metaballEventClock(t);
   const float e = float(double(t) * 0.9 + state.timePhase);
   // Without a blur to follow, the meshes are drawn straight into a target of the scene
   // buffer's size: the same pixels as drawing into the buffer and copying it over.
@@ -88,7 +89,7 @@ void metaballSceneRender(SceneState& scenes, Surface& target, DepthBuffer& depth
     state.flashStart = s;
   }
   float d = s - state.shakeStart;
-  state.shake = d < 60.0f ? weightFalling60(d) : 0.0f;
+  state.shake = d < kMetaballShakeLength ? weightFalling60(d) : 0.0f;
 
   // A white flash over the first 40 units, and the dimming to black before t = 8000 (which,
   // with r negative in the finale, becomes a pulse from full brightness to black).

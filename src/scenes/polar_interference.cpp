@@ -8,6 +8,7 @@
 #include "scenes/scene_pictures.h"
 #include "scenes/scene_state.h"
 #include "scenes/scenes.h"
+#include "scenes/sync_effects.h"
 #include "surface/compositing.h"
 #include "surface/filters.h"
 #include "surface/generators.h"
@@ -27,7 +28,7 @@ void polarSceneInit(SceneState& scenes) {
 void polarSceneRender(SceneState& scenes, Surface& target, DepthBuffer&, float t) {
   PolarSceneState& state = scenes.polar;
   // Scene time: a fifth of the demo's speed until t = 2300, then the demo time itself.
-  const float s = t >= 2300.0f ? t : float(double(t) * 0.2);
+  const float s = polarEventClock(t);
 
   drawPolarInterference(state.interferenceBuffer, state.polarTexture, state.tables, state.kickPhase + s);
   crossBlur(state.interferenceBuffer);
@@ -40,14 +41,14 @@ void polarSceneRender(SceneState& scenes, Surface& target, DepthBuffer&, float t
     state.kickStart = s;
   }
   float d = s - state.kickStart;
-  if (d < 40.0f) {
+  if (d < kPolarPulseLength) {
     state.trailBuffer.brighten(truncToInt32(std::sin((1 - double(d) * 0.025) * 180 * 0.017452778) * 100));
   }
 
   // sync5 starts a horizontal blur of radius 24 that shrinks to 0 over 60 units.
   if (scenes.syncs.sync5.take()) state.blurStart = s;
   d = s - state.blurStart;
-  state.blurLevel = d < 60.0f ? weightFalling60(d) : 0.0f;
+  state.blurLevel = d < kPolarBlurLength ? weightFalling60(d) : 0.0f;
   if (state.blurLevel > 0.0f) {
     boxBlurRows(state.blurBuffer, state.trailBuffer, uint32_t(truncToInt32(double(state.blurLevel) * 24)));
   } else {

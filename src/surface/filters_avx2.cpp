@@ -1,7 +1,8 @@
-// The radial zoom blur on AVX2: the same walk and arithmetic as filters.cpp, with the bilinear
-// weights of a whole row worked out eight columns at a time before the row is walked, and the
-// four taps of a sample widened and weighted in one register. This file alone is compiled with
-// -mavx2; filters.cpp calls it only while the AVX2 (or a wider) path is in use.
+// Two filters on AVX2, each with the same walk and arithmetic as its plain form in filters.cpp:
+// the radial zoom blur, with the bilinear weights of a whole row worked out eight columns at a
+// time before the row is walked and the four taps of a sample widened and weighted in one
+// register; and the row box blur, two rows at a time. This file alone is compiled with -mavx2;
+// filters.cpp calls it only while the AVX2 (or a wider) path is in use.
 #include "surface/filters_wide.h"
 
 #include <cstddef>

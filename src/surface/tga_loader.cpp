@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "base/file_bytes.h"
 #include "base/notify.h"
 
 namespace tarvola {
@@ -81,27 +82,16 @@ TgaResult decodeTga(Surface& target, const uint8_t* data, size_t size) {
 }
 
 void Surface::loadTga(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) {
+  // The largest picture accepted needs no more bytes than this; a longer file (or an endless
+  // one) is read no further, so what a file can cost stays bounded.
+  std::vector<uint8_t> bytes;
+  if (!readFileBytes(path, bytes, kHeaderSize + 4 * kMaxPicturePixels)) {
     char text[512];
     std::snprintf(text, sizeof text, "Cant open %s", path);
     showMessage(text, "ERROR!");
     return;
   }
-  // The header, then (if it is usable) the pixel data in one bulk read. The byte buffer grows
-  // in steps of 4 MiB only as far as the file really reaches, whatever size the header claims.
-  std::vector<uint8_t> bytes(kHeaderSize);
-  size_t got = std::fread(bytes.data(), 1, kHeaderSize, file);
-  if (got == kHeaderSize && headerUsable(readHeader(bytes.data()))) {
-    const TgaHeader header = readHeader(bytes.data());
-    const size_t wanted = kHeaderSize + size_t(header.width) * size_t(header.height) * 4;
-    while (got == bytes.size() && got < wanted) {
-      bytes.resize(std::min(wanted, got + (size_t(1) << 22)));
-      got += std::fread(bytes.data() + got, 1, bytes.size() - got, file);
-    }
-  }
-  std::fclose(file);
-  if (decodeTga(*this, bytes.data(), got) != TgaResult::kLoaded) reportDamaged();
+  if (decodeTga(*this, bytes.data(), bytes.size()) != TgaResult::kLoaded) reportDamaged();
 }
 
 }  // namespace tarvola

@@ -8,6 +8,10 @@
 // of the whole buffer is 255 (the spare rows' colour bytes are 0). Pixel data the file does
 // not supply reads as 0 (then top byte 255). Header bytes 0-11 are not looked at: an image
 // ID or colour map would be taken as pixels, and run-length data of depth 32 is read raw.
+//
+// A file that cannot be opened or read (missing, a directory, unreadable) is reported with the
+// message "Cant open PATH" and leaves the surface as it was; a file that opens but does not
+// decode prints kTgaDamagedLine and leaves the surface empty.
 #pragma once
 
 #include <cstddef>

@@ -78,25 +78,44 @@ struct CornerClassSource : FieldSource {
   void setPosition(float, float, float) override {}
 };
 
+// Every vertex lies on its grid edge a quarter of a cell (2.5) from the corner of value 0: with
+// corner values 0 and 1 at level 0.25 the crossing is off the edge's middle, so interpolating
+// from the wrong end, or by the wrong fraction, moves it.
+void expectCrossingsAQuarterFromTheLowCorner(const Mesh& mesh, const CornerClassSource& source) {
+  for (int32_t v = 0; v < mesh.vertexCount; ++v) {
+    Vec3 corner = mesh.vertices[size_t(v)].position;
+    float offset = 0;
+    for (int a = 0; a < 3; ++a) {
+      float& c = (&corner.x)[a];
+      const float nearest = std::round((c + 15.0f) / 10.0f) * 10.0f - 15.0f;
+      if (nearest != c) offset = std::fabs(c - nearest), c = nearest;
+    }
+    ASSERT_EQ(offset, 2.5f) << "vertex " << v;
+    ASSERT_EQ(source.value(corner.x, corner.y, corner.z), 0.0f) << "vertex " << v;
+  }
+}
+
 TEST(MarchingCubesTables, EveryCaseClosesUpWithItsNeighbours) {
   // The middle cell of a 3x3x3-cell grid takes each case; every other sample is below the
   // level, so the tables must wrap the blob in a closed, consistently wound surface whatever
   // cases the neighbouring cells fall into. One wrong entry leaves a hole or a flipped face.
   for (int index = 0; index < 255; ++index) {
     MetaballPolygonizer p;
-    p.init(0.5f, 3, 10);
+    p.init(0.25f, 3, 10);
     auto source = std::make_unique<CornerClassSource>();
     for (int c = 0; c < 8; ++c) {
       if (!(index >> c & 1)) {
         source->classes[1 + kCubeCornerOffset[c][2]][1 + kCubeCornerOffset[c][1]][1 + kCubeCornerOffset[c][0]] = 1;
       }
     }
+    const CornerClassSource& classes = *source;
     p.field.addSource(std::move(source));
     p.polygonize();
     SCOPED_TRACE(::testing::Message() << "case " << index);
     ASSERT_GT(p.mesh.faceCount, 0);
     EXPECT_EQ(expectClosedOrientedSurface(p), 0);
     EXPECT_GT(signedVolume(p.mesh), 0.0);  // counter-clockwise seen from outside
+    expectCrossingsAQuarterFromTheLowCorner(p.mesh, classes);
   }
 }
 

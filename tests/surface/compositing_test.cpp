@@ -1,5 +1,6 @@
-// Compositing: golden bytes worked out from the formulas, the SSE2 kernels against the per-byte
-// reference on random data, and the bounds of the two-surface operations.
+// Compositing: golden bytes worked out from the formulas on every vector path, the vector
+// kernels against the per-byte reference on random data, and the bounds of the two-surface
+// operations.
 #include "surface/compositing.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,9 @@
 namespace tarvola {
 namespace {
 
-// Five pixels: one SSE2 step plus a tail pixel, so both paths are exercised.
+// Distinct bytes in every channel (a swap of channels shows) and targets that are not black
+// (each term of a two-term formula shows), on 17 pixels: whole steps of every vector width
+// plus a tail pixel, on every path this processor runs.
 TEST(Compositing, GoldenBytes) {
   struct Case {
     uint32_t before, other;
@@ -20,27 +23,35 @@ TEST(Compositing, GoldenBytes) {
     uint32_t after;
   };
   const Case cases[] = {
-      {0xFFFFFFFFu, 0, [](Surface& a, Surface&) { a.scale(255); }, 0xFEFEFEFEu},
+      // c * 200 >> 8
+      {0x80FF4010u, 0, [](Surface& a, Surface&) { a.scale(200); }, 0x64C7320Cu},
       {0xFFFFFFFFu, 0, [](Surface& a, Surface&) { a.scale(256); }, 0u},  // level byte 0
-      {0xFFFFFFFFu, 0, [](Surface& a, Surface&) { a.fadeToColour(0, 0x12345678u); }, 0xFEFEFEFEu},
+      // (c * 155 >> 8) + (colour * 100 >> 8)
+      {0xFF80C040u, 0, [](Surface& a, Surface&) { a.fadeToColour(100, 0x12345678u); }, 0xA1619554u},
       {0, 0, [](Surface& a, Surface&) { a.fadeToColour(255, 0xFFFFFFFFu); }, 0xFEFEFEFEu},
-      {0, 0xFF808080u, [](Surface& a, Surface& o) { o.blendOnto(a, 64); }, 0x3F202020u},
+      // target (t * 191 >> 8) + source (s * 64 >> 8)
+      {0x40C81E64u, 0xFF80F008u, [](Surface& a, Surface& o) { o.blendOnto(a, 64); }, 0x6EB5524Cu},
       {0x12C8F0FFu, 0, [](Surface& a, Surface&) { a.brighten(64); }, 0x12FAFFFFu},
       {0x00FAFB05u, 0, [](Surface& a, Surface&) { a.addBrightness(10); }, 0x00FFFF0Fu},
       {0x7F102030u, 0, [](Surface& a, Surface&) { a.addBrightness(300); }, 0x7FFFFFFFu},  // whole, not a byte
-      {0xFFFFFFFFu, 0xFFFFFFFFu, [](Surface& a, Surface& o) { o.multiplyOnto(a); }, 0xFEFEFEFEu},
+      // t * s >> 8
+      {0x80FF4010u, 0xC0208040u, [](Surface& a, Surface& o) { o.multiplyOnto(a); }, 0x601F2004u},
       {0xFF00FF80u, 0, [](Surface& a, Surface&) { a.invertBlend(255); }, 0x00FE007Eu},
       // (c*127 + (255-c)*128) >> 8: 127 for 0 and 128, 126 for 255
       {0xFF00FF80u, 0, [](Surface& a, Surface&) { a.invertBlend(128); }, 0x007F7E7Fu},
   };
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    Surface a, other;
-    a.create(5, 1);
-    a.fill(cases[i].before);
-    other.create(5, 1);
-    other.fill(cases[i].other);
-    cases[i].op(a, other);
-    EXPECT_EQ(a.pixels, std::vector<uint32_t>(5, cases[i].after)) << "case " << i;
+  for (SimdPath path : availableSimdPaths()) {
+    const ScopedSimdPath onPath(path);
+    ASSERT_TRUE(onPath.active());
+    for (size_t i = 0; i < std::size(cases); ++i) {
+      Surface a, other;
+      a.create(17, 1);
+      a.fill(cases[i].before);
+      other.create(17, 1);
+      other.fill(cases[i].other);
+      cases[i].op(a, other);
+      EXPECT_EQ(a.pixels, std::vector<uint32_t>(17, cases[i].after)) << "case " << i << " path " << int(path);
+    }
   }
 }
 

@@ -1,5 +1,6 @@
-// Block-interpolated ray grid: the lane combine of texture, environment and shade against the
-// plain per-byte rule (the tunnel's frames show the rest).
+// Block-interpolated ray grid: one ray's node worked out by hand, the lane combine of texture,
+// environment and shade against the plain per-byte rule, whole blocks alike on every path (the
+// tunnel's frames show the rest).
 #include "surface/ray_grid.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +31,21 @@ TEST(RayGrid, LaneCombineEqualsThePlainPixelRule) {
   }
   // Blue 0xF0 + 0x20 saturates, green 0x30 + 0x10, red 0x80 + 0x90 saturates, top kept.
   EXPECT_EQ(combineTexelsPlain(0x408030F0u, 0x30901020u, 128), 0x707F207Fu);
+}
+
+// One ray worked out by hand: the camera on the axis looking down z, the ray through column 260
+// of row 120 (direction (100, 0, 256)) meets the wall behind the camera at t = -351.79, at
+// z = -327.68: u truncates toward zero to -327 (rounding down would give -328); v = |atan2(-0,
+// -128)| * 511 * 0.3183193 = 511.015 -> 511; shade 255 - 87.948 -> 167.
+TEST(RayGrid, CastRayWorkedExample) {
+  RayGrid grid;
+  grid.setCamera(Vec3{0, 0, 0}, Vec3{0, 0, 0});
+  const GridNode node = grid.castRay(260, 120);
+  EXPECT_EQ(node.u, -327.0f);
+  EXPECT_EQ(node.v, 511.0f);
+  EXPECT_EQ(node.envU, -163.5f);
+  EXPECT_EQ(node.envV, 255.5f);
+  EXPECT_EQ(node.shade, 167);
 }
 
 // Whole blocks on every vector path against the plain path: random texels and corner nodes,

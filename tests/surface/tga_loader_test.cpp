@@ -63,9 +63,27 @@ TEST_F(TgaFiles, TurnsTheImageForcesTopBytesAndFillsShortDataWithBlack) {
   EXPECT_TRUE(recorder_.messages().empty());
 }
 
+// A path that cannot be read as a file (missing, a directory) is the message "Cant open PATH"
+// and leaves a loaded surface as it was, without the console line.
+TEST_F(TgaFiles, UnreadablePathsAreReportedAndLeaveTheSurface) {
+  std::filesystem::create_directory(path("folder.tga"));
+  const char* const names[] = {"missing.tga", "folder.tga"};
+  for (size_t i = 0; i < std::size(names); ++i) {
+    const char* name = names[i];
+    Surface s;
+    EXPECT_EQ(load(s, tgaBytes(1, 1, 32, {0x00123456})), "");
+    ::testing::internal::CaptureStdout();
+    s.loadTga(path(name).c_str());
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << name;
+    EXPECT_EQ(s.pixels, (std::vector<uint32_t>{0xFF123456u, 0xFF000000u, 0xFF000000u, 0xFF000000u})) << name;
+    ASSERT_EQ(recorder_.messages().size(), i + 1) << name;
+    EXPECT_EQ(recorder_.messages()[i].text, "Cant open " + path(name));
+    EXPECT_EQ(recorder_.messages()[i].caption, "ERROR!");
+  }
+}
+
 // Damaged headers print the console line and leave the surface empty, without a message;
 // 65535 x 65535 would need a 64 GiB buffer: refused without trying, reported the same way.
-// (A missing file's message is the whole program's test on an empty data folder.)
 TEST_F(TgaFiles, DamagedHeaders) {
   const std::string good = tgaBytes(2, 1, 32, {1, 2});
   for (const std::string& bytes :

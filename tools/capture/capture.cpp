@@ -3,6 +3,7 @@
 #include "capture.h"
 
 #include "capture_runs.h"
+#include "sync_windows.h"
 
 namespace tarvola {
 
@@ -15,9 +16,11 @@ int runCapture(const CaptureOptions& options, ProgrammeBench* benchOut) {
   }
   if (options.listSyncs) {
     const int status = runListSyncs(setup);
-    if (status != 0 || (options.pngDir.empty() && options.wavPath.empty() && options.mp4Path.empty() && !options.bench))
+    if (status != 0 || (options.pngDir.empty() && options.wavPath.empty() && options.mp4Path.empty() &&
+                        !options.bench && !options.listSyncWindows))
       return status;
   }
+  if (options.listSyncWindows) return printSyncWindows(setup.schedule, setup.modulePath);
   if (options.bench) return runBench(setup, benchOut);
   if (!options.framesAt.empty()) return runFramesAt(setup);
   return runRange(setup);

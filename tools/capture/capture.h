@@ -25,6 +25,7 @@ struct CaptureOptions {
   double to = -1.0;                   // < 0: to the end
   std::vector<std::string> framesAt;  // demo times as written, for the file names
   bool listSyncs = false;
+  bool listSyncWindows = false;
   bool bench = false;
   bool progress = true;           // only shown on a terminal
   bool allowMissingData = false;  // render black scenes and silence when no data/ is found

@@ -78,12 +78,14 @@ bool checkCombination(const CaptureOptions& options, std::string& error) {
     error = "--frames-at writes PNG files: give --png DIR";
   } else if (!options.framesAt.empty() && (!options.wavPath.empty() || !options.mp4Path.empty())) {
     error = "--frames-at writes single pictures only: leave out --wav and --mp4";
+  } else if (options.listSyncWindows && (options.bench || anyOutput)) {
+    error = "--list-sync-windows renders nothing: leave out --png, --wav, --mp4 and --bench";
   } else if (options.bench && anyOutput) {
     error = "--bench writes nothing: leave out --png, --wav and --mp4";
   } else if (options.to >= 0.0 && options.to <= options.from) {
     error = "--to must be later than --from";
-  } else if (!options.listSyncs && !options.bench && !anyOutput) {
-    error = "nothing to do: give --png, --wav, --mp4, --list-syncs or --bench";
+  } else if (!options.listSyncs && !options.listSyncWindows && !options.bench && !anyOutput) {
+    error = "nothing to do: give --png, --wav, --mp4, --list-syncs, --list-sync-windows or --bench";
   }
   return error.empty();
 }
@@ -102,6 +104,7 @@ const char* captureUsage() {
          "  --to SECONDS       end of the range, exclusive (default: the end of the demo)\n"
          "  --frames-at T1,T2  single frames at those demo times, as DIR/frame-at-T.png (needs --png)\n"
          "  --list-syncs       print the music's sync events (time, sample, value, flags, scene); renders nothing\n"
+         "  --list-sync-windows  print where each scene shows an effect a sync started; renders nothing\n"
          "  --list-scenes      print the scene slots: number, start, end, name, data files\n"
          "  --bench            render the whole demo without output; print frame times per scene\n"
          "  --no-progress      no progress bar even on a terminal\n"
@@ -126,6 +129,8 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
       options.allowMissingData = true;
     } else if (option == "--list-syncs") {
       options.listSyncs = true;
+    } else if (option == "--list-sync-windows") {
+      options.listSyncWindows = true;
     } else if (option == "--bench") {
       options.bench = true;
     } else if (option == "--no-progress") {

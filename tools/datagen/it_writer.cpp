@@ -55,10 +55,8 @@ std::vector<uint8_t> packPattern(const ItPattern& pattern, int channels) {
   return packed;
 }
 
-}  // namespace
-
-std::vector<uint8_t> writeIt(const ItModule& module) {
-  std::vector<uint8_t> out;
+// The song header: sizes, flags, volumes, speed and tempo, channel pans and volumes, the orders.
+void putSongHeader(std::vector<uint8_t>& out, const ItModule& module) {
   putMagic(out, "IMPM");
   putText(out, module.title, 26);
   put8(out, 4);   // row highlight: beat
@@ -90,7 +88,90 @@ std::vector<uint8_t> writeIt(const ItModule& module) {
   for (int channel = 0; channel < 64; ++channel) put8(out, 64);
   for (uint8_t order : module.orders) put8(out, order);
   put8(out, 255);  // end of song
+}
 
+// An instrument in the 554-byte format of Impulse Tracker 2.
+void putInstrument(std::vector<uint8_t>& out, const ItInstrument& instrument) {
+  putMagic(out, "IMPI");
+  putText(out, "", 12);  // DOS file name
+  put8(out, 0);
+  put8(out, instrument.newNoteAction);
+  put8(out, 0);  // duplicate check off
+  put8(out, 0);
+  put16(out, instrument.fadeOut);
+  put8(out, 0);         // pitch-pan separation
+  put8(out, 60);        // pitch-pan centre
+  put8(out, 128);       // global volume
+  put8(out, 32 | 128);  // default pan, not used: the channel's pan applies
+  put8(out, 0);         // random volume, random pan
+  put8(out, 0);
+  put16(out, 0x0214);  // tracker version
+  put8(out, 1);        // number of samples
+  put8(out, 0);
+  putText(out, instrument.name, 26);
+  put8(out, 0);  // filter cutoff and resonance unused
+  put8(out, 0);
+  put8(out, 0);  // MIDI channel, program, bank
+  put8(out, 0);
+  put16(out, 0);
+  for (int note = 0; note < 120; ++note) {
+    put8(out, static_cast<uint32_t>(note));
+    put8(out, instrument.sample);
+  }
+  const std::vector<ItEnvelopeNode>& nodes = instrument.volumeEnvelope;
+  const size_t count = std::min<size_t>(nodes.size(), 25);
+  uint8_t flags = count > 0 ? 0x01 : 0;
+  if (count > 0 && instrument.sustainNode >= 0) flags |= 0x04;
+  put8(out, flags);
+  put8(out, static_cast<uint32_t>(count));
+  put8(out, 0);  // loop
+  put8(out, 0);
+  put8(out, static_cast<uint32_t>(std::max(0, instrument.sustainNode)));  // sustain loop on one node
+  put8(out, static_cast<uint32_t>(std::max(0, instrument.sustainNode)));
+  for (size_t n = 0; n < 25; ++n) {
+    put8(out, n < count ? nodes[n].level : 0);
+    put16(out, n < count ? nodes[n].tick : 0);
+  }
+  put8(out, 0);
+  for (int envelope = 0; envelope < 2; ++envelope) {  // pan and pitch envelopes: off
+    for (int b = 0; b < 6 + 75 + 1; ++b) put8(out, 0);
+  }
+  for (int b = 0; b < 4; ++b) put8(out, 0);
+}
+
+// A sample header; returns where its data offset is to be filled in.
+size_t putSampleHeader(std::vector<uint8_t>& out, const ItSample& sample) {
+  putMagic(out, "IMPS");
+  putText(out, "", 12);  // DOS file name
+  put8(out, 0);
+  put8(out, sample.globalVolume);
+  uint8_t flags = 0x01 | 0x02;  // has data, 16-bit
+  if (sample.loop) flags |= 0x10;
+  put8(out, flags);
+  put8(out, sample.defaultVolume);
+  putText(out, sample.name, 26);
+  put8(out, 0x01);  // signed samples
+  put8(out, 32);    // default pan (not used: bit 7 clear)
+  put32(out, static_cast<uint32_t>(sample.data.size()));
+  put32(out, sample.loop ? sample.loopStart : 0);
+  put32(out, sample.loop ? sample.loopEnd : 0);
+  put32(out, sample.c5Speed);
+  put32(out, 0);  // sustain loop
+  put32(out, 0);
+  const size_t dataPointerAt = out.size();
+  put32(out, 0);  // sample data offset, filled in later
+  put8(out, 0);   // vibrato speed, depth, rate, type
+  put8(out, 0);
+  put8(out, 0);
+  put8(out, 0);
+  return dataPointerAt;
+}
+
+}  // namespace
+
+std::vector<uint8_t> writeIt(const ItModule& module) {
+  std::vector<uint8_t> out;
+  putSongHeader(out, module);
   const size_t instrumentTable = out.size();
   for (size_t i = 0; i < module.instruments.size(); ++i) put32(out, 0);
   const size_t sampleTable = out.size();
@@ -98,84 +179,14 @@ std::vector<uint8_t> writeIt(const ItModule& module) {
   const size_t patternTable = out.size();
   for (size_t i = 0; i < module.patterns.size(); ++i) put32(out, 0);
 
-  // Instruments in the 554-byte format of Impulse Tracker 2.
   for (size_t i = 0; i < module.instruments.size(); ++i) {
-    const ItInstrument& instrument = module.instruments[i];
     poke32(out, instrumentTable + 4 * i, static_cast<uint32_t>(out.size()));
-    putMagic(out, "IMPI");
-    putText(out, "", 12);  // DOS file name
-    put8(out, 0);
-    put8(out, instrument.newNoteAction);
-    put8(out, 0);  // duplicate check off
-    put8(out, 0);
-    put16(out, instrument.fadeOut);
-    put8(out, 0);         // pitch-pan separation
-    put8(out, 60);        // pitch-pan centre
-    put8(out, 128);       // global volume
-    put8(out, 32 | 128);  // default pan, not used: the channel's pan applies
-    put8(out, 0);         // random volume, random pan
-    put8(out, 0);
-    put16(out, 0x0214);  // tracker version
-    put8(out, 1);        // number of samples
-    put8(out, 0);
-    putText(out, instrument.name, 26);
-    put8(out, 0);  // filter cutoff and resonance unused
-    put8(out, 0);
-    put8(out, 0);  // MIDI channel, program, bank
-    put8(out, 0);
-    put16(out, 0);
-    for (int note = 0; note < 120; ++note) {
-      put8(out, static_cast<uint32_t>(note));
-      put8(out, instrument.sample);
-    }
-    const std::vector<ItEnvelopeNode>& nodes = instrument.volumeEnvelope;
-    const size_t count = std::min<size_t>(nodes.size(), 25);
-    uint8_t flags = count > 0 ? 0x01 : 0;
-    if (count > 0 && instrument.sustainNode >= 0) flags |= 0x04;
-    put8(out, flags);
-    put8(out, static_cast<uint32_t>(count));
-    put8(out, 0);  // loop
-    put8(out, 0);
-    put8(out, static_cast<uint32_t>(std::max(0, instrument.sustainNode)));  // sustain loop on one node
-    put8(out, static_cast<uint32_t>(std::max(0, instrument.sustainNode)));
-    for (size_t n = 0; n < 25; ++n) {
-      put8(out, n < count ? nodes[n].level : 0);
-      put16(out, n < count ? nodes[n].tick : 0);
-    }
-    put8(out, 0);
-    for (int envelope = 0; envelope < 2; ++envelope) {  // pan and pitch envelopes: off
-      for (int b = 0; b < 6 + 75 + 1; ++b) put8(out, 0);
-    }
-    for (int b = 0; b < 4; ++b) put8(out, 0);
+    putInstrument(out, module.instruments[i]);
   }
-
   std::vector<size_t> samplePointerAt;
   for (size_t i = 0; i < module.samples.size(); ++i) {
-    const ItSample& sample = module.samples[i];
     poke32(out, sampleTable + 4 * i, static_cast<uint32_t>(out.size()));
-    putMagic(out, "IMPS");
-    putText(out, "", 12);  // DOS file name
-    put8(out, 0);
-    put8(out, sample.globalVolume);
-    uint8_t flags = 0x01 | 0x02;  // has data, 16-bit
-    if (sample.loop) flags |= 0x10;
-    put8(out, flags);
-    put8(out, sample.defaultVolume);
-    putText(out, sample.name, 26);
-    put8(out, 0x01);  // signed samples
-    put8(out, 32);    // default pan (not used: bit 7 clear)
-    put32(out, static_cast<uint32_t>(sample.data.size()));
-    put32(out, sample.loop ? sample.loopStart : 0);
-    put32(out, sample.loop ? sample.loopEnd : 0);
-    put32(out, sample.c5Speed);
-    put32(out, 0);  // sustain loop
-    put32(out, 0);
-    samplePointerAt.push_back(out.size());
-    put32(out, 0);  // sample data offset, filled in below
-    put8(out, 0);   // vibrato speed, depth, rate, type
-    put8(out, 0);
-    put8(out, 0);
-    put8(out, 0);
+    samplePointerAt.push_back(putSampleHeader(out, module.samples[i]));
   }
 
   for (size_t i = 0; i < module.patterns.size(); ++i) {

@@ -145,119 +145,150 @@ const Theme kThemes[2] = {
 
 bool sameChord(Chord a, Chord b) { return a.root == b.root && a.minor == b.minor; }
 
-// Writes one bar (or the first `length` rows of it) starting at `start`; `previous` is the
-// chord before this bar (unlifted).
-void playBar(Song& song, int start, int length, const Style& style, Chord chord, Chord previous) {
-  auto put = [&](int row, int channel, int note, uint8_t sample, int volume) {
+// One bar being written: the notes of its first `length` rows go in from row `start` on.
+struct BarWriter {
+  Song& song;
+  int start;
+  int length;
+  void put(int row, int channel, int note, uint8_t sample, int volume) const {
     if (row < length) song.note(start + row, channel, note, sample, volume);
-  };
-  if (style.kick == 1) {
-    put(0, kKickCh, kDrumNote, kKick, 50);
-    put(7, kKickCh, kDrumNote, kKick, 32);
-    put(8, kKickCh, kDrumNote, kKick, 46);
-  } else if (style.kick == 2) {
-    for (int beat = 0; beat < 4; ++beat) put(4 * beat, kKickCh, kDrumNote, kKick, 48);
   }
-  if (style.snare == 1) put(12, kSnareCh, kDrumNote, kSnare, 60);
+};
+
+void playDrums(const BarWriter& bar, const Style& style) {
+  if (style.kick == 1) {
+    bar.put(0, kKickCh, kDrumNote, kKick, 50);
+    bar.put(7, kKickCh, kDrumNote, kKick, 32);
+    bar.put(8, kKickCh, kDrumNote, kKick, 46);
+  } else if (style.kick == 2) {
+    for (int beat = 0; beat < 4; ++beat) bar.put(4 * beat, kKickCh, kDrumNote, kKick, 48);
+  }
+  if (style.snare == 1) bar.put(12, kSnareCh, kDrumNote, kSnare, 60);
   if (style.snare >= 2) {
-    put(4, kSnareCh, kDrumNote, kSnare, 64);
-    put(12, kSnareCh, kDrumNote, kSnare, 64);
+    bar.put(4, kSnareCh, kDrumNote, kSnare, 64);
+    bar.put(12, kSnareCh, kDrumNote, kSnare, 64);
   }
   if (style.snare == 3) {
-    put(7, kSnareCh, kDrumNote, kSnare, 20);
-    put(14, kSnareCh, kDrumNote, kSnare, 24);
+    bar.put(7, kSnareCh, kDrumNote, kSnare, 20);
+    bar.put(14, kSnareCh, kDrumNote, kSnare, 24);
   }
   for (int row = 0; row < 16; ++row) {
     const bool offbeat = row % 4 == 2;
-    if (style.hats == 1 && offbeat) put(row, kHatCh, kDrumNote, kClosedHat, 58);
-    if (style.hats == 2) put(row, kHatCh, kDrumNote, kClosedHat, offbeat ? 62 : (row % 2 ? 36 : 48));
+    if (style.hats == 1 && offbeat) bar.put(row, kHatCh, kDrumNote, kClosedHat, 58);
+    if (style.hats == 2) bar.put(row, kHatCh, kDrumNote, kClosedHat, offbeat ? 62 : (row % 2 ? 36 : 48));
     if (style.hats == 3)
-      put(row, kHatCh, kDrumNote, offbeat ? kOpenHat : kClosedHat, offbeat ? 40 : (row % 2 ? 36 : 48));
+      bar.put(row, kHatCh, kDrumNote, offbeat ? kOpenHat : kClosedHat, offbeat ? 40 : (row % 2 ? 36 : 48));
   }
+}
 
-  const Chord sounding = lifted(chord, style.lift);
-  const int root = bassNote(sounding);
-  if (style.bass == 0) song.stop(start, kBassCh);  // a held note must not ring on
-  if (style.lead == 0) song.stop(start, kLeadCh);
+void playBass(const BarWriter& bar, const Style& style, int root) {
+  Song& song = bar.song;
+  const int start = bar.start, length = bar.length;
   switch (style.bass) {
     case 1:
-      put(0, kBassCh, root, kBass, 46);
+      bar.put(0, kBassCh, root, kBass, 46);
       break;
     case 2:
       for (int row = 0; row < 16; row += 2)
-        put(row, kBassCh, row % 8 == 6 ? root + 12 : root, kBass, row % 4 == 0 ? 50 : 40);
+        bar.put(row, kBassCh, row % 8 == 6 ? root + 12 : root, kBass, row % 4 == 0 ? 50 : 40);
       break;
     case 3: {
       const int rows[7] = {0, 3, 6, 8, 10, 11, 14};
       const int steps[7] = {0, 0, 12, 0, 0, 12, 7};
-      for (int i = 0; i < 7; ++i) put(rows[i], kBassCh, root + steps[i], kBass, i == 0 ? 54 : 46);
+      for (int i = 0; i < 7; ++i) bar.put(rows[i], kBassCh, root + steps[i], kBass, i == 0 ? 54 : 46);
       if (length > 6) song.effect(start + 6, kBassCh, kEffectG, 0x40);  // slide up the octave
       break;
     }
     case 4:
       for (int beat = 0; beat < 4; ++beat) {
         song.stop(start + 4 * beat, kBassCh, kNoteCut);
-        put(4 * beat + 1, kBassCh, root, kBass, 44);
-        put(4 * beat + 2, kBassCh, root + 12, kBass, 48);
-        put(4 * beat + 3, kBassCh, root, kBass, 40);
+        bar.put(4 * beat + 1, kBassCh, root, kBass, 44);
+        bar.put(4 * beat + 2, kBassCh, root + 12, kBass, 48);
+        bar.put(4 * beat + 3, kBassCh, root, kBass, 40);
       }
       if (length > 14) song.effect(start + 14, kBassCh, kEffectG, 0x40);
       break;
     default:
       break;
   }
+}
 
+// A new chord swells in on the other bank while the sounding one is released.
+void playPad(const BarWriter& bar, const Style& style, Chord chord, Chord previous, Chord sounding) {
+  Song& song = bar.song;
   const bool newChord = style.pad > 0 && (!sameChord(chord, previous) || !song.padSounding);
   if (song.padSounding && (newChord || style.pad == 0)) {
-    for (int voice = 0; voice < 3; ++voice) song.stop(start, kPadBank0 + 3 * song.padBank + voice);
+    for (int voice = 0; voice < 3; ++voice) song.stop(bar.start, kPadBank0 + 3 * song.padBank + voice);
     song.padSounding = false;
   }
   if (newChord) {
     song.padBank = 1 - song.padBank;
     const std::array<int, 3> padNotes = voicing(sounding, 52);
     for (int voice = 0; voice < 3; ++voice)
-      put(0, kPadBank0 + 3 * song.padBank + voice, padNotes[voice], kPad, style.pad);
+      bar.put(0, kPadBank0 + 3 * song.padBank + voice, padNotes[voice], kPad, style.pad);
     song.padSounding = true;
   }
+}
+
+// The arpeggio channel: the arpeggio, or the counter-melody in its place.
+void playArpeggio(const BarWriter& bar, const Style& style, Chord sounding) {
   const std::array<int, 3> t = voicing(sounding, 64);
   if (style.counter) {
     // Quarter notes falling through the chord an octave above the arpeggio's floor, with an
     // eighth-note turn into the next beat.
     const int line[6] = {t[1] + 12, t[0] + 12, t[2], t[1], t[2], t[0] + 12};
     const int rows[6] = {0, 4, 8, 12, 14, 15};
-    for (int i = 0; i < 6; ++i) put(rows[i], kArpCh, line[i], kPluck, i < 4 ? style.arp : style.arp * 3 / 4);
+    for (int i = 0; i < 6; ++i) bar.put(rows[i], kArpCh, line[i], kPluck, i < 4 ? style.arp : style.arp * 3 / 4);
   } else if (style.arp > 0) {
     const int ladder[6] = {t[0], t[1], t[2], t[0] + 12, t[1] + 12, t[2] + 12};
     const int order[16] = {0, 1, 2, 3, 4, 5, 4, 3, 1, 2, 3, 4, 5, 4, 3, 2};
     for (int row = 0; row < 16; row += style.arpEighths ? 2 : 1)
-      put(row, kArpCh, ladder[order[row]], kPluck, row % 4 == 0 ? style.arp : style.arp * 3 / 4);
+      bar.put(row, kArpCh, ladder[order[row]], kPluck, row % 4 == 0 ? style.arp : style.arp * 3 / 4);
   }
-  if (style.lead > 0) {
-    const Theme& theme = kThemes[style.theme];
-    const int inPhrase = style.phraseBar % 8;
-    if (sameChord(chord, theme.chords[inPhrase % 4])) {
-      const std::vector<MelodyNote>& bar = theme.bars[inPhrase];
-      for (size_t i = 0; i < bar.size(); ++i) {
-        const MelodyNote& n = bar[i];
-        if (n.row >= length) continue;
-        if (n.note < 0) {
-          song.stop(start + n.row, kLeadCh);
-          continue;
-        }
-        put(n.row, kLeadCh, n.note + style.lift, kLead, style.lead);
-        // Every other bar the second note glides in from the first.
-        if (i == 1 && inPhrase % 2 == 1) song.effect(start + n.row, kLeadCh, kEffectG, 0x10);
-        // Notes held for six rows or more sing with vibrato after their first two rows.
-        const int next = i + 1 < bar.size() ? bar[i + 1].row : 16;
-        for (int row = n.row + 2; next - n.row >= 6 && row < next && row < length; ++row)
-          song.effect(start + row, kLeadCh, kEffectH, 0x44);
-      }
-    } else {  // outside the theme's progression the lead holds the chord's third
-      put(0, kLeadCh, voicing(sounding, 69)[1], kLead, style.lead);
-      for (int row = 2; row < 14 && row < length; ++row) song.effect(start + row, kLeadCh, kEffectH, 0x44);
-      if (length > 14) song.stop(start + 14, kLeadCh);
+}
+
+// The theme's bar where the chord is the theme's, else the chord's third held.
+void playLead(const BarWriter& bar, const Style& style, Chord chord, Chord sounding) {
+  Song& song = bar.song;
+  const int start = bar.start, length = bar.length;
+  const Theme& theme = kThemes[style.theme];
+  const int inPhrase = style.phraseBar % 8;
+  if (!sameChord(chord, theme.chords[inPhrase % 4])) {
+    bar.put(0, kLeadCh, voicing(sounding, 69)[1], kLead, style.lead);
+    for (int row = 2; row < 14 && row < length; ++row) song.effect(start + row, kLeadCh, kEffectH, 0x44);
+    if (length > 14) song.stop(start + 14, kLeadCh);
+    return;
+  }
+  const std::vector<MelodyNote>& notes = theme.bars[inPhrase];
+  for (size_t i = 0; i < notes.size(); ++i) {
+    const MelodyNote& n = notes[i];
+    if (n.row >= length) continue;
+    if (n.note < 0) {
+      song.stop(start + n.row, kLeadCh);
+      continue;
     }
+    bar.put(n.row, kLeadCh, n.note + style.lift, kLead, style.lead);
+    // Every other bar the second note glides in from the first.
+    if (i == 1 && inPhrase % 2 == 1) song.effect(start + n.row, kLeadCh, kEffectG, 0x10);
+    // Notes held for six rows or more sing with vibrato after their first two rows.
+    const int next = i + 1 < notes.size() ? notes[i + 1].row : 16;
+    for (int row = n.row + 2; next - n.row >= 6 && row < next && row < length; ++row)
+      song.effect(start + row, kLeadCh, kEffectH, 0x44);
   }
+}
+
+// Writes one bar (or the first `length` rows of it) starting at `start`; `previous` is the
+// chord before this bar (unlifted).
+void playBar(Song& song, int start, int length, const Style& style, Chord chord, Chord previous) {
+  const BarWriter bar{song, start, length};
+  playDrums(bar, style);
+  const Chord sounding = lifted(chord, style.lift);
+  if (style.bass == 0) song.stop(start, kBassCh);  // a held note must not ring on
+  if (style.lead == 0) song.stop(start, kLeadCh);
+  playBass(bar, style, bassNote(sounding));
+  playPad(bar, style, chord, previous, sounding);
+  playArpeggio(bar, style, sounding);
+  if (style.lead > 0) playLead(bar, style, chord, sounding);
 }
 
 // A drum fill over rows [from, to): snare sixteenths getting louder.
@@ -292,14 +323,14 @@ void echo(Song& song) {
   }
 }
 
-Song writeSong() {
-  Song song;
-  Chord previous{-1, false};
+// The sections, one a scene: each plays its bars (with its crashes, fills and risers) from
+// `row` on and returns the row after it.
 
-  // Intro, 0 - 8.5 s: the pad alone, then the arpeggio; a one-beat pick-up. Bass and drums
-  // wait for the first cut.
-  int row = section(
-      song, 0, 68, {kAm, kF, kC, kG, kE},
+// Intro, 0 - 8.5 s: the pad alone, then the arpeggio; a one-beat pick-up. Bass and drums
+// wait for the first cut.
+int playIntro(Song& song, int row, Chord& previous) {
+  const int next = section(
+      song, row, 68, {kAm, kF, kC, kG, kE},
       [](int bar) {
         Style s;
         s.pad = 24;
@@ -308,10 +339,13 @@ Song writeSong() {
       },
       previous);
   fill(song, 64, 68);
+  return next;
+}
 
-  // Groove, 8.5 - 23 s: half-time kick, then four on the floor; the snare comes in on beat 4.
+// Groove, 8.5 - 23 s: half-time kick, then four on the floor; the snare comes in on beat 4.
+int playGroove(Song& song, int row, Chord& previous) {
   crash(song, 68);
-  row = section(
+  const int next = section(
       song, row, 116, {kAm, kF, kC, kG, kAm, kF, kG, kE},
       [](int bar) {
         Style s;
@@ -325,11 +359,14 @@ Song writeSong() {
       },
       previous);
   fill(song, 180, 184);
+  return next;
+}
 
-  // Opening up, 23 - 44.5 s: full drums, syncopated bass, arpeggio; the second progression in
-  // bars 5 - 8; then a stop: drums and bass out, a riser, a three-beat snare pick-up.
+// Opening up, 23 - 44.5 s: full drums, syncopated bass, arpeggio; the second progression in
+// bars 5 - 8; then a stop: drums and bass out, a riser, a three-beat snare pick-up.
+int playOpeningUp(Song& song, int row, Chord& previous) {
   for (int r : {184, 248}) crash(song, r);
-  row = section(
+  const int next = section(
       song, row, 172, {kAm, kF, kC, kG, kF, kG, kEm, kAm, kF, kG, kE},
       [](int bar) {
         Style s;
@@ -350,11 +387,14 @@ Song writeSong() {
       previous);
   riser(song, 356);
   fill(song, 344, 356);
+  return next;
+}
 
-  // Metaballs, 44.5 - 80 s: theme A enters on the cut; theme B over the falling progression;
-  // theme A's answer; a Dm - E cadence with a fill.
+// Metaballs, 44.5 - 80 s: theme A enters on the cut; theme B over the falling progression;
+// theme A's answer; a Dm - E cadence with a fill.
+int playMetaballs(Song& song, int row, Chord& previous) {
   for (int r = 356; r < 628; r += 64) crash(song, r, 44);
-  row = section(
+  const int next = section(
       song, row, 284, {kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kG, kF, kE, kAm, kF, kC, kG, kDm, kE},
       [](int bar) {
         Style s;
@@ -371,10 +411,13 @@ Song writeSong() {
       },
       previous);
   fill(song, 628, 640);
+  return next;
+}
 
-  // Breakdown under the credits, 80 - 94 s: the second progression, pad and a slow arpeggio;
-  // hats and a soft bass creep in.
-  row = section(
+// Breakdown under the credits, 80 - 94 s: the second progression, pad and a slow arpeggio;
+// hats and a soft bass creep in.
+int playBreakdown(Song& song, int row, Chord& previous) {
+  const int next = section(
       song, row, 112, {kF, kG, kEm, kAm, kF, kG, kE},
       [](int bar) {
         Style s;
@@ -387,12 +430,15 @@ Song writeSong() {
       },
       previous);
   fill(song, 744, 752);
+  return next;
+}
 
-  // Tunnel, 94 - 124 s: the falling progression, driving, rolling bass; from 108 s snare, open
-  // hats and theme B; from 120 s a breakdown with a riser into the finale.
+// Tunnel, 94 - 124 s: the falling progression, driving, rolling bass; from 108 s snare, open
+// hats and theme B; from 120 s a breakdown with a riser into the finale.
+int playTunnel(Song& song, int row, Chord& previous) {
   crash(song, 752);
   crash(song, 864, 40);
-  row = section(
+  const int next = section(
       song, row, 240, {kAm, kAm, kAm, kG, kF, kE, kE, kAm, kG, kF, kE, kAm, kG, kF, kE},
       [](int bar) {
         Style s;
@@ -418,11 +464,14 @@ Song writeSong() {
   fill(song, 856, 864);
   riser(song, 992);
   fill(song, 984, 992);
+  return next;
+}
 
-  // Finale, 124 - 166 s: lifted to B minor, theme A, then theme A under a counter-melody; the
-  // falling progression brings it home to A minor; crashes on every change of scene.
+// Finale, 124 - 166 s: lifted to B minor, theme A, then theme A under a counter-melody; the
+// falling progression brings it home to A minor; crashes on every change of scene.
+int playFinale(Song& song, int row, Chord& previous) {
   for (int r : {992, 1056, 1120, 1184, 1216, 1248, 1280, 1312}) crash(song, r, 44);
-  row = section(
+  const int next = section(
       song, row, 336, {kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kF, kC, kG, kG, kF, kE, kE, kAm},
       [](int bar) {
         Style s;
@@ -445,11 +494,14 @@ Song writeSong() {
       previous);
   for (int r : {1048, 1112, 1176, 1240, 1304}) fill(song, r, r + 8);
   fill(song, 1320, 1328);
+  return next;
+}
 
-  // Outro, 166 - 178 s: a last hit, then the pad, dying away before the loop.
+// Outro, 166 - 178 s: a last hit, then the pad, dying away before the loop.
+int playOutro(Song& song, int row, Chord& previous) {
   crash(song, 1328, 48);
   song.note(1328, kKickCh, kDrumNote, kKick, 52);
-  section(
+  const int next = section(
       song, row, 96, {kAm, kF, kAm, kF, kAm, kAm},
       [](int bar) {
         Style s;
@@ -465,15 +517,17 @@ Song writeSong() {
   // The last chord dies away with fine volume slides (DF1: one step down per row).
   for (int r = 1392; r < kSongRows; ++r)
     for (int voice = 0; voice < 3; ++voice) song.effect(r, kPadBank0 + 3 * song.padBank + voice, kEffectD, 0xF1);
-  echo(song);
+  return next;
+}
 
-  // Sync effects, on their own channel. Scene 2 brightens its feedback trail on each 1 - 4, which
-  // turns the picture white for about 1.1 s while the scene runs at a fifth of its speed (to
-  // 23 s) and for about a quarter second after: so one pulse in its fade-in and one rising into
-  // the jump to full speed at 23 s, which ends it; then one every two bars, and one on each of
-  // the first two beats of the pick-up before the metaballs (on the third too, the pulse and the
-  // metaballs' opening flash and shake made more than three flashes in a second: WCAG 2.3.1,
-  // measured by tarvola-flash-report). Its 5 (a blur) comes every four bars.
+// The sync effects, on their own channel. Scene 2 brightens its feedback trail on each 1 - 4, which
+// turns the picture white for about 1.1 s while the scene runs at a fifth of its speed (to
+// 23 s) and for about a quarter second after: so one pulse in its fade-in and one rising into
+// the jump to full speed at 23 s, which ends it; then one every two bars, and one on each of
+// the first two beats of the pick-up before the metaballs (on the third too, the pulse and the
+// metaballs' opening flash and shake made more than three flashes in a second: WCAG 2.3.1,
+// measured by tarvola-flash-report). Its 5 (a blur) comes every four bars.
+void writeSyncs(Song& song) {
   for (auto [r, v] : std::initializer_list<std::pair<int, int>>{{68, 5}, {84, 4}, {132, 5}, {180, 3}}) song.sync(r, v);
   for (int bar = 0; bar < 8; ++bar) {
     const int start = 184 + bar * kBar;
@@ -493,10 +547,13 @@ Song writeSong() {
   for (int r : {1064, 1072, 1080, 1096, 1112, 1224, 1316, 1320, 1324}) song.sync(r, 1);
   song.sync(1088, 2);
   for (int r : {1136, 1152, 1168, 1264}) song.sync(r, 3);
-  // Conductor: a row should last 5512.5 frames at 44.1 kHz, but a player renders whole-frame
-  // ticks, 918 frames at tempo 120 (5508 a row), and would run 0.08 % fast: 135 ms early by 166 s.
-  // Three rows in every 32 at tempo 119 (926-frame ticks, 5556 a row) make each 32 rows exactly
-  // 176400 frames (4 s), so the music never drifts more than about 50 frames from the beat grid.
+}
+
+// The conductor channel: a row should last 5512.5 frames at 44.1 kHz, but a player renders whole-frame
+// ticks, 918 frames at tempo 120 (5508 a row), and would run 0.08 % fast: 135 ms early by 166 s.
+// Three rows in every 32 at tempo 119 (926-frame ticks, 5556 a row) make each 32 rows exactly
+// 176400 frames (4 s), so the music never drifts more than about 50 frames from the beat grid.
+void writeConductor(Song& song) {
   for (int r = 0; r < kSongRows; ++r) {
     const int inGroup = r % 32;
     ItCell& cell = song.at(r, kConductorCh);
@@ -508,6 +565,18 @@ Song writeSong() {
       cell.parameter = 120;
     }
   }
+}
+
+Song writeSong() {
+  Song song;
+  Chord previous{-1, false};
+  int row = 0;
+  for (auto part :
+       {playIntro, playGroove, playOpeningUp, playMetaballs, playBreakdown, playTunnel, playFinale, playOutro})
+    row = part(song, row, previous);
+  echo(song);
+  writeSyncs(song);
+  writeConductor(song);
   return song;
 }
 

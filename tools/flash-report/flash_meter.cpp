@@ -7,7 +7,6 @@
 #include <bit>
 #include <cassert>
 #include <cmath>
-#include <type_traits>
 
 namespace tarvola {
 
@@ -30,6 +29,25 @@ const std::array<float, 256>& linearTable() {
     return t;
   }();
   return table;
+}
+
+// A summed-area table over the box [x0, x1) x [y0, y1) of a picture `width` pixels wide: entry
+// (x, y) of the table (width + 1 entries a row) holds the sum of value(pixel) over [x0, x) x
+// [y0, y), so a field inside the box reads its sum in four entries.
+template <class Sum, class Value>
+void summedArea(std::vector<Sum>& table, int width, int x0, int y0, int x1, int y1, Value value) {
+  const size_t stride = size_t(width) + 1;
+  std::fill(&table[size_t(y0) * stride + x0], &table[size_t(y0) * stride + x1 + 1], Sum(0));
+  for (int y = y0; y < y1; ++y) {
+    Sum row = 0;
+    const Sum* above = &table[size_t(y) * stride];
+    Sum* here = &table[size_t(y + 1) * stride];
+    here[x0] = 0;
+    for (int x = x0; x < x1; ++x) {
+      row += value(size_t(y) * width + x);
+      here[x + 1] = above[x + 1] + row;
+    }
+  }
 }
 
 }  // namespace
@@ -77,52 +95,39 @@ FlashWindow FlashMeter::add(const uint8_t* rgb) {
   return window;
 }
 
+void FlashMeter::fieldAt(size_t f, int& x, int& y) const {
+  x = fieldXs_[f % fieldXs_.size()], y = fieldYs_[f / fieldXs_.size()];
+}
+
+template <class Sum>
+Sum FlashMeter::inField(const std::vector<Sum>& table, size_t f) const {
+  int x, y;
+  fieldAt(f, x, y);
+  const size_t stride = size_t(width_) + 1;
+  const Sum* top = &table[size_t(y) * stride];
+  const Sum* bottom = &table[size_t(y + field_.height) * stride];
+  return bottom[x + field_.width] - bottom[x] - top[x + field_.width] + top[x];
+}
+
 void FlashMeter::follow(Quantity& quantity, int& worst, int& fieldX, int& fieldY) {
   const size_t pixels = size_t(width_) * height_;
   const std::vector<float>& values = quantity.red ? redness_ : lum_;
   const float* now = &values[size_t(frame_ % kKept) * pixels];
-  const uint8_t* saturatedNow = &saturated_[size_t(frame_ % kKept) * pixels];
-  const int stride = width_ + 1, area = field_.width * field_.height;
+  const int area = field_.width * field_.height;
   const int quarter = (area + 3) / 4;  // at least a quarter: 2140 of a field of 107 x 80
   const double trigger = double(quantity.red ? kRedChange : kLuminanceChange) * quarter / area;
-
-  // Summed-area tables over the box [x0, x1) x [y0, y1): entry (x, y) holds the sum over
-  // [x0, x) x [y0, y), so a field inside the box reads its sum in four entries.
-  auto summedArea = [&](auto& table, int x0, int y0, int x1, int y1, auto value) {
-    using Sum = std::remove_reference_t<decltype(table[0])>;
-    std::fill(&table[size_t(y0) * stride + x0], &table[size_t(y0) * stride + x1 + 1], Sum(0));
-    for (int y = y0; y < y1; ++y) {
-      Sum row = 0;
-      const Sum* above = &table[size_t(y) * stride];
-      Sum* here = &table[size_t(y + 1) * stride];
-      here[x0] = 0;
-      for (int x = x0; x < x1; ++x) {
-        row += value(size_t(y) * width_ + x);
-        here[x + 1] = above[x + 1] + row;
-      }
-    }
-  };
-  auto fieldAt = [&](size_t field, int& x, int& y) {
-    x = fieldXs_[field % fieldXs_.size()], y = fieldYs_[field / fieldXs_.size()];
-  };
-  auto inField = [&](const auto& table, size_t field) {
-    int x, y;
-    fieldAt(field, x, y);
-    const auto* top = &table[size_t(y) * stride];
-    const auto* bottom = &table[size_t(y + field_.height) * stride];
-    return bottom[x + field_.width] - bottom[x] - top[x + field_.width] + top[x];
-  };
-  summedArea(sums_, 0, 0, width_, height_, [&](size_t i) { return double(now[i]); });
-
-  // Candidates: fields whose mean left its extreme by the trigger, with the extreme's frame.
-  struct Candidate {
-    int64_t from;
-    int direction;
-    size_t field;
-    double mean;
-  };
-  std::vector<Candidate> candidates;
+  summedArea(sums_, width_, 0, 0, width_, height_, [&](size_t i) { return double(now[i]); });
+  std::vector<Candidate> candidates = findCandidates(quantity, trigger);
   std::vector<uint8_t> made(quantity.walks.size(), 0);
+  testArea(quantity, candidates, made);
+  countTransitions(quantity, made, worst, fieldX, fieldY);
+}
+
+// Moves each field's extremes on with its mean (in sums_) and lists the fields whose mean left
+// its extreme by the trigger, against the direction of the field's last transition.
+std::vector<FlashMeter::Candidate> FlashMeter::findCandidates(Quantity& quantity, double trigger) const {
+  const int area = field_.width * field_.height;
+  std::vector<Candidate> candidates;
   for (size_t f = 0; f < quantity.walks.size(); ++f) {
     Walk& walk = quantity.walks[f];
     const double mean = inField(sums_, f) / area;
@@ -135,8 +140,17 @@ void FlashMeter::follow(Quantity& quantity, int& worst, int& fieldX, int& fieldY
       candidates.push_back({walk.highFrame, -1, f, mean});
     }
   }
+  return candidates;
+}
 
-  // The area test, one summed-area table of passing pixels per extreme frame and direction.
+// The area test, one summed-area table of passing pixels per extreme frame and direction; a
+// candidate that passes is a transition: its walk starts again from this frame.
+void FlashMeter::testArea(Quantity& quantity, std::vector<Candidate>& candidates, std::vector<uint8_t>& made) {
+  const size_t pixels = size_t(width_) * height_;
+  const std::vector<float>& values = quantity.red ? redness_ : lum_;
+  const float* now = &values[size_t(frame_ % kKept) * pixels];
+  const uint8_t* saturatedNow = &saturated_[size_t(frame_ % kKept) * pixels];
+  const int quarter = (field_.width * field_.height + 3) / 4;
   std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
     return a.from != b.from ? a.from < b.from : a.direction < b.direction;
   });
@@ -159,11 +173,11 @@ void FlashMeter::follow(Quantity& quantity, int& worst, int& fieldX, int& fieldY
       const float* darker = candidate.direction > 0 ? &values[then] : now;
       const float* brighter = candidate.direction > 0 ? now : &values[then];
       if (quantity.red) {
-        summedArea(changed_, x0, y0, x1, y1, [&](size_t i) {
+        summedArea(changed_, width_, x0, y0, x1, y1, [&](size_t i) {
           return int32_t(brighter[i] - darker[i] > kRedChange && (saturatedBefore[i] | saturatedNow[i]));
         });
       } else {
-        summedArea(changed_, x0, y0, x1, y1, [&](size_t i) {
+        summedArea(changed_, width_, x0, y0, x1, y1, [&](size_t i) {
           return int32_t(brighter[i] - darker[i] >= kLuminanceChange && darker[i] < kDarkerBelow);
         });
       }
@@ -173,8 +187,11 @@ void FlashMeter::follow(Quantity& quantity, int& worst, int& fieldX, int& fieldY
     walk = Walk{candidate.mean, candidate.mean, frame_, frame_, int8_t(candidate.direction), walk.history};
     made[candidate.field] = 1;
   }
+}
 
-  // Transitions in the window; the first field on the grid (left to right, top down) with the most.
+// Transitions in the window; the first field on the grid (left to right, top down) with the most.
+void FlashMeter::countTransitions(Quantity& quantity, const std::vector<uint8_t>& made, int& worst, int& fieldX,
+                                  int& fieldY) const {
   const uint64_t window = windowFrames_ == 64 ? ~uint64_t(0) : (uint64_t(1) << windowFrames_) - 1;
   worst = 0;
   fieldX = fieldY = -1;
@@ -184,7 +201,7 @@ void FlashMeter::follow(Quantity& quantity, int& worst, int& fieldX, int& fieldY
     const int count = std::popcount(walk.history & window);
     if (count > worst) {
       worst = count;
-      fieldX = fieldXs_[f % fieldXs_.size()], fieldY = fieldYs_[f / fieldXs_.size()];
+      fieldAt(f, fieldX, fieldY);
     }
   }
 }

@@ -3,6 +3,7 @@
 // sequence, and gives the worst field of the one-second window ending at each frame.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -76,7 +77,23 @@ class FlashMeter {
     bool red = false;
     std::vector<Walk> walks;  // one per field
   };
+  // A field whose mean left its extreme by the trigger, with the extreme's frame.
+  struct Candidate {
+    int64_t from;
+    int direction;  // +1 a rise, -1 a fall
+    size_t field;
+    double mean;
+  };
+  // One frame of a quantity: its walks, its candidates' area test, the worst field's count.
   void follow(Quantity& quantity, int& worst, int& fieldX, int& fieldY);
+  std::vector<Candidate> findCandidates(Quantity& quantity, double trigger) const;
+  void testArea(Quantity& quantity, std::vector<Candidate>& candidates, std::vector<uint8_t>& made);
+  void countTransitions(Quantity& quantity, const std::vector<uint8_t>& made, int& worst, int& fieldX,
+                        int& fieldY) const;
+  // Field f's corner, and its sum in a summed-area table.
+  void fieldAt(size_t f, int& x, int& y) const;
+  template <class Sum>
+  Sum inField(const std::vector<Sum>& table, size_t f) const;
 
   int width_, height_, windowFrames_;
   FlashField field_;

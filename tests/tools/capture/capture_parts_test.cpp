@@ -64,7 +64,8 @@ TEST(CaptureOptions, RejectsBadValues) {
       {"--scale", "0", "--bench"},  {"--from", "-1", "--bench"},  {"--to", "nan", "--bench"},
       {"--frames-at", "1,,2", "--png", "d"}, {"--frames-at", "1"},  {"--from", "5", "--to", "5", "--bench"},
       {"--png"},                     {"--what"},                    {},
-      {"--bench", "--png", "d"},     {"--frames-at", "1", "--png", "d", "--wav", "w.wav"}};
+      {"--bench", "--png", "d"},     {"--frames-at", "1", "--png", "d", "--wav", "w.wav"},
+      {"--list-sync-windows", "--png", "d"}};
   // clang-format on
   for (const auto& args : bad) {
     CaptureOptions o;
