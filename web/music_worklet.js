@@ -9,6 +9,7 @@
 class MusicProcessor extends AudioWorkletProcessor {
   constructor() {
     super();
+    this.music = _tarvolaMusicCreate();  // the engine, this processor's for its life
     this.loaded = false;
     this.atFrame = -1;   // context frame of music sample 0; -1 before play
     this.pulled = 0;     // music frames pulled
@@ -20,14 +21,14 @@ class MusicProcessor extends AudioWorkletProcessor {
     if (message.cmd === 'load') {
       const bytes = _malloc(message.bytes.length);
       HEAPU8.set(message.bytes, bytes);
-      this.loaded = _tarvolaMusicLoad(bytes, message.bytes.length) === 1;
+      this.loaded = _tarvolaMusicLoad(this.music, bytes, message.bytes.length) === 1;
       _free(bytes);
       this.port.postMessage({ cmd: 'loaded', ok: this.loaded });
     } else if (message.cmd === 'play') {
       this.atFrame = message.atFrame;
     } else if (message.cmd === 'fade') {
       if (!this.loaded || this.atFrame < 0) this.finish();
-      else _tarvolaMusicFade();
+      else _tarvolaMusicFade(this.music);
     }
   }
 
@@ -39,14 +40,15 @@ class MusicProcessor extends AudioWorkletProcessor {
   // The engine's next `frames` frames (at most its largest pull): the index of the first float in
   // HEAPF32, interleaved stereo. Posts the syncs found on the way.
   pull(frames) {
-    const at = _tarvolaMusicPull(frames) >> 2;
+    const at = _tarvolaMusicPull(this.music, frames) >> 2;
     this.pulled += frames;
-    const count = _tarvolaMusicSyncCount();
+    const count = _tarvolaMusicSyncCount(this.music);
     for (let i = 0; i < count; ++i) {
-      this.port.postMessage({ cmd: 'sync', sample: _tarvolaMusicSyncSample(i), value: _tarvolaMusicSyncValue(i) });
+      const sample = _tarvolaMusicSyncSample(this.music, i), value = _tarvolaMusicSyncValue(this.music, i);
+      this.port.postMessage({ cmd: 'sync', sample, value });
     }
-    if (count > 0) _tarvolaMusicDropSyncs();
-    if (_tarvolaMusicStopped() === 1) this.finish();
+    if (count > 0) _tarvolaMusicDropSyncs(this.music);
+    if (_tarvolaMusicStopped(this.music) === 1) this.finish();
     return at;
   }
 

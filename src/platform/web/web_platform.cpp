@@ -38,29 +38,25 @@ EM_JS(void, webShowMessage, (const char* text, const char* caption), {
 
 namespace {
 
-// Messages posted by the page's event handlers and taken one per frame by the poll.
-int pendingMessages = 0;
-bool quitPosted = false;
-
-void postQuit() {
-  if (!quitPosted) ++pendingMessages;
-  quitPosted = true;
-}
-
-EM_BOOL onKeyDown(int, const EmscriptenKeyboardEvent* event, void*) {
-  if (std::strcmp(event->key, "Escape") == 0) postQuit();
-  return EM_FALSE;
-}
-
-EM_BOOL onFullscreenChange(int, const EmscriptenFullscreenChangeEvent* event, void*) {
-  // Leaving full screen (Escape in full screen never reaches the page as a key) ends the run.
-  if (!event->isFullscreen) postQuit();
-  return EM_FALSE;
-}
-
 constexpr int kMaxFadeWaitMs = 3000;  // a worklet that stopped reporting must not hang the end
 
 }  // namespace
+
+void WebPlatform::postQuit() {
+  if (!quitPosted_) ++pendingMessages_;
+  quitPosted_ = true;
+}
+
+EM_BOOL WebPlatform::onKeyDown(int, const EmscriptenKeyboardEvent* event, void* self) {
+  if (std::strcmp(event->key, "Escape") == 0) static_cast<WebPlatform*>(self)->postQuit();
+  return EM_FALSE;
+}
+
+EM_BOOL WebPlatform::onFullscreenChange(int, const EmscriptenFullscreenChangeEvent* event, void* self) {
+  // Leaving full screen (Escape in full screen never reaches the page as a key) ends the run.
+  if (!event->isFullscreen) static_cast<WebPlatform*>(self)->postQuit();
+  return EM_FALSE;
+}
 
 int64_t WebPlatform::read() {
   int64_t now = int64_t(webClockMicros());
@@ -74,8 +70,8 @@ int64_t WebPlatform::read() {
 
 bool WebPlatform::openDisplay(const char*, int32_t width, int32_t height, bool) {
   rgba_.assign(size_t(width) * size_t(height) * 4, 255);
-  emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, &onKeyDown);
-  emscripten_set_fullscreenchange_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_FALSE, &onFullscreenChange);
+  emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, &onKeyDown);
+  emscripten_set_fullscreenchange_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, this, EM_FALSE, &onFullscreenChange);
   return true;
 }
 
@@ -98,9 +94,9 @@ void WebPlatform::closeDisplay() { webShowEnd(); }
 
 PlatformMessage WebPlatform::pollMessage() {
   webFrameBegins();
-  if (pendingMessages == 0) return PlatformMessage::kNone;
-  --pendingMessages;
-  return quitPosted ? PlatformMessage::kQuit : PlatformMessage::kHandled;
+  if (pendingMessages_ == 0) return PlatformMessage::kNone;
+  --pendingMessages_;
+  return quitPosted_ ? PlatformMessage::kQuit : PlatformMessage::kHandled;
 }
 
 void WebPlatform::pause(uint32_t milliseconds) { emscripten_sleep(milliseconds); }

@@ -4,6 +4,8 @@
 // The page's JavaScript (web/tarvola.js) provides the `tarvolaWeb` object these calls use.
 #pragma once
 
+#include <emscripten/html5.h>
+
 #include <cstdint>
 #include <vector>
 
@@ -22,6 +24,7 @@ class WebPlatform final : public Platform {
   int32_t present(const Surface& framebuffer) override;
   // Shows the quiet end screen.
   void closeDisplay() override;
+  // Takes one message the page's key and full-screen handlers posted: the quit request.
   PlatformMessage pollMessage() override;
   void pause(uint32_t milliseconds) override;
   // Reads the module file and hands its bytes to the worklet; a file that is missing or not
@@ -37,6 +40,13 @@ class WebPlatform final : public Platform {
   std::vector<uint8_t> rgba_;  // the canvas's RGBA bytes, allocated at open
   int64_t lastReading_ = 0;
   SyncFlags* syncs_ = nullptr;  // the run's, raised as the worklet reports its syncs
+  // Messages the page's event handlers posted, taken one per frame by the poll.
+  int pendingMessages_ = 0;
+  bool quitPosted_ = false;
+
+  void postQuit();
+  static EM_BOOL onKeyDown(int type, const EmscriptenKeyboardEvent* event, void* self);
+  static EM_BOOL onFullscreenChange(int type, const EmscriptenFullscreenChangeEvent* event, void* self);
 };
 
 // The loaders' notification in the page: a line on the console and a visible box that stays

@@ -25,6 +25,10 @@ static_assert(kPieceFrames * kDefaultFps == kSampleRate, "every picture frame ha
 // The most frames one pull returns.
 constexpr int kMaxPullFrames = 4096;
 
+}  // namespace
+
+// One engine: the module, the piece being played, the fade and the syncs found since the last
+// drop; the worklet's processor owns one.
 struct WorkletMusic {
   ModuleRenderer module;
   float piece[2 * kPieceFrames] = {};
@@ -107,20 +111,20 @@ struct WorkletMusic {
   }
 };
 
-WorkletMusic music;
-
-}  // namespace
 }  // namespace tarvola
 
-using tarvola::music;
+using tarvola::WorkletMusic;
 
 extern "C" {
 
+// A new engine with nothing loaded, owned by the worklet's processor for as long as it plays.
+EMSCRIPTEN_KEEPALIVE WorkletMusic* tarvolaMusicCreate() { return new WorkletMusic; }
+
 // Takes the module's bytes (the caller keeps them); 0 when libopenmpt does not take them as a
 // module, and the engine stays silent.
-EMSCRIPTEN_KEEPALIVE int tarvolaMusicLoad(const uint8_t* bytes, int size) {
-  music.syncs.reserve(256);
-  return music.module.load(bytes, size_t(std::max(size, 0))) ? 1 : 0;
+EMSCRIPTEN_KEEPALIVE int tarvolaMusicLoad(WorkletMusic* music, const uint8_t* bytes, int size) {
+  music->syncs.reserve(256);
+  return music->module.load(bytes, size_t(std::max(size, 0))) ? 1 : 0;
 }
 
 // The most frames one pull returns.
@@ -128,23 +132,27 @@ EMSCRIPTEN_KEEPALIVE int tarvolaMusicMaxPull() { return tarvola::kMaxPullFrames;
 
 // The next `frames` (at most tarvolaMusicMaxPull) stereo frames, interleaved float at
 // kSampleRate; valid until the next call. Syncs found on the way wait for the drain.
-EMSCRIPTEN_KEEPALIVE const float* tarvolaMusicPull(int frames) {
-  music.pull(std::clamp(frames, 0, tarvola::kMaxPullFrames));
-  return music.out;
+EMSCRIPTEN_KEEPALIVE const float* tarvolaMusicPull(WorkletMusic* music, int frames) {
+  music->pull(std::clamp(frames, 0, tarvola::kMaxPullFrames));
+  return music->out;
 }
 
 // Starts kFadeOut with the next frame pulled: the rate slide to rateHz, after volumeAfterMs the
 // volume slide to silence, then the stop.
-EMSCRIPTEN_KEEPALIVE void tarvolaMusicFade() { music.startFade(); }
+EMSCRIPTEN_KEEPALIVE void tarvolaMusicFade(WorkletMusic* music) { music->startFade(); }
 
 // 1 once the fade has ended (or faded with nothing loaded): every later pull is silence.
-EMSCRIPTEN_KEEPALIVE int tarvolaMusicStopped() { return music.stopped ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int tarvolaMusicStopped(WorkletMusic* music) { return music->stopped ? 1 : 0; }
 
 // The syncs found since the last drop, in order: sample (frames of the module rendered before
 // its row) and value (x of S2x).
-EMSCRIPTEN_KEEPALIVE int tarvolaMusicSyncCount() { return int(music.syncs.size()); }
-EMSCRIPTEN_KEEPALIVE double tarvolaMusicSyncSample(int i) { return double(music.syncs[size_t(i)].sample); }
-EMSCRIPTEN_KEEPALIVE int tarvolaMusicSyncValue(int i) { return int(music.syncs[size_t(i)].value); }
-EMSCRIPTEN_KEEPALIVE void tarvolaMusicDropSyncs() { music.syncs.clear(); }
+EMSCRIPTEN_KEEPALIVE int tarvolaMusicSyncCount(WorkletMusic* music) { return int(music->syncs.size()); }
+EMSCRIPTEN_KEEPALIVE double tarvolaMusicSyncSample(WorkletMusic* music, int i) {
+  return double(music->syncs[size_t(i)].sample);
+}
+EMSCRIPTEN_KEEPALIVE int tarvolaMusicSyncValue(WorkletMusic* music, int i) {
+  return int(music->syncs[size_t(i)].value);
+}
+EMSCRIPTEN_KEEPALIVE void tarvolaMusicDropSyncs(WorkletMusic* music) { music->syncs.clear(); }
 
 }  // extern "C"
