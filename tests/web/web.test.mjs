@@ -18,7 +18,10 @@ const tmp = fs.mkdtempSync('/tmp/tarvola-web-test-');
 const syncFile = path.join(tmp, 'syncs.txt');
 after(() => fs.rmSync(tmp, { recursive: true, force: true }));
 const run = (file, args, options = {}) => execFileSync(file, args, { cwd: build, encoding: 'utf8', maxBuffer: 1 << 26, ...options });
-const kSongSeconds = 166, kSampleRate = 44100;
+// The scene slots as the native tool lists them: [start, end) in seconds; the last ends the song.
+const slots = run(path.join(build, 'tarvola-capture'), ['--list-scenes']).trim().split('\n')
+    .map((line) => line.split('\t').slice(1, 3).map(Number));
+const kSongSeconds = slots.at(-1)[1], kSampleRate = 44100;
 
 // The page's worklet script in a context of its own, as an AudioWorkletGlobalScope runs it:
 // its processor class, and everything it posts.
@@ -75,7 +78,11 @@ test('the worklet plays the native capture\'s sound and syncs exactly', () => {
 });
 
 test('stepped at 60 fps the web build renders the native frames', () => {
-  const times = '4,8.2,12,30,53,79.6,85,100,115,130,141';
+  // The middle of every scene and the first frame of every window in which a sync's effect
+  // shows, as the native tool lists them.
+  const windows = run(path.join(build, 'tarvola-capture'), ['--list-sync-windows']).trim().split('\n')
+      .map((line) => line.match(/ ([0-9.]+) s - /)[1]);
+  const times = [...new Set([...slots.map(([from, to]) => String((from + to) / 2)), ...windows])].join(',');
   run(path.join(build, 'tarvola-capture'), ['--no-progress', '--fps', '60', '--png', tmp, '--frames-at', times]);
   run('node', [path.join(root, 'build-web/tarvola-web-stepped.js'), '60', syncFile, tmp, times]);
   for (const time of times.split(',')) {
@@ -98,7 +105,6 @@ test('the page plays every scene in headless Chromium and Escape ends it', { tim
     await page.waitForFunction(() => document.getElementById('start').textContent.startsWith('click'), null, { timeout: 60000 });
     assert.ok(await page.isVisible('#warning'), 'the photosensitivity warning shows before the click');
     await page.click('#start');
-    const slots = [[0, 8.5], [8.5, 44.5], [44.5, 80], [80, 94], [94, 124], [124, 166]];
     for (const [from, to] of slots) {
       const middle = (from + to) / 2;
       await page.waitForFunction((t) => (window.tarvolaStats.at(-1)?.[0] ?? 0) >= t, middle, { timeout: 200000, polling: 50 });
