@@ -21,9 +21,9 @@ void MusicPlayer::pullStream(void* user, float* stereo, int frames) {
 
 bool MusicPlayer::load(const char* path, bool noSound) {
   release();
-  if (output_.open != nullptr) outputOpen_ = output_.open(noSound, &MusicPlayer::pullStream, this);
+  outputOpen_ = output_.open(noSound, &MusicPlayer::pullStream, this);
   std::vector<float> samples;
-  if (output_.decodeWav != nullptr && output_.decodeWav(path, samples)) {
+  if (output_.decodeWav(path, samples)) {
     stream_.loadStream(std::move(samples));
   } else if (!stream_.loadModule(path)) {
     release();

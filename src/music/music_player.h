@@ -10,26 +10,29 @@
 
 namespace tarvola {
 
-// The audio device the player drives, as plain functions (SDL's lives in sdl_audio.cpp;
-// tests and the capture renderer may bring their own).
-struct AudioOutput {
+// The audio device the player drives (SDL's is SdlAudioOutput in platform/sdl).
+class AudioOutput {
+ public:
   using Pull = void (*)(void* user, float* stereo, int frames);
   // Opens a kSampleRate stereo float output, paused, that will call `pull` on its own thread.
   // `silent` asks for a device that pulls at real-time rate but plays nothing; a failing real
-  // device falls back to it. False when not even that opens.
-  bool (*open)(bool silent, Pull pull, void* user);
-  void (*resume)();
+  // device falls back to it. False when not even that opens, or when already open.
+  virtual bool open(bool silent, Pull pull, void* user) = 0;
+  virtual void resume() = 0;
   // Keeps the pull out while the main thread touches the stream.
-  void (*lock)();
-  void (*unlock)();
-  void (*close)();
+  virtual void lock() = 0;
+  virtual void unlock() = 0;
+  virtual void close() = 0;
   // Decodes a WAV file to kSampleRate interleaved stereo float; false when the file is no WAV.
-  bool (*decodeWav)(const char* path, std::vector<float>& stereo);
+  virtual bool decodeWav(const char* path, std::vector<float>& stereo) = 0;
+
+ protected:
+  ~AudioOutput() = default;
 };
 
 class MusicPlayer {
  public:
-  explicit MusicPlayer(const AudioOutput& output) : output_(output) {}
+  explicit MusicPlayer(AudioOutput& output) : output_(output) {}
   ~MusicPlayer();
   MusicPlayer(const MusicPlayer&) = delete;
   MusicPlayer& operator=(const MusicPlayer&) = delete;
@@ -52,7 +55,7 @@ class MusicPlayer {
   static void pullStream(void* user, float* stereo, int frames);
   void release();
 
-  const AudioOutput& output_;
+  AudioOutput& output_;
   MusicStream stream_;
   bool loaded_ = false;
   bool outputOpen_ = false;

@@ -37,7 +37,8 @@ void recordSync(void*, uint32_t value) {
 }
 
 TEST(MusicPlayerSdl, SilentRunDeliversTheSyncsAtTheirTimes) {
-  MusicPlayer player(sdlAudioOutput());
+  SdlAudioOutput output;
+  MusicPlayer player(output);
   ASSERT_TRUE(player.load(kModulePath.c_str(), true));
   player.setSyncCallback(recordSync, nullptr);
   syncCount = 0;
@@ -65,11 +66,12 @@ TEST(MusicPlayerSdl, WavPlaysAsALoopingStreamWithoutSyncsAndTextIsNeither) {
     for (int i = 0; i < 2205; ++i) put(uint16_t((i * 441 * 2 / 22050) % 2 ? 8000 : -8000), 2);
   }
   std::vector<float> stereo;
-  ASSERT_TRUE(sdlAudioOutput().decodeWav(path.c_str(), stereo));
+  SdlAudioOutput output;
+  ASSERT_TRUE(output.decodeWav(path.c_str(), stereo));
   EXPECT_NEAR(static_cast<double>(stereo.size()), 2.0 * 4410, 2.0 * 8);  // 44100 Hz stereo
   EXPECT_NEAR(stereo[2 * 100], stereo[2 * 100 + 1], 1e-6);               // mono on both sides
 
-  MusicPlayer player(sdlAudioOutput());
+  MusicPlayer player(output);
   ASSERT_TRUE(player.load(path.c_str(), true));
   player.setSyncCallback(recordSync, nullptr);
   syncCount = 0;

@@ -1,88 +1,78 @@
-// SDL2 audio output for the music player; one device at a time.
+// SDL2 audio output for the music player; see sdl_audio.h.
 #include "platform/sdl/sdl_audio.h"
-
-#include "music/silent_audio.h"
-
-#include <SDL.h>
 
 #include <cstring>
 
 namespace tarvola {
 
-namespace {
-
-SDL_AudioDeviceID device = 0;
-bool usingSilent = false;
-SilentAudio silentOutput;  // stands in when no real device opens
-AudioOutput::Pull devicePull = nullptr;
-void* devicePullUser = nullptr;
-
-void SDLCALL fillBuffer(void*, Uint8* stream, int bytes) {
+void SDLCALL SdlAudioOutput::fillBuffer(void* self, Uint8* stream, int bytes) {
+  const SdlAudioOutput& output = *static_cast<SdlAudioOutput*>(self);
   float* out = reinterpret_cast<float*>(stream);
   const int frames = bytes / static_cast<int>(2 * sizeof(float));
-  if (devicePull != nullptr) {
-    devicePull(devicePullUser, out, frames);
+  if (output.pull_ != nullptr) {
+    output.pull_(output.pullUser_, out, frames);
   } else {
     std::memset(stream, 0, static_cast<size_t>(bytes));
   }
 }
 
 // Opens the default device of the default driver, paused.
-bool openDevice() {
+bool SdlAudioOutput::openDevice() {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   SDL_AudioSpec want{};
   want.freq = kSampleRate;
   want.format = AUDIO_F32SYS;
   want.channels = 2;
   want.samples = 1024;
-  want.callback = fillBuffer;
+  want.callback = &SdlAudioOutput::fillBuffer;
+  want.userdata = this;
   SDL_AudioSpec have{};
-  device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (device != 0) return true;
+  device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (device_ != 0) return true;
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
   return false;
 }
 
 // Without a real device the silent output stands in. (SDL's own "dummy" driver was measured
 // here to pull about 0.5 % slow once each pull does real work: syncs 0.2 s late after 32 s.)
-bool openOutput(bool silent, AudioOutput::Pull pull, void* user) {
-  if (device != 0 || usingSilent) return false;
-  devicePull = pull;
-  devicePullUser = user;
+bool SdlAudioOutput::open(bool silent, Pull pull, void* user) {
+  if (device_ != 0 || usingSilent_) return false;
+  pull_ = pull;
+  pullUser_ = user;
   if (!silent && openDevice()) return true;
-  devicePull = nullptr;
-  devicePullUser = nullptr;
-  usingSilent = silentOutput.open(pull, user);
-  return usingSilent;
+  pull_ = nullptr;
+  pullUser_ = nullptr;
+  usingSilent_ = silent_.open(pull, user);
+  return usingSilent_;
 }
 
-void resumeOutput() {
-  if (usingSilent) silentOutput.resume();
-  if (device != 0) SDL_PauseAudioDevice(device, 0);
+void SdlAudioOutput::resume() {
+  if (usingSilent_) silent_.resume();
+  if (device_ != 0) SDL_PauseAudioDevice(device_, 0);
 }
 
-void lockOutput() {
-  if (usingSilent) silentOutput.lock();
-  if (device != 0) SDL_LockAudioDevice(device);
+void SdlAudioOutput::lock() {
+  if (usingSilent_) silent_.lock();
+  if (device_ != 0) SDL_LockAudioDevice(device_);
 }
 
-void unlockOutput() {
-  if (usingSilent) silentOutput.unlock();
-  if (device != 0) SDL_UnlockAudioDevice(device);
+void SdlAudioOutput::unlock() {
+  if (usingSilent_) silent_.unlock();
+  if (device_ != 0) SDL_UnlockAudioDevice(device_);
 }
 
-void closeOutput() {
-  if (usingSilent) silentOutput.close();
-  usingSilent = false;
-  if (device == 0) return;
-  SDL_CloseAudioDevice(device);
-  device = 0;
-  devicePull = nullptr;
-  devicePullUser = nullptr;
+void SdlAudioOutput::close() {
+  if (usingSilent_) silent_.close();
+  usingSilent_ = false;
+  if (device_ == 0) return;
+  SDL_CloseAudioDevice(device_);
+  device_ = 0;
+  pull_ = nullptr;
+  pullUser_ = nullptr;
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-bool decodeWav(const char* path, std::vector<float>& stereo) {
+bool SdlAudioOutput::decodeWav(const char* path, std::vector<float>& stereo) {
   SDL_AudioSpec wavFormat{};
   Uint8* data = nullptr;
   Uint32 length = 0;
@@ -104,11 +94,5 @@ bool decodeWav(const char* path, std::vector<float>& stereo) {
   std::memcpy(stereo.data(), work.data(), stereo.size() * sizeof(float));
   return true;
 }
-
-const AudioOutput kSdlAudioOutput = {openOutput, resumeOutput, lockOutput, unlockOutput, closeOutput, decodeWav};
-
-}  // namespace
-
-const AudioOutput& sdlAudioOutput() { return kSdlAudioOutput; }
 
 }  // namespace tarvola

@@ -13,7 +13,7 @@ namespace {
 SDL_Window* messageBoxParent = nullptr;  // the open display's window, if any
 }
 
-SdlPlatform::SdlPlatform() : music_(sdlAudioOutput()) {}
+SdlPlatform::SdlPlatform() : music_(audio_) {}
 
 bool SdlPlatform::openDisplay(const char* title, int32_t width, int32_t height, bool windowed) {
   if (!display_.open(title, width, height, windowed)) return false;

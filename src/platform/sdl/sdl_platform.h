@@ -4,6 +4,7 @@
 #pragma once
 
 #include "music/music_player.h"
+#include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_display.h"
 #include "runtime/platform.h"
 
@@ -26,6 +27,7 @@ class SdlPlatform final : public Platform {
  private:
   SteadyCounter counter_;
   Display display_;
+  SdlAudioOutput audio_;  // before the player, which closes it as it goes
   MusicPlayer music_;
 };
 
