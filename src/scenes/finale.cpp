@@ -15,7 +15,7 @@ void finaleRender(SceneState& scenes, Surface& target, DepthBuffer& depth, float
   FinaleState& state = scenes.finale;
   // Consumed here, before the interference scene could see it.
   if (scenes.syncs.sync5.take()) {
-    state.cycleIndex = state.cycleIndex + 1 == 3 ? 0 : state.cycleIndex + 1;
+    state.cycleIndex = nextFinaleCycleIndex(state.cycleIndex);
     state.flashStart = t;
   }
   kScenes[kFinaleCycle[state.cycleIndex]].render(scenes, target, depth, t);

@@ -32,6 +32,8 @@ inline constexpr int kSceneInitOrder[kSceneCount] = {2, 4, 1, 5, 0, 3};
 // Scene 6's slot, and the slots it cycles through, starting with the first: Scenes 2, 3 and 5.
 inline constexpr int kFinaleSlot = 5;
 inline constexpr int kFinaleCycle[3] = {1, 2, 4};
+// The index into kFinaleCycle after `index`, back to the first after the last.
+inline constexpr int nextFinaleCycleIndex(int index) { return index + 1 == 3 ? 0 : index + 1; }
 
 // The slots' names, as the tools print them.
 inline constexpr const char* kSceneNames[kSceneCount] = {"logo opening", "polar interference", "metaballs in the box",

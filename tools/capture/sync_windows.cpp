@@ -42,7 +42,7 @@ std::vector<SyncWindow> syncEffectWindows(const ProgrammeSchedule& schedule, con
       }
       if ((pending & effect.flag) != 0) {
         pending &= uint8_t(~effect.flag);
-        if (effect.scene == kFinaleSlot) cycleIndex = cycleIndex + 1 == 3 ? 0 : cycleIndex + 1;
+        if (effect.scene == kFinaleSlot) cycleIndex = nextFinaleCycleIndex(cycleIndex);
         window = OpenWindow{true, windows.size(), effect.eventClock(t)};
         const int64_t shown = frame + effect.framesLate;
         windows.push_back(SyncWindow{&effect, slot, shown, shown});
