@@ -68,3 +68,24 @@ if(TARVOLA_WEB_LIBOPENMPT)
                       -sFILESYSTEM=0 -sEXPORTED_FUNCTIONS=['_malloc','_free'])
   set_property(TARGET tarvola-music APPEND PROPERTY LINK_DEPENDS ${TARVOLA_WORKLET_PRE} ${TARVOLA_WORKLET_POST})
 endif()
+
+# The fast kernels' tests compiled to WebAssembly and run in node (scripts/web-test.sh): each
+# compares its kernels with the plain reference on every vector path the web build has — the
+# plain one, the SSE2 kernels compiled to WebAssembly SIMD and the WebAssembly SIMD kernels.
+# GoogleTest is built from the source Debian's googletest package installs.
+set(TARVOLA_WEB_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's source (Debian's googletest package)")
+if(EXISTS ${TARVOLA_WEB_GTEST_SOURCE}/googletest/CMakeLists.txt)
+  set(gtest_disable_pthreads ON CACHE BOOL "The web build runs single-threaded" FORCE)
+  add_subdirectory(${TARVOLA_WEB_GTEST_SOURCE}/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set(TARVOLA_TESTS_DIR ${PROJECT_SOURCE_DIR}/tests)
+  set(TARVOLA_WEB_TEST_SOURCES ${TARVOLA_TESTS_DIR}/support/test_support.cpp)
+  foreach(test surface/compositing surface/filters surface/generators surface/ray_grid raster/fillers raster/texel_ops
+          raster/triangle_setup engine3d/pipeline metaballs/field metaballs/polygonizer)
+    list(APPEND TARVOLA_WEB_TEST_SOURCES ${TARVOLA_TESTS_DIR}/${test}_test.cpp)
+  endforeach()
+  add_executable(tarvola-web-tests ${TARVOLA_WEB_TEST_SOURCES})
+  target_include_directories(tarvola-web-tests PRIVATE ${TARVOLA_TESTS_DIR})
+  target_link_libraries(tarvola-web-tests PRIVATE tarvola_core gtest gtest_main)
+  target_link_options(tarvola-web-tests PRIVATE -sSINGLE_FILE -sNODERAWFS -sENVIRONMENT=node -sALLOW_MEMORY_GROWTH
+                      -sINITIAL_MEMORY=64MB -sEXIT_RUNTIME=1)
+endif()

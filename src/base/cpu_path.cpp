@@ -1,5 +1,5 @@
 // See cpu_path.h. The wider paths exist only where the build compiled their files for those
-// instruction sets (TARVOLA_WIDE_PATHS, set by the x86-64 build).
+// instruction sets (TARVOLA_WIDE_PATHS, set by the x86-64 build; -msimd128 in the web build).
 #include "base/cpu_path.h"
 
 namespace tarvola {
@@ -10,6 +10,9 @@ std::vector<SimdPath> detectPaths() {
   std::vector<SimdPath> paths = {SimdPath::Plain};
 #if defined(__SSE2__)
   paths.push_back(SimdPath::Sse2);
+#endif
+#if defined(__wasm_simd128__)
+  paths.push_back(SimdPath::Simd128);
 #endif
 #if defined(TARVOLA_WIDE_PATHS) && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
   __builtin_cpu_init();

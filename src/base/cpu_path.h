@@ -1,14 +1,17 @@
 // The vector path the fast kernels run: the widest this build and this processor have, chosen
 // once when the program starts — AVX-512 (with its byte and word instructions), AVX2, SSE2 (the
-// x86-64 baseline) — or the plain reference where there is none. Every path gives the same
-// bytes as the reference; tests run each one in turn through a ScopedSimdPath.
+// x86-64 baseline); in the web build WebAssembly's 128-bit SIMD, with the SSE2 kernels compiled
+// to it beside it — or the plain reference where there is none. Every path gives the same bytes
+// as the reference; tests run each one in turn through a ScopedSimdPath.
 #pragma once
 
 #include <vector>
 
 namespace tarvola {
 
-enum class SimdPath { Plain, Sse2, Avx2, Avx512 };
+// Narrowest first. Simd128 never meets Avx2 or Avx512 in one build, so `path >= SimdPath::Avx2`
+// asks only for the x86 wide paths.
+enum class SimdPath { Plain, Sse2, Simd128, Avx2, Avx512 };
 
 // The paths this build and this processor can run, narrowest first; the last is the default.
 const std::vector<SimdPath>& availableSimdPaths();

@@ -1,6 +1,7 @@
 // The offline host, its schedule and its frame arithmetic; see offline_host.h.
 #include "runtime/offline_host.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tarvola {
@@ -33,6 +34,26 @@ ProgrammeSchedule scheduleProgramme(const DemoProgramme& programme, int fps) {
     }
     schedule.sceneAt.push_back(slot);
   }
+}
+
+SceneFrameTimes sceneFrameTimes(const ProgrammeSchedule& schedule, const std::vector<double>& frameSeconds) {
+  std::vector<double> perScene[kSceneCount];
+  const int64_t frames = std::min(schedule.endFrame, int64_t(frameSeconds.size()));
+  for (int64_t frame = 1; frame < frames; ++frame) {
+    const int8_t slot = schedule.sceneAt[size_t(frame)];
+    if (slot >= 0) perScene[slot].push_back(frameSeconds[size_t(frame)]);
+  }
+  SceneFrameTimes times;
+  for (int i = 0; i < kSceneCount; ++i) {
+    std::vector<double>& values = perScene[i];
+    const size_t n = values.size();
+    times.frames[i] = int64_t(n);
+    if (n == 0) continue;
+    std::sort(values.begin(), values.end());
+    times.medianSeconds[i] = n % 2 == 1 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
+    times.worstSeconds[i] = values.back();
+  }
+  return times;
 }
 
 OfflineHost::OfflineHost(int fps, int64_t endFrame, const std::vector<SyncHit>& syncs, int64_t stopFrame, Emit emit,

@@ -13,6 +13,7 @@
 #include "music/module_renderer.h"
 #include "runtime/frame_loop.h"
 #include "runtime/platform.h"
+#include "scenes/scene_table.h"
 
 namespace tarvola {
 
@@ -41,6 +42,15 @@ struct ProgrammeSchedule {
   std::vector<float> timeAt;    // [frame]: the demo time t (hundredths) its render is given
 };
 ProgrammeSchedule scheduleProgramme(const DemoProgramme& programme, int fps);
+
+// A timed run's frames by scene slot: how many, and the median and worst of their seconds
+// (frame 0 and the end frame belong to none).
+struct SceneFrameTimes {
+  int64_t frames[kSceneCount] = {};
+  double medianSeconds[kSceneCount] = {};
+  double worstSeconds[kSceneCount] = {};
+};
+SceneFrameTimes sceneFrameTimes(const ProgrammeSchedule& schedule, const std::vector<double>& frameSeconds);
 
 // A counter that only moves when its owner says a frame has passed.
 struct TickCounter final : Counter {

@@ -139,6 +139,7 @@ const CompositingKernels* tableOf(SimdPath path) {
   switch (path) {
 #if defined(__SSE2__)
     case SimdPath::Sse2:
+    case SimdPath::Simd128:
       return &LaneKernels<Sse2Lanes>::table;
 #endif
     case SimdPath::Avx2:

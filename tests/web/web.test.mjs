@@ -1,6 +1,6 @@
 // The web build against the native one: the page's music worklet, run in node over the whole
 // song with the closing fade, gives the native capture's sound sample for sample and its syncs
-// exactly; the web build stepped offline at 60 fps renders the programme frames of the native
+// exactly; the fast kernels' tests pass in node on every vector path; the web build stepped offline at 60 fps renders the programme frames of the native
 // capture renderer pixel for pixel; the served page shows its photosensitivity warning before
 // the click and plays in headless Chromium, every scene a live picture between exactly black
 // bars, and Escape ends it. Run by scripts/web-test.sh, which builds everything and serves
@@ -75,6 +75,11 @@ test('the worklet plays the native capture\'s sound and syncs exactly', () => {
       .map((line) => line.match(/ sample +(\d+) +value (\d+) /).slice(1).map(Number));
   assert.deepEqual(syncs, listed);
   fs.writeFileSync(syncFile, syncs.map((s) => s.join(' ')).join('\n') + '\n');
+});
+
+test('the fast kernels equal their plain forms on every path of the web build', () => {
+  const out = run('node', [path.join(root, 'build-web/tarvola-web-tests.js'), '--gtest_brief=1']);
+  assert.match(out, /\[  PASSED  \] \d+ tests\./);
 });
 
 test('stepped at 60 fps the web build renders the native frames', () => {

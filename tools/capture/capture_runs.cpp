@@ -58,13 +58,6 @@ struct RenderRun {
   }
 };
 
-double median(std::vector<double> values) {
-  if (values.empty()) return 0.0;
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n % 2 == 1 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
-}
-
 void printBench(const ProgrammeBench& bench) {
   std::printf("%d fps, %lld frames; %s of the rendering thread\n", bench.fps, static_cast<long long>(bench.frames),
               host::threadClockName());
@@ -99,16 +92,11 @@ int runBench(const CaptureSetup& setup, ProgrammeBench* benchOut) {
   ProgrammeBench bench;
   bench.fps = schedule.fps;
   bench.frames = schedule.endFrame;
-  std::vector<double> perScene[kSceneCount];
-  const std::vector<double>& times = run.host.frameSeconds();
-  for (int64_t frame = 1; frame < schedule.endFrame; ++frame) {
-    const int8_t slot = schedule.sceneAt[size_t(frame)];
-    if (slot >= 0) perScene[slot].push_back(times[size_t(frame)]);
-  }
+  const SceneFrameTimes scenes = sceneFrameTimes(schedule, run.host.frameSeconds());
   for (int i = 0; i < kSceneCount; ++i) {
-    bench.sceneFrames[i] = int64_t(perScene[i].size());
-    bench.sceneMedianMs[i] = median(perScene[i]) * 1e3;
-    bench.sceneWorstMs[i] = perScene[i].empty() ? 0.0 : *std::max_element(perScene[i].begin(), perScene[i].end()) * 1e3;
+    bench.sceneFrames[i] = scenes.frames[i];
+    bench.sceneMedianMs[i] = scenes.medianSeconds[i] * 1e3;
+    bench.sceneWorstMs[i] = scenes.worstSeconds[i] * 1e3;
   }
   bench.startupMs = run.host.startupSeconds() * 1e3;
   bench.musicMs = musicSeconds * 1e3;

@@ -1,9 +1,14 @@
-// The web build stepped offline, for the tests in node: the demo's start-up and frame loop on
-// the offline host (runtime/offline_host.h), as the capture renderer runs it, with the music's
-// syncs read from a list. The frames at the wanted times are written as binary PPM.
+// The web build stepped offline, in node: the demo's start-up and frame loop on the offline host
+// (runtime/offline_host.h), as the capture renderer runs it, with the music's syncs read from a
+// list. Either the frames at the wanted times, written as binary PPM, for the tests; or, with
+// --bench, the whole programme timed per frame on the wall clock (performance.now), printed per
+// scene as the capture renderer's --bench prints the native build's.
 //   tarvola-web-stepped FPS SYNCS OUTDIR T1,T2,...   (from the directory that holds data/)
+//   tarvola-web-stepped --bench SYNCS
 // SYNCS holds "sample value" lines (sample: first sample of the row at 44100 Hz). Exit code 0,
 // or 1 for a bad command line or an output that fails.
+#include <emscripten.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -47,23 +52,50 @@ struct PpmSink {
   }
 };
 
-}  // namespace
-}  // namespace tarvola
-
-int main(int argc, char** argv) {
-  using namespace tarvola;
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: tarvola-web-stepped FPS SYNCS OUTDIR T1,T2,...\n");
-    return 1;
-  }
-  const int fps = std::atoi(argv[1]);
+std::vector<SyncHit> readSyncs(const char* path) {
   std::vector<SyncHit> syncs;
-  if (std::FILE* file = std::fopen(argv[2], "r")) {
+  if (std::FILE* file = std::fopen(path, "r")) {
     long long sample = 0;
     unsigned value = 0;
     while (std::fscanf(file, "%lld %u", &sample, &value) == 2) syncs.push_back({int64_t(sample), uint32_t(value)});
     std::fclose(file);
   }
+  return syncs;
+}
+
+double wallSeconds() { return emscripten_get_now() / 1000.0; }
+
+int runBench(const std::vector<SyncHit>& syncs) {
+  const DemoProgramme programme = demoProgramme();
+  const ProgrammeSchedule schedule = scheduleProgramme(programme, kDefaultFps);
+  OfflineHost host(kDefaultFps, schedule.endFrame, syncs, schedule.endFrame, nullptr, nullptr, &wallSeconds);
+  const double began = wallSeconds();
+  runDemo(host, programme);
+  const double loopSeconds = wallSeconds() - began - host.startupSeconds();
+  const SceneFrameTimes scenes = sceneFrameTimes(schedule, host.frameSeconds());
+  std::printf("%d fps, %lld frames; wall clock of node's thread\n", schedule.fps, static_cast<long long>(schedule.endFrame));
+  std::printf("%-24s %7s %10s %10s\n", "scene", "frames", "median ms", "worst ms");
+  for (int i = 0; i < kSceneCount; ++i) {
+    std::printf("%d %-22s %7lld %10.3f %10.3f\n", i + 1, kSceneNames[i], static_cast<long long>(scenes.frames[i]),
+                scenes.medianSeconds[i] * 1e3, scenes.worstSeconds[i] * 1e3);
+  }
+  std::printf("start-up work (pauses excluded) %8.1f ms\n", host.startupSeconds() * 1e3);
+  std::printf("frame loop                      %8.1f ms\n", loopSeconds * 1e3);
+  return 0;
+}
+
+}  // namespace
+}  // namespace tarvola
+
+int main(int argc, char** argv) {
+  using namespace tarvola;
+  if (argc == 3 && std::string(argv[1]) == "--bench") return runBench(readSyncs(argv[2]));
+  if (argc != 5) {
+    std::fprintf(stderr, "usage: tarvola-web-stepped FPS SYNCS OUTDIR T1,T2,...\n       tarvola-web-stepped --bench SYNCS\n");
+    return 1;
+  }
+  const int fps = std::atoi(argv[1]);
+  const std::vector<SyncHit> syncs = readSyncs(argv[2]);
   PpmSink sink;
   sink.outDir = argv[3];
   int64_t last = -1;
