@@ -73,7 +73,8 @@ int runBench(const std::vector<SyncHit>& syncs) {
   runDemo(host, programme);
   const double loopSeconds = wallSeconds() - began - host.startupSeconds();
   const SceneFrameTimes scenes = sceneFrameTimes(schedule, host.frameSeconds());
-  std::printf("%d fps, %lld frames; wall clock of node's thread\n", schedule.fps, static_cast<long long>(schedule.endFrame));
+  std::printf("%d fps, %lld frames; wall clock of node's thread\n", schedule.fps,
+              static_cast<long long>(schedule.endFrame));
   std::printf("%-24s %7s %10s %10s\n", "scene", "frames", "median ms", "worst ms");
   for (int i = 0; i < kSceneCount; ++i) {
     std::printf("%d %-22s %7lld %10.3f %10.3f\n", i + 1, kSceneNames[i], static_cast<long long>(scenes.frames[i]),
@@ -91,7 +92,8 @@ int main(int argc, char** argv) {
   using namespace tarvola;
   if (argc == 3 && std::string(argv[1]) == "--bench") return runBench(readSyncs(argv[2]));
   if (argc != 5) {
-    std::fprintf(stderr, "usage: tarvola-web-stepped FPS SYNCS OUTDIR T1,T2,...\n       tarvola-web-stepped --bench SYNCS\n");
+    std::fprintf(stderr,
+                 "usage: tarvola-web-stepped FPS SYNCS OUTDIR T1,T2,...\n       tarvola-web-stepped --bench SYNCS\n");
     return 1;
   }
   const int fps = std::atoi(argv[1]);
