@@ -1,17 +1,18 @@
 // The page's side of the web host (src/platform/web): loading and "click to start" above the
 // photosensitivity warning, the audio context and its music worklet, the audio output clock the
-// frame clock reads, the queue of the music's syncs, the canvas, full screen, messages and the
-// end screen. Frame times measured in the page go to window.tarvolaStats: [demo seconds, work ms,
-// ms since the previous frame]; window.tarvolaSyncs counts the syncs raised, window.tarvolaMusicFaded
-// turns true when the worklet reports the end of its fade, window.tarvolaEnded at the end.
+// frame clock reads, the queue of the music's syncs, the canvas (WebGL, or 2D where there is no
+// WebGL or the address asks for ?canvas=2d), full screen, messages and the end screen. Frame
+// times measured in the page go to window.tarvolaStats: [demo seconds, work ms, ms since the
+// previous frame, ms of the work in the present]; window.tarvolaCanvas names the canvas's way ('webgl' or '2d'),
+// window.tarvolaSyncs counts the syncs raised, window.tarvolaMusicFaded turns true when the
+// worklet reports the end of its fade, window.tarvolaEnded at the end.
 'use strict';
 
 let sampleRate = 0;      // the music's, told by the demo's module once it runs
 const startBox = document.getElementById('start');     // the status line and the photosensitivity warning
 const statusBox = document.getElementById('status');
 const canvas = document.getElementById('screen');
-const picture = canvas.getContext('2d', { alpha: false });
-let imageData = null;
+let screen = null;       // { bgrx, draw(bytes) }, made when the demo opens its display
 let audio = null;        // AudioContext, or null when the page runs silent
 let music = null;        // AudioWorkletNode
 let atFrame = -1;        // context frame of music sample 0
@@ -19,7 +20,7 @@ let startMicros = 0;     // clock reading at music start
 let lastMicros = 0;
 let silent = false;
 const syncs = [];        // {frame, value}, in order
-let frameStart = 0, lastFrameEnd = 0;
+let frameStart = 0, presentStart = 0, lastFrameEnd = 0;
 window.tarvolaStats = [];
 
 let clockOffset = 0;      // audio seconds minus performance seconds at the last audio reading
@@ -42,6 +43,64 @@ function clockMicros() {
   return lastMicros;
 }
 
+// The canvas's two ways to show a picture of width x height, each copying the bytes once.
+// WebGL: the framebuffer's own bytes (B, G, R, X) go into a texture as they are, and the shader
+// reads them back as blue, green, red, one texel per canvas pixel. 2D: R, G, B, A bytes through
+// an ImageData over the same memory (made again only if that memory moves).
+function webglScreen(width, height) {
+  const gl = new URLSearchParams(location.search).get('canvas') === '2d' ? null
+      : canvas.getContext('webgl', { alpha: false, antialias: false, depth: false, stencil: false });
+  if (!gl) return null;
+  const shader = (type, text) => {
+    const made = gl.createShader(type);
+    gl.shaderSource(made, text);
+    gl.compileShader(made);
+    return made;
+  };
+  const program = gl.createProgram();
+  gl.attachShader(program, shader(gl.VERTEX_SHADER,
+      'attribute vec2 p; varying vec2 uv;' +
+      'void main() { uv = vec2(0.5 + 0.5 * p.x, 0.5 - 0.5 * p.y); gl_Position = vec4(p, 0.0, 1.0); }'));
+  gl.attachShader(program, shader(gl.FRAGMENT_SHADER,
+      '#ifdef GL_FRAGMENT_PRECISION_HIGH\nprecision highp float;\n#else\nprecision mediump float;\n#endif\n' +
+      'uniform sampler2D picture; varying vec2 uv;' +
+      'void main() { gl_FragColor = vec4(texture2D(picture, uv).bgr, 1.0); }'));
+  gl.linkProgram(program);
+  if (!gl.getProgramParameter(program, gl.LINK_STATUS)) return null;
+  gl.useProgram(program);
+  // One triangle over the whole canvas; row 0 of the texture at the top.
+  gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
+  gl.bufferData(gl.ARRAY_BUFFER, new Float32Array([-1, -1, 3, -1, -1, 3]), gl.STATIC_DRAW);
+  const corner = gl.getAttribLocation(program, 'p');
+  gl.enableVertexAttribArray(corner);
+  gl.vertexAttribPointer(corner, 2, gl.FLOAT, false, 0, 0);
+  gl.bindTexture(gl.TEXTURE_2D, gl.createTexture());
+  for (const parameter of [gl.TEXTURE_MIN_FILTER, gl.TEXTURE_MAG_FILTER]) gl.texParameteri(gl.TEXTURE_2D, parameter, gl.NEAREST);
+  for (const parameter of [gl.TEXTURE_WRAP_S, gl.TEXTURE_WRAP_T]) gl.texParameteri(gl.TEXTURE_2D, parameter, gl.CLAMP_TO_EDGE);
+  gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, width, height, 0, gl.RGBA, gl.UNSIGNED_BYTE, null);
+  gl.viewport(0, 0, width, height);
+  return {
+    bgrx: true,
+    draw(bytes) {
+      gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, width, height, gl.RGBA, gl.UNSIGNED_BYTE, bytes);
+      gl.drawArrays(gl.TRIANGLES, 0, 3);
+    },
+  };
+}
+
+function canvas2dScreen(width, height) {
+  const picture = canvas.getContext('2d', { alpha: false });
+  let image = null;
+  return {
+    bgrx: false,
+    draw(bytes) {
+      if (!image || image.data.buffer !== bytes.buffer || image.data.byteOffset !== bytes.byteOffset)
+        image = new ImageData(new Uint8ClampedArray(bytes.buffer, bytes.byteOffset, bytes.length), width, height);
+      picture.putImageData(image, 0, 0);
+    },
+  };
+}
+
 var Module = {
   noInitialRun: true,
   print: (text) => console.log(text),
@@ -60,16 +119,19 @@ var Module = {
       window.tarvolaSyncs = (window.tarvolaSyncs || 0) + 1;
       return syncs.shift().value;
     },
-    draw(rgba, width, height) {
-      if (!imageData) imageData = picture.createImageData(width, height);
-      imageData.data.set(rgba);
-      picture.putImageData(imageData, 0, 0);
+    // True when the canvas takes the framebuffer's B, G, R, X bytes, false for R, G, B, A.
+    openScreen(width, height) {
+      screen = webglScreen(width, height) ?? canvas2dScreen(width, height);
+      window.tarvolaCanvas = screen.bgrx ? 'webgl' : '2d';
+      return screen.bgrx;
     },
+    draw(bytes) { screen.draw(bytes); },
     frameBegins() { frameStart = performance.now(); },
+    presentBegins() { presentStart = performance.now(); },
     frameDone() {
       const now = performance.now();
       // The first frame's interval would span the pause before the music: left out.
-      if (atFrame >= 0 && lastFrameEnd > 0) window.tarvolaStats.push([(lastMicros - startMicros) / 1e6, now - frameStart, now - lastFrameEnd]);
+      if (atFrame >= 0 && lastFrameEnd > 0) window.tarvolaStats.push([(lastMicros - startMicros) / 1e6, now - frameStart, now - lastFrameEnd, now - presentStart]);
       lastFrameEnd = atFrame >= 0 ? now : 0;
     },
     loadMusic(bytes) { if (music) music.port.postMessage({ cmd: 'load', bytes }, [bytes.buffer]); },

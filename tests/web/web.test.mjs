@@ -1,16 +1,20 @@
 // The web build against the native one: the page's music worklet, run in node over the whole
 // song with the closing fade, gives the native capture's sound sample for sample and its syncs
-// exactly; the fast kernels' tests pass in node on every vector path; the web build stepped offline at 60 fps renders the programme frames of the native
-// capture renderer pixel for pixel; the served page shows its photosensitivity warning before
-// the click and plays in headless Chromium, every scene a live picture between exactly black
-// bars, and Escape ends it. Run by scripts/web-test.sh, which builds everything and serves
-// build-web/page/ at TARVOLA_WEB_URL.
+// exactly; the fast kernels' tests pass in node on every vector path; the web build stepped
+// offline at 60 fps renders the programme frames of the native capture renderer pixel for pixel;
+// the served page shows its photosensitivity warning before the click, then the loading picture
+// exactly on either canvas (WebGL and 2D), and plays in headless Chromium, every scene a live
+// picture between exactly black bars, and Escape ends it; and it plays the whole programme with
+// the CPU slowed four and six times, its frame figures printed. Run by scripts/web-test.sh, which
+// builds everything and serves build-web/page/ at TARVOLA_WEB_URL.
 import { after, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import vm from 'node:vm';
+
+import { figuresTable, launchBrowser, playPage, sceneFigures, sceneSlots } from '../../tools/page-speed/page_speed.mjs';
 
 const root = path.resolve(path.dirname(new URL(import.meta.url).pathname), '../..');
 const build = path.join(root, 'build');
@@ -19,9 +23,9 @@ const syncFile = path.join(tmp, 'syncs.txt');
 after(() => fs.rmSync(tmp, { recursive: true, force: true }));
 const run = (file, args, options = {}) => execFileSync(file, args, { cwd: build, encoding: 'utf8', maxBuffer: 1 << 26, ...options });
 // The scene slots as the native tool lists them: [start, end) in seconds; the last ends the song.
-const slots = run(path.join(build, 'tarvola-capture'), ['--list-scenes']).trim().split('\n')
-    .map((line) => line.split('\t').slice(1, 3).map(Number));
+const slots = sceneSlots(build);
 const kSongSeconds = slots.at(-1)[1], kSampleRate = 44100;
+const pageUrl = process.env.TARVOLA_WEB_URL ?? 'http://127.0.0.1:8000/';
 
 // The page's worklet script in a context of its own, as an AudioWorkletGlobalScope runs it:
 // its processor class, and everything it posts.
@@ -96,47 +100,62 @@ test('stepped at 60 fps the web build renders the native frames', () => {
   }
 });
 
-test('the page plays every scene in headless Chromium and Escape ends it', { timeout: 300000 }, async () => {
-  const { chromium } = await import('../../web/node_modules/playwright-core/index.mjs');
-  const browser = await chromium.launchPersistentContext(fs.mkdtempSync(path.join(tmp, 'profile-')), {
-    executablePath: '/usr/bin/chromium', headless: true, viewport: { width: 1280, height: 720 },
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync'] });
-  try {
-    const page = browser.pages()[0] ?? await browser.newPage();
-    const errors = [];
-    page.on('pageerror', (error) => errors.push(error.message));
-    await page.goto(process.env.TARVOLA_WEB_URL ?? 'http://127.0.0.1:8000/');
-    await page.waitForFunction(() => document.getElementById('start').textContent.startsWith('click'), null, { timeout: 60000 });
-    assert.ok(await page.isVisible('#warning'), 'the photosensitivity warning shows before the click');
-    await page.click('#start');
-    for (const [from, to] of slots) {
-      const middle = (from + to) / 2;
-      await page.waitForFunction((t) => (window.tarvolaStats.at(-1)?.[0] ?? 0) >= t, middle, { timeout: 200000, polling: 50 });
-      const shot = path.join(tmp, `page-${middle}.png`);
-      await page.screenshot({ path: shot });
-      // 1280 x 720: the 4:3 picture is 960 x 720 from x = 160; the bars beside it are black.
-      const rgb = execFileSync('convert', [shot, 'rgb:-'], { maxBuffer: 1 << 24 });
-      const colours = new Set();
-      let barNotBlack = 0;
-      for (let y = 0; y < 720; ++y) {
-        for (let x = 0; x < 1280; ++x) {
-          const i = 3 * (y * 1280 + x), colour = (rgb[i] << 16) | (rgb[i + 1] << 8) | rgb[i + 2];
-          if (x < 160 || x >= 1120) barNotBlack += colour !== 0; else colours.add(colour);
-        }
-      }
-      assert.equal(barNotBlack, 0, `bars at ${middle} s`);
-      assert.ok(colours.size > 50, `a live picture at ${middle} s (${colours.size} colours)`);
+// The page's picture in a 1280 x 720 screenshot: the 4:3 canvas is 960 x 720 from x = 160, each
+// canvas pixel a block of 3 x 3. Resolves to the canvas's 320 x 240 RGB bytes and the count of
+// pixels beside it that are not black.
+async function screenPicture(page) {
+  const shot = path.join(tmp, 'shot.png');
+  await page.screenshot({ path: shot });
+  const rgb = execFileSync('convert', [shot, 'rgb:-'], { maxBuffer: 1 << 24 });
+  const picture = Buffer.alloc(320 * 240 * 3);
+  let barNotBlack = 0;
+  for (let y = 0; y < 720; ++y) {
+    for (let x = 0; x < 1280; ++x) {
+      const i = 3 * (y * 1280 + x);
+      if (x < 160 || x >= 1120) barNotBlack += (rgb[i] | rgb[i + 1] | rgb[i + 2]) !== 0;
+      else if ((x - 160) % 3 === 1 && y % 3 === 1) rgb.copy(picture, 3 * ((y - 1) / 3 * 320 + (x - 161) / 3), i, i + 3);
     }
-    const stats = await page.evaluate(() => window.tarvolaStats);
-    slots.forEach(([from, to], scene) => {
-      const frames = stats.filter(([t]) => t >= from && t < to);
-      const sorted = (k) => frames.map((f) => f[k]).sort((a, b) => a - b);
-      const [work, gap] = [sorted(1), sorted(2)];
-      const fps = frames.length / (frames.at(-1)[0] - frames[0][0]);
-      console.log(`scene ${scene + 1}: ${fps.toFixed(1)} fps, work median ${work[work.length >> 1].toFixed(1)} ms ` +
-                  `worst ${work.at(-1).toFixed(1)} ms; frame interval median ${gap[gap.length >> 1].toFixed(1)} ms worst ${gap.at(-1).toFixed(1)} ms`);
-    });
+  }
+  return { picture, barNotBlack };
+}
+
+// Every scene's middle: black bars and a live picture between them.
+const middles = slots.map(([from, to]) => (from + to) / 2);
+const checkMiddle = (time) => [time, async (page) => {
+  const { picture, barNotBlack } = await screenPicture(page);
+  const colours = new Set();
+  for (let i = 0; i < picture.length; i += 3) colours.add(picture.readUIntBE(i, 3));
+  assert.equal(barNotBlack, 0, `bars at ${time} s`);
+  assert.ok(colours.size > 50, `a live picture at ${time} s (${colours.size} colours)`);
+}];
+
+test('either canvas shows the loading picture exactly, after the warning',  { timeout: 120000 }, async () => {
+  const loading = execFileSync('convert', [path.join(build, 'data/loading.tga'), '-auto-orient', '-alpha', 'off', 'rgb:-'],
+                               { maxBuffer: 1 << 24 });
+  for (const [query, canvas] of [['', 'webgl'], ['?canvas=2d', '2d']]) {
+    const browser = await launchBrowser();
+    try {
+      const page = browser.pages()[0] ?? await browser.newPage();
+      await page.goto(pageUrl + query);
+      await page.waitForFunction(() => document.getElementById('start').textContent.startsWith('click'), null, { timeout: 60000 });
+      assert.ok(await page.isVisible('#warning'), 'the photosensitivity warning shows before the click');
+      await page.click('#start');
+      await page.waitForFunction(() => window.tarvolaCanvas !== undefined);
+      await page.waitForTimeout(300);  // the loading picture stays two seconds
+      assert.equal(await page.evaluate(() => window.tarvolaCanvas), canvas);
+      const { picture } = await screenPicture(page);
+      assert.ok(picture.equals(loading), `the ${canvas} canvas's loading picture`);
+    } finally {
+      await browser.close();
+    }
+  }
+});
+
+test('the page plays every scene in headless Chromium and Escape ends it', { timeout: 300000 }, async () => {
+  const browser = await launchBrowser();
+  try {
+    const { page, errors, stats } = await playPage(browser, pageUrl, { until: middles.at(-1), atTime: middles.map(checkMiddle) });
+    console.log(figuresTable(sceneFigures(stats, slots), 1));
     assert.ok(await page.evaluate(() => window.tarvolaSyncs) > 0, 'the music raised syncs');
     await page.keyboard.press('Escape');
     await page.waitForFunction(() => window.tarvolaEnded === true, null, { timeout: 10000 });
@@ -146,3 +165,21 @@ test('the page plays every scene in headless Chromium and Escape ends it', { tim
     await browser.close();
   }
 });
+
+// A slower device: the whole programme with the CPU slowed four times (a mid-range phone) and six
+// times (a low-end one). The frame figures are printed, not judged; a scene with no frame or a
+// broken picture fails.
+for (const rate of [4, 6]) {
+  test(`the page plays the whole programme with the CPU slowed ${rate} times`, { timeout: 600000 }, async () => {
+    const browser = await launchBrowser();
+    try {
+      const { errors, stats } = await playPage(browser, pageUrl, { rate, atTime: middles.map(checkMiddle) });
+      const figures = sceneFigures(stats, slots);
+      console.log(figuresTable(figures, rate));
+      figures.forEach((f, scene) => assert.ok(f.frames > 0, `scene ${scene + 1} shown`));
+      assert.deepEqual(errors, []);
+    } finally {
+      await browser.close();
+    }
+  });
+}

@@ -16,14 +16,19 @@ namespace tarvola {
 // clang-format off
 EM_JS(double, webClockMicros, (), { return Module.tarvolaWeb.clockMicros(); });
 EM_JS(int, webNextSync, (double reachedMicros), { return Module.tarvolaWeb.nextSync(reachedMicros); });
-EM_JS(void, webDraw, (const uint8_t* rgba, int width, int height), {
-  Module.tarvolaWeb.draw(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+// 1 when the page's canvas takes the framebuffer's own bytes (B, G, R, X: WebGL swaps them in
+// its shader), 0 when it takes R, G, B, A (a 2D context).
+EM_JS(int, webOpenScreen, (int width, int height), { return Module.tarvolaWeb.openScreen(width, height) ? 1 : 0; });
+// Copies the picture's bytes into the canvas: the one copy a frame makes.
+EM_JS(void, webDraw, (const void* bytes, int width, int height), {
+  Module.tarvolaWeb.draw(new Uint8Array(HEAPU8.buffer, bytes, width * height * 4), width, height);
 });
 // Resumes on the browser's next animation frame (an asyncify import).
 EM_JS(void, webWaitAnimationFrame, (), {
   Asyncify.handleSleep(function(wakeUp) { Module.tarvolaWeb.frameDone(); requestAnimationFrame(function() { wakeUp(); }); });
 });
 EM_JS(void, webFrameBegins, (), { Module.tarvolaWeb.frameBegins(); });
+EM_JS(void, webPresentBegins, (), { Module.tarvolaWeb.presentBegins(); });
 EM_JS(void, webLoadMusic, (const uint8_t* bytes, int size), {
   Module.tarvolaWeb.loadMusic(HEAPU8.slice(bytes, bytes + size));
 });
@@ -69,23 +74,26 @@ int64_t WebPlatform::read() {
 }
 
 bool WebPlatform::openDisplay(const char*, int32_t width, int32_t height, bool) {
-  rgba_.assign(size_t(width) * size_t(height) * 4, 255);
+  if (webOpenScreen(width, height) == 0) rgba_.assign(size_t(width) * size_t(height), 0);
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, &onKeyDown);
   emscripten_set_fullscreenchange_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, this, EM_FALSE, &onFullscreenChange);
   return true;
 }
 
 int32_t WebPlatform::present(const Surface& framebuffer) {
-  const size_t count = size_t(framebuffer.width) * size_t(framebuffer.height);
-  if (count * 4 != rgba_.size()) return -1;
-  // 0xAARRGGBB words to the canvas's R, G, B bytes; the canvas's alpha stays 255.
-  for (size_t i = 0; i < count; ++i) {
-    const uint32_t pixel = framebuffer.pixels[i];
-    rgba_[4 * i] = uint8_t(pixel >> 16);
-    rgba_[4 * i + 1] = uint8_t(pixel >> 8);
-    rgba_[4 * i + 2] = uint8_t(pixel);
+  const size_t count = framebuffer.pixelCount();
+  if (count == 0 || framebuffer.pixels.size() < count) return -1;
+  webPresentBegins();
+  const uint32_t* bytes = framebuffer.pixels.data();
+  if (!rgba_.empty()) {  // a 2D canvas: 0xAARRGGBB words to R, G, B, 255 bytes
+    if (rgba_.size() != count) return -1;
+    for (size_t i = 0; i < count; ++i) {
+      const uint32_t pixel = bytes[i];
+      rgba_[i] = 0xFF000000u | ((pixel & 0xFFu) << 16) | (pixel & 0xFF00u) | ((pixel >> 16) & 0xFFu);
+    }
+    bytes = rgba_.data();
   }
-  webDraw(rgba_.data(), framebuffer.width, framebuffer.height);
+  webDraw(bytes, framebuffer.width, framebuffer.height);
   webWaitAnimationFrame();
   return 0;
 }

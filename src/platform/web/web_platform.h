@@ -1,4 +1,5 @@
-// The demo's host in a web page: the framebuffer drawn into a 320x240 canvas, Escape and
+// The demo's host in a web page: the framebuffer drawn into a 320x240 canvas (a WebGL texture
+// of its own bytes where the browser has WebGL, else a 2D context's RGBA picture), Escape and
 // leaving full screen as the quit request, pauses and frames that yield to the browser
 // (through asyncify), and the music in an AudioWorklet whose output clock is the counter.
 // The page's JavaScript (web/tarvola.js) provides the `tarvolaWeb` object these calls use.
@@ -37,7 +38,9 @@ class WebPlatform final : public Platform {
   void fadeOutMusic() override;
 
  private:
-  std::vector<uint8_t> rgba_;  // the canvas's RGBA bytes, allocated at open
+  // The picture as R, G, B, A bytes (little-endian words) for a 2D canvas; empty when the
+  // canvas takes the framebuffer's own bytes.
+  std::vector<uint32_t> rgba_;
   int64_t lastReading_ = 0;
   SyncFlags* syncs_ = nullptr;  // the run's, raised as the worklet reports its syncs
   // Messages the page's event handlers posted, taken one per frame by the poll.
