@@ -13,6 +13,7 @@ const startBox = document.getElementById('start');     // the status line and th
 const statusBox = document.getElementById('status');
 const canvas = document.getElementById('screen');
 let screen = null;       // { bgrx, draw(bytes) }, made when the demo opens its display
+let screenBytes = null;  // the view on the picture's bytes that draw() was last given
 let audio = null;        // AudioContext, or null when the page runs silent
 let music = null;        // AudioWorkletNode
 let atFrame = -1;        // context frame of music sample 0
@@ -125,7 +126,13 @@ var Module = {
       window.tarvolaCanvas = screen.bgrx ? 'webgl' : '2d';
       return screen.bgrx;
     },
-    draw(bytes) { screen.draw(bytes); },
+    // The picture's bytes [at, at + length) of the module's memory; the view on them is made
+    // again only when that memory moves (it grew).
+    draw(heap, at, length) {
+      if (!screenBytes || screenBytes.buffer !== heap.buffer || screenBytes.byteOffset !== at)
+        screenBytes = new Uint8Array(heap.buffer, at, length);
+      screen.draw(screenBytes);
+    },
     frameBegins() { frameStart = performance.now(); },
     presentBegins() { presentStart = performance.now(); },
     frameDone() {

@@ -20,9 +20,7 @@ EM_JS(int, webNextSync, (double reachedMicros), { return Module.tarvolaWeb.nextS
 // its shader), 0 when it takes R, G, B, A (a 2D context).
 EM_JS(int, webOpenScreen, (int width, int height), { return Module.tarvolaWeb.openScreen(width, height) ? 1 : 0; });
 // Copies the picture's bytes into the canvas: the one copy a frame makes.
-EM_JS(void, webDraw, (const void* bytes, int width, int height), {
-  Module.tarvolaWeb.draw(new Uint8Array(HEAPU8.buffer, bytes, width * height * 4), width, height);
-});
+EM_JS(void, webDraw, (const void* bytes, int width, int height), { Module.tarvolaWeb.draw(HEAPU8, bytes, width * height * 4); });
 // Resumes on the browser's next animation frame (an asyncify import).
 EM_JS(void, webWaitAnimationFrame, (), {
   Asyncify.handleSleep(function(wakeUp) { Module.tarvolaWeb.frameDone(); requestAnimationFrame(function() { wakeUp(); }); });
