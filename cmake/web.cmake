@@ -12,8 +12,11 @@ endif()
 set(TARVOLA_WEB_DATA "" CACHE PATH "The generated data/ folder to package into the page")
 option(TARVOLA_WEB_SIMD "Compile the SSE2 paths to WebAssembly SIMD" ON)
 
-# Float results must not depend on the compiler fusing multiplies and adds.
-add_compile_options(-Wall -Wextra -Wpedantic -ffp-contract=off)
+# Float results must not depend on the compiler fusing multiplies and adds. Block copies and
+# fills (clearing the picture and the depth buffer each frame) as WebAssembly's own memory.copy
+# and memory.fill, which every browser with WebAssembly SIMD also has.
+add_compile_options(-Wall -Wextra -Wpedantic -ffp-contract=off -mbulk-memory)
+add_link_options(-mbulk-memory)
 if(TARVOLA_WEB_SIMD)
   add_compile_options(-msimd128 -msse2)
 endif()
