@@ -1,0 +1,217 @@
+// Three filters on WebAssembly's 128-bit SIMD, each with the same walk and arithmetic as its
+// plain form in filters.cpp: the row box blur, the cross blur's two-row wavefront and the radial
+// zoom blur with a row's bilinear weights worked out before the row is walked. Written with the
+// WebAssembly operations themselves where the SSE2 forms have none (cvttpd, mulhi) and would be
+// emulated. filters.cpp calls these only on the Simd128 path; other builds get the stubs.
+#include "surface/filters_wide.h"
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
+
+namespace tarvola {
+
+#if defined(__wasm_simd128__)
+
+namespace {
+
+// A pixel's four bytes as four 32-bit lanes.
+inline v128_t widenedPixel(const uint32_t* pixel) {
+  return wasm_u32x4_extend_low_u16x8(wasm_u16x8_extend_low_u8x16(wasm_v128_load32_zero(pixel)));
+}
+
+// Two pixels as eight 16-bit lanes: a's bytes in lanes 0-3, b's in lanes 4-7.
+inline v128_t widenedPair(const uint32_t* a, const uint32_t* b) {
+  return wasm_u16x8_extend_low_u8x16(wasm_v128_load32_lane(b, wasm_v128_load32_zero(a), 1));
+}
+
+// Each 32-bit lane of sum times scale in double, truncated, stored as the four bytes of a pixel.
+// The values lie in 0..255, where the saturating truncation is the plain one.
+inline void storeScaled(uint32_t* out, v128_t sum, v128_t scale) {
+  const v128_t low = wasm_i32x4_trunc_sat_f64x2_zero(wasm_f64x2_mul(wasm_f64x2_convert_low_i32x4(sum), scale));
+  const v128_t high = wasm_i32x4_trunc_sat_f64x2_zero(
+      wasm_f64x2_mul(wasm_f64x2_convert_low_i32x4(wasm_i32x4_shuffle(sum, sum, 2, 3, 2, 3)), scale));
+  wasm_v128_store32_lane(out, wasm_i8x16_shuffle(low, high, 0, 4, 16, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0), 0);
+}
+
+}  // namespace
+
+// The four running sums in one register's 32-bit lanes, each product in double as the
+// reference takes it.
+bool boxBlurRowsSimd128(uint32_t* out, const uint32_t* in, size_t width, size_t rows, size_t radius) {
+  const v128_t scale = wasm_f64x2_splat(double(1.0f / float(2 * radius + 1)));
+  const size_t r = radius;
+  for (size_t y = 0; y < rows; ++y) {
+    const uint32_t* row = in + y * width;
+    uint32_t* line = out + y * width;
+    v128_t sum = wasm_i32x4_splat(0);
+    for (size_t x = 0; x < r; ++x) sum = wasm_i32x4_add(sum, widenedPixel(row + x));
+    size_t x = 0;
+    for (; x <= r && x < width; ++x) {  // nothing leaves the window yet
+      if (x + r < width) sum = wasm_i32x4_add(sum, widenedPixel(row + x + r));
+      storeScaled(line + x, sum, scale);
+    }
+    for (; x + r < width; ++x) {
+      sum = wasm_i32x4_add(sum, wasm_i32x4_sub(widenedPixel(row + x + r), widenedPixel(row + x - r - 1)));
+      storeScaled(line + x, sum, scale);
+    }
+    for (; x < width; ++x) {  // nothing enters any more
+      sum = wasm_i32x4_sub(sum, widenedPixel(row + x - r - 1));
+      storeScaled(line + x, sum, scale);
+    }
+  }
+  return true;
+}
+
+namespace {
+
+// The colour bytes of sum / 5, truncated, in each 16-bit lane: q15mulr gives
+// ((sum - 2) * 6554 + 2^14) >> 15, which equals sum / 5 for every sum in 0..8193 (a sum here is
+// at most 5 * 255); the top byte's lanes come from centre.
+inline v128_t fifthOf(v128_t sum, v128_t centre) {
+  const v128_t colourLanes = wasm_i16x8_make(-1, -1, -1, 0, -1, -1, -1, 0);
+  const v128_t fifth = wasm_i16x8_q15mulr_sat(wasm_i16x8_sub(sum, wasm_i16x8_splat(2)), wasm_i16x8_splat(6554));
+  return wasm_v128_bitselect(fifth, centre, colourLanes);
+}
+
+// One pixel of the cross blur from memory, as the reference computes it.
+inline void crossBlurPixel(uint32_t* p, size_t w) {
+  const v128_t centre = widenedPair(p, p);
+  const v128_t halves = wasm_i16x8_add(widenedPair(p - 1, p + 1), widenedPair(p - w, p + w));
+  const v128_t sum =
+      wasm_i16x8_add(wasm_i16x8_add(halves, wasm_i16x8_shuffle(halves, halves, 4, 5, 6, 7, 0, 1, 2, 3)), centre);
+  const v128_t fifth = fifthOf(sum, centre);
+  wasm_v128_store32_lane(p, wasm_u8x16_narrow_i16x8(fifth, fifth), 0);
+}
+
+}  // namespace
+
+// Rows in pairs as a wavefront, as the SSE2 path in filters.cpp: row y at column s (lanes 0-3)
+// and row y + 1 at column s - 1 (lanes 4-7) in one step. Each value sees its rewritten left and
+// up neighbours and its original right and down ones, so the result equals the row-by-row
+// reference.
+bool crossBlurSimd128(uint32_t* pixels, size_t w, size_t h) {
+  uint32_t* p = pixels;
+  size_t y = 1;
+  for (; y + 1 < h; y += 2) {
+    uint32_t* top = p + y * w;  // row y
+    if (y + 2 == h) {           // a last single row: its pixels in lanes 0-3 alone
+      v128_t left = widenedPair(top, top);
+      for (size_t s = 1; s + 1 < w; ++s) {
+        const v128_t centre = widenedPair(top + s, top + s);
+        const v128_t sum = wasm_i16x8_add(
+            wasm_i16x8_add(widenedPair(top + s + 1, top + s + 1), centre),
+            wasm_i16x8_add(widenedPair(top - w + s, top - w + s), widenedPair(top + w + s, top + w + s)));
+        left = fifthOf(wasm_i16x8_add(sum, left), centre);
+        wasm_v128_store32_lane(top + s, wasm_u8x16_narrow_i16x8(left, left), 0);
+      }
+      break;
+    }
+    uint32_t* bottom = top + w;  // row y + 1
+    crossBlurPixel(top + 1, w);
+    // left: lanes 0-3 row y at s - 1, lanes 4-7 row y + 1 at s - 2.
+    v128_t left = widenedPair(top + 1, bottom);
+    for (size_t s = 2; s + 1 < w; ++s) {
+      // [top s, top s + 1, bottom s - 1, bottom s] reordered to centres then right neighbours.
+      const v128_t run = wasm_v128_load64_lane(bottom + s - 1, wasm_v128_load64_zero(top + s), 1);
+      const v128_t pairs = wasm_i32x4_shuffle(run, run, 0, 2, 1, 3);
+      const v128_t centre = wasm_u16x8_extend_low_u8x16(pairs), right = wasm_u16x8_extend_high_u8x16(pairs);
+      const v128_t up = wasm_i16x8_shuffle(widenedPair(top - w + s, top - w + s), left, 0, 1, 2, 3, 8, 9, 10, 11);
+      const v128_t others = wasm_i16x8_add(wasm_i16x8_add(centre, right), widenedPair(bottom + s, bottom + w + s - 1));
+      left = fifthOf(wasm_i16x8_add(wasm_i16x8_add(others, up), left), centre);
+      const v128_t packed = wasm_u8x16_narrow_i16x8(left, left);
+      wasm_v128_store32_lane(top + s, packed, 0);
+      wasm_v128_store32_lane(bottom + s - 1, packed, 1);
+    }
+    crossBlurPixel(bottom + w - 2, w);
+  }
+  return true;
+}
+
+// pixels: 320 x height; 0 <= cx <= 317, 0 <= cy <= height - 3, 1 <= s < 65536; k the keep byte.
+bool radialZoomBlurSimd128(uint32_t* pixels, int32_t height, int32_t cx, int32_t cy, int32_t s, uint32_t k) {
+  constexpr int32_t kRow = 320;
+  // Per column, in either run: the sample's column x0 and its weights' factors 65535 - fx, fx.
+  alignas(16) int32_t column[kRow];
+  alignas(16) uint32_t notFx[kRow], fx[kRow];
+  alignas(16) uint64_t weights[kRow];  // per column: w00, w10, w01, w11 in 16-bit fields
+  int32_t u = cx << 16;
+  for (int32_t x = cx; x >= 0; --x, u += s - 65536) {
+    column[x] = u >> 16;
+    fx[x] = uint32_t(u) & 0xFFFF;
+    notFx[x] = 65535 - fx[x];
+  }
+  u = (cx + 1) << 16;
+  for (int32_t x = cx + 1; x < kRow; ++x, u += 65536 - s) {
+    column[x] = u >> 16;
+    fx[x] = uint32_t(u) & 0xFFFF;
+    notFx[x] = 65535 - fx[x];
+  }
+  const v128_t keepOld = wasm_i16x8_splat(int16_t(k)), keepSample = wasm_i16x8_splat(int16_t(255 - k));
+  const v128_t byteMax = wasm_i16x8_splat(255);
+
+  auto row = [&](int32_t y, int32_t v) {
+    const uint32_t fy = uint32_t(v) & 0xFFFF;
+    const v128_t notFy = wasm_i32x4_splat(int32_t(65535 - fy)), fyv = wasm_i32x4_splat(int32_t(fy));
+    // Products of two values below 65536 fit 32 bits unsigned: the low half is the whole.
+    for (int32_t x = 0; x < kRow; x += 4) {
+      const v128_t a = wasm_v128_load(notFx + x), b = wasm_v128_load(fx + x);
+      const v128_t w00 = wasm_u32x4_shr(wasm_i32x4_mul(a, notFy), 24);
+      const v128_t w10 = wasm_u32x4_shr(wasm_i32x4_mul(b, notFy), 24);
+      const v128_t w01 = wasm_u32x4_shr(wasm_i32x4_mul(a, fyv), 24);
+      const v128_t w11 = wasm_u32x4_shr(wasm_i32x4_mul(b, fyv), 24);
+      const v128_t upper = wasm_v128_or(w00, wasm_i32x4_shl(w10, 16));
+      const v128_t lower = wasm_v128_or(w01, wasm_i32x4_shl(w11, 16));
+      wasm_v128_store(weights + x, wasm_i32x4_shuffle(upper, lower, 0, 4, 1, 5));
+      wasm_v128_store(weights + x + 2, wasm_i32x4_shuffle(upper, lower, 2, 6, 3, 7));
+    }
+    uint32_t* line = pixels + size_t(y) * kRow;
+    const uint32_t* sampleRow = pixels + size_t(v >> 16) * kRow;
+    auto visit = [&](int32_t x) {
+      // The four taps by 32-bit loads, so that a pixel stored by the previous step is read back
+      // whole rather than by a wider load across it.
+      const uint32_t* base = sampleRow + column[x];
+      v128_t taps = wasm_v128_load32_lane(base + 1, wasm_v128_load32_zero(base), 1);
+      taps = wasm_v128_load32_lane(base + kRow + 1, wasm_v128_load32_lane(base + kRow, taps, 2), 3);
+      const v128_t w = wasm_v128_load64_zero(weights + x);
+      const v128_t wTop = wasm_i8x16_shuffle(w, w, 0, 1, 0, 1, 0, 1, 0, 1, 2, 3, 2, 3, 2, 3, 2, 3);
+      const v128_t wBottom = wasm_i8x16_shuffle(w, w, 4, 5, 4, 5, 4, 5, 4, 5, 6, 7, 6, 7, 6, 7, 6, 7);
+      const v128_t weighted =
+          wasm_i16x8_add(wasm_u16x8_shr(wasm_i16x8_mul(wasm_u16x8_extend_low_u8x16(taps), wTop), 8),
+                         wasm_u16x8_shr(wasm_i16x8_mul(wasm_u16x8_extend_high_u8x16(taps), wBottom), 8));
+      const v128_t q = wasm_u16x8_min(
+          wasm_i16x8_add(weighted, wasm_i16x8_shuffle(weighted, weighted, 4, 5, 6, 7, 0, 1, 2, 3)), byteMax);
+      const v128_t old = wasm_u16x8_extend_low_u8x16(wasm_v128_load32_zero(line + x));
+      const v128_t mixed = wasm_i16x8_add(wasm_u16x8_shr(wasm_i16x8_mul(old, keepOld), 8),
+                                          wasm_u16x8_shr(wasm_i16x8_mul(q, keepSample), 8));
+      wasm_v128_store32_lane(line + x, wasm_u8x16_narrow_i16x8(mixed, mixed), 0);
+    };
+    // The left run (columns cx down to 0) and the right run (cx + 1 up) never meet (see
+    // filters_avx2.cpp): stepping both at once keeps each run's order and gives two chains.
+    int32_t left = cx, right = cx + 1;
+    for (; left >= 0 && right < kRow; --left, ++right) {
+      visit(left);
+      visit(right);
+    }
+    for (; left >= 0; --left) visit(left);
+    for (; right < kRow; ++right) visit(right);
+  };
+  int32_t v = cy << 16;
+  for (int32_t y = cy; y >= 0; --y, v += s - 65536) row(y, v);
+  v = (cy + 1) << 16;
+  for (int32_t y = cy + 1; y < height; ++y, v += 65536 - s) row(y, v);
+  return true;
+}
+
+#else
+
+bool boxBlurRowsSimd128(uint32_t*, const uint32_t*, size_t, size_t, size_t) { return false; }
+bool crossBlurSimd128(uint32_t*, size_t, size_t) { return false; }
+bool radialZoomBlurSimd128(uint32_t*, int32_t, int32_t, int32_t, int32_t, uint32_t) { return false; }
+
+#endif
+
+}  // namespace tarvola
