@@ -68,13 +68,17 @@ bool boxBlurRowsSimd128(uint32_t* out, const uint32_t* in, size_t width, size_t 
 
 namespace {
 
-// The colour bytes of sum / 5, truncated, in each 16-bit lane: q15mulr gives
+// sum / 5, truncated, in each 16-bit lane, given sum - 2: q15mulr gives
 // ((sum - 2) * 6554 + 2^14) >> 15, which equals sum / 5 for every sum in 0..8193 (a sum here is
-// at most 5 * 255); the top byte's lanes come from centre.
-inline v128_t fifthOf(v128_t sum, v128_t centre) {
+// at most 5 * 255, also in the top byte's lanes, which are blurred too and dropped at the store).
+inline v128_t fifthOf(v128_t sumLessTwo) { return wasm_i16x8_q15mulr_sat(sumLessTwo, wasm_i16x8_splat(6554)); }
+
+// The colour lanes of blurred and the top byte's of centre, as two pixels' bytes (lanes 0-3 the
+// first, 4-7 the second).
+inline v128_t packedPair(v128_t blurred, v128_t centre) {
   const v128_t colourLanes = wasm_i16x8_make(-1, -1, -1, 0, -1, -1, -1, 0);
-  const v128_t fifth = wasm_i16x8_q15mulr_sat(wasm_i16x8_sub(sum, wasm_i16x8_splat(2)), wasm_i16x8_splat(6554));
-  return wasm_v128_bitselect(fifth, centre, colourLanes);
+  const v128_t pair = wasm_v128_bitselect(blurred, centre, colourLanes);
+  return wasm_u8x16_narrow_i16x8(pair, pair);
 }
 
 // One pixel of the cross blur from memory, as the reference computes it.
@@ -83,50 +87,79 @@ inline void crossBlurPixel(uint32_t* p, size_t w) {
   const v128_t halves = wasm_i16x8_add(widenedPair(p - 1, p + 1), widenedPair(p - w, p + w));
   const v128_t sum =
       wasm_i16x8_add(wasm_i16x8_add(halves, wasm_i16x8_shuffle(halves, halves, 4, 5, 6, 7, 0, 1, 2, 3)), centre);
-  const v128_t fifth = fifthOf(sum, centre);
-  wasm_v128_store32_lane(p, wasm_u8x16_narrow_i16x8(fifth, fifth), 0);
+  wasm_v128_store32_lane(p, packedPair(fifthOf(wasm_i16x8_sub(sum, wasm_i16x8_splat(2))), centre), 0);
+}
+
+// One step of two rows in flight: upper at column c, the row below at c - 1, with their up
+// neighbours (rewritten) and their left ones (the previous step's result) in lanes 0-3 and 4-7;
+// centre, right and down are still the originals. Stores both pixels and returns the blurred
+// lanes, the next step's left.
+inline v128_t pairStep(uint32_t* upper, size_t w, size_t c, v128_t up, v128_t left) {
+  uint32_t* lower = upper + w;
+  // [upper c, upper c + 1, lower c - 1, lower c] reordered to centres then right neighbours.
+  const v128_t run = wasm_v128_load64_lane(lower + c - 1, wasm_v128_load64_zero(upper + c), 1);
+  const v128_t pairs = wasm_i32x4_shuffle(run, run, 0, 2, 1, 3);
+  const v128_t centre = wasm_u16x8_extend_low_u8x16(pairs), right = wasm_u16x8_extend_high_u8x16(pairs);
+  const v128_t down = wasm_i16x8_sub(widenedPair(lower + c, lower + w + c - 1), wasm_i16x8_splat(2));
+  const v128_t others = wasm_i16x8_add(wasm_i16x8_add(centre, right), down);
+  const v128_t blurred = fifthOf(wasm_i16x8_add(wasm_i16x8_add(others, left), up));  // the chain: left, up, fifth
+  const v128_t packed = packedPair(blurred, centre);
+  wasm_v128_store32_lane(upper + c, packed, 0);
+  wasm_v128_store32_lane(lower + c - 1, packed, 1);
+  return blurred;
+}
+
+// The up neighbours of a pair step whose upper row reads row `above` at column c from memory.
+inline v128_t upFromMemory(const uint32_t* above, v128_t left) {
+  return wasm_i16x8_shuffle(widenedPair(above, above), left, 0, 1, 2, 3, 8, 9, 10, 11);
 }
 
 }  // namespace
 
-// Rows in pairs as a wavefront, as the SSE2 path in filters.cpp: row y at column s (lanes 0-3)
-// and row y + 1 at column s - 1 (lanes 4-7) in one step. Each value sees its rewritten left and
-// up neighbours and its original right and down ones, so the result equals the row-by-row
-// reference.
+// A wavefront as the SSE2 path in filters.cpp has it, four rows deep: rows y and y + 1 in one
+// register at columns s and s - 1, rows y + 2 and y + 3 in another at s - 2 and s - 3. Each value
+// sees its rewritten left and up neighbours and its original right and down ones, so the result
+// equals the row-by-row reference; the two registers' chains overlap. The first and last columns
+// of the wave's slope are done one pixel at a time, rows left over in pairs, a last single row
+// alone.
 bool crossBlurSimd128(uint32_t* pixels, size_t w, size_t h) {
-  uint32_t* p = pixels;
   size_t y = 1;
+  if (w >= 5) {
+    for (; y + 4 < h; y += 4) {
+      uint32_t* row = pixels + y * w;
+      for (size_t k = 0; k < 3; ++k) {
+        for (size_t x = 1; x <= 3 - k; ++x) crossBlurPixel(row + k * w + x, w);
+      }
+      v128_t upper = widenedPair(row + 3, row + w + 2), lower = widenedPair(row + 2 * w + 1, row + 3 * w);
+      for (size_t s = 4; s + 1 < w; ++s) {
+        const v128_t lowerUp = wasm_i16x8_shuffle(upper, lower, 4, 5, 6, 7, 8, 9, 10, 11);
+        upper = pairStep(row, w, s, upFromMemory(row - w + s, upper), upper);
+        lower = pairStep(row + 2 * w, w, s - 2, lowerUp, lower);
+      }
+      for (size_t k = 1; k < 4; ++k) {
+        for (size_t x = w - 1 - k; x + 1 < w; ++x) crossBlurPixel(row + k * w + x, w);
+      }
+    }
+  }
   for (; y + 1 < h; y += 2) {
-    uint32_t* top = p + y * w;  // row y
-    if (y + 2 == h) {           // a last single row: its pixels in lanes 0-3 alone
+    uint32_t* top = pixels + y * w;  // row y
+    if (y + 2 == h) {                // a last single row: its pixels in lanes 0-3 alone
       v128_t left = widenedPair(top, top);
       for (size_t s = 1; s + 1 < w; ++s) {
         const v128_t centre = widenedPair(top + s, top + s);
-        const v128_t sum = wasm_i16x8_add(
-            wasm_i16x8_add(widenedPair(top + s + 1, top + s + 1), centre),
+        const v128_t others = wasm_i16x8_add(
+            wasm_i16x8_add(widenedPair(top + s + 1, top + s + 1), wasm_i16x8_sub(centre, wasm_i16x8_splat(2))),
             wasm_i16x8_add(widenedPair(top - w + s, top - w + s), widenedPair(top + w + s, top + w + s)));
-        left = fifthOf(wasm_i16x8_add(sum, left), centre);
-        wasm_v128_store32_lane(top + s, wasm_u8x16_narrow_i16x8(left, left), 0);
+        left = fifthOf(wasm_i16x8_add(others, left));
+        wasm_v128_store32_lane(top + s, packedPair(left, centre), 0);
       }
       break;
     }
-    uint32_t* bottom = top + w;  // row y + 1
     crossBlurPixel(top + 1, w);
     // left: lanes 0-3 row y at s - 1, lanes 4-7 row y + 1 at s - 2.
-    v128_t left = widenedPair(top + 1, bottom);
-    for (size_t s = 2; s + 1 < w; ++s) {
-      // [top s, top s + 1, bottom s - 1, bottom s] reordered to centres then right neighbours.
-      const v128_t run = wasm_v128_load64_lane(bottom + s - 1, wasm_v128_load64_zero(top + s), 1);
-      const v128_t pairs = wasm_i32x4_shuffle(run, run, 0, 2, 1, 3);
-      const v128_t centre = wasm_u16x8_extend_low_u8x16(pairs), right = wasm_u16x8_extend_high_u8x16(pairs);
-      const v128_t up = wasm_i16x8_shuffle(widenedPair(top - w + s, top - w + s), left, 0, 1, 2, 3, 8, 9, 10, 11);
-      const v128_t others = wasm_i16x8_add(wasm_i16x8_add(centre, right), widenedPair(bottom + s, bottom + w + s - 1));
-      left = fifthOf(wasm_i16x8_add(wasm_i16x8_add(others, up), left), centre);
-      const v128_t packed = wasm_u8x16_narrow_i16x8(left, left);
-      wasm_v128_store32_lane(top + s, packed, 0);
-      wasm_v128_store32_lane(bottom + s - 1, packed, 1);
-    }
-    crossBlurPixel(bottom + w - 2, w);
+    v128_t left = widenedPair(top + 1, top + w);
+    for (size_t s = 2; s + 1 < w; ++s) left = pairStep(top, w, s, upFromMemory(top - w + s, left), left);
+    crossBlurPixel(top + w + w - 2, w);
   }
   return true;
 }

@@ -40,15 +40,17 @@ inline void fourPixels(uint32_t* out, const uint32_t* tex, const uint32_t* env, 
                                 wasm_v128_and(wasm_i32x4_shr(value[0], 16), low));
   const v128_t texels = fetch(tex, k, 0);
   const v128_t h = wasm_u32x4_shr(texels, 24);
-  const v128_t hRight = wasm_u32x4_shr(fetch(tex, k, 1), 24);  // column 255: next row's column 0
+  const v128_t hRight = wasm_u32x4_shr(fetch(tex, k, 1), 24);   // column 255: next row's column 0
   const v128_t hDown = wasm_u32x4_shr(fetch(tex, k, 256), 24);  // row 255: the spare row
   const v128_t row = wasm_v128_and(wasm_i32x4_add(wasm_i32x4_sub(hDown, h), wasm_i32x4_shr(value[3], 16)), low);
   const v128_t column = wasm_v128_and(wasm_i32x4_add(wasm_i32x4_sub(hRight, h), wasm_i32x4_shr(value[2], 16)), low);
   const v128_t envTexels = fetch(env, wasm_v128_or(wasm_i32x4_shl(row, 8), column), 0);
   const v128_t sum = wasm_u8x16_add_sat(texels, envTexels);
   const v128_t shade = wasm_i32x4_shr(value[4], 16), top = wasm_i16x8_splat(256);
-  const v128_t first = wasm_i16x8_mul(wasm_u16x8_extend_low_u8x16(sum), wasm_i16x8_shuffle(shade, top, 0, 0, 0, 8, 2, 2, 2, 8));
-  const v128_t second = wasm_i16x8_mul(wasm_u16x8_extend_high_u8x16(sum), wasm_i16x8_shuffle(shade, top, 4, 4, 4, 8, 6, 6, 6, 8));
+  const v128_t first =
+      wasm_i16x8_mul(wasm_u16x8_extend_low_u8x16(sum), wasm_i16x8_shuffle(shade, top, 0, 0, 0, 8, 2, 2, 2, 8));
+  const v128_t second =
+      wasm_i16x8_mul(wasm_u16x8_extend_high_u8x16(sum), wasm_i16x8_shuffle(shade, top, 4, 4, 4, 8, 6, 6, 6, 8));
   wasm_v128_store(out, wasm_u8x16_narrow_i16x8(wasm_u16x8_shr(first, 8), wasm_u16x8_shr(second, 8)));
 }
 
