@@ -92,20 +92,18 @@ inline void crossBlurPixel(uint32_t* p, size_t w) {
 
 // One step of two rows in flight: upper at column c, the row below at c - 1, with their up
 // neighbours (rewritten) and their left ones (the previous step's result) in lanes 0-3 and 4-7;
-// centre, right and down are still the originals. Stores both pixels and returns the blurred
-// lanes, the next step's left.
-inline v128_t pairStep(uint32_t* upper, size_t w, size_t c, v128_t up, v128_t left) {
+// centre (the previous step's right), right and down are still the originals. Stores both
+// pixels, moves centre on to this step's right and returns the blurred lanes, the next left.
+inline v128_t pairStep(uint32_t* upper, size_t w, size_t c, v128_t up, v128_t left, v128_t& centre) {
   uint32_t* lower = upper + w;
-  // [upper c, upper c + 1, lower c - 1, lower c] reordered to centres then right neighbours.
-  const v128_t run = wasm_v128_load64_lane(lower + c - 1, wasm_v128_load64_zero(upper + c), 1);
-  const v128_t pairs = wasm_i32x4_shuffle(run, run, 0, 2, 1, 3);
-  const v128_t centre = wasm_u16x8_extend_low_u8x16(pairs), right = wasm_u16x8_extend_high_u8x16(pairs);
+  const v128_t right = widenedPair(upper + c + 1, lower + c);
   const v128_t down = wasm_i16x8_sub(widenedPair(lower + c, lower + w + c - 1), wasm_i16x8_splat(2));
   const v128_t others = wasm_i16x8_add(wasm_i16x8_add(centre, right), down);
   const v128_t blurred = fifthOf(wasm_i16x8_add(wasm_i16x8_add(others, left), up));  // the chain: left, up, fifth
   const v128_t packed = packedPair(blurred, centre);
   wasm_v128_store32_lane(upper + c, packed, 0);
   wasm_v128_store32_lane(lower + c - 1, packed, 1);
+  centre = right;
   return blurred;
 }
 
@@ -131,10 +129,12 @@ bool crossBlurSimd128(uint32_t* pixels, size_t w, size_t h) {
         for (size_t x = 1; x <= 3 - k; ++x) crossBlurPixel(row + k * w + x, w);
       }
       v128_t upper = widenedPair(row + 3, row + w + 2), lower = widenedPair(row + 2 * w + 1, row + 3 * w);
+      v128_t upperCentre = widenedPair(row + 4, row + w + 3),
+             lowerCentre = widenedPair(row + 2 * w + 2, row + 3 * w + 1);
       for (size_t s = 4; s + 1 < w; ++s) {
         const v128_t lowerUp = wasm_i16x8_shuffle(upper, lower, 4, 5, 6, 7, 8, 9, 10, 11);
-        upper = pairStep(row, w, s, upFromMemory(row - w + s, upper), upper);
-        lower = pairStep(row + 2 * w, w, s - 2, lowerUp, lower);
+        upper = pairStep(row, w, s, upFromMemory(row - w + s, upper), upper, upperCentre);
+        lower = pairStep(row + 2 * w, w, s - 2, lowerUp, lower, lowerCentre);
       }
       for (size_t k = 1; k < 4; ++k) {
         for (size_t x = w - 1 - k; x + 1 < w; ++x) crossBlurPixel(row + k * w + x, w);
@@ -157,8 +157,8 @@ bool crossBlurSimd128(uint32_t* pixels, size_t w, size_t h) {
     }
     crossBlurPixel(top + 1, w);
     // left: lanes 0-3 row y at s - 1, lanes 4-7 row y + 1 at s - 2.
-    v128_t left = widenedPair(top + 1, top + w);
-    for (size_t s = 2; s + 1 < w; ++s) left = pairStep(top, w, s, upFromMemory(top - w + s, left), left);
+    v128_t left = widenedPair(top + 1, top + w), centre = widenedPair(top + 2, top + w + 1);
+    for (size_t s = 2; s + 1 < w; ++s) left = pairStep(top, w, s, upFromMemory(top - w + s, left), left, centre);
     crossBlurPixel(top + w + w - 2, w);
   }
   return true;
