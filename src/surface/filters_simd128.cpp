@@ -28,13 +28,23 @@ inline v128_t widenedPair(const uint32_t* a, const uint32_t* b) {
   return wasm_u16x8_extend_low_u8x16(wasm_v128_load32_lane(b, wasm_v128_load32_zero(a), 1));
 }
 
-// Each 32-bit lane of sum times scale in double, truncated, stored as the four bytes of a pixel.
-// The values lie in 0..255, where the saturating truncation is the plain one.
+// Each 32-bit lane of sum times scale in double as the reference forms it, truncated: floor (the
+// values are not negative), then 2^52 added, exactly, so that the integer (below 256) is the low
+// word of the double's bits; the 32-bit lanes of those low words.
+inline v128_t scaled(v128_t sum, v128_t scale) {
+  const v128_t magic = wasm_f64x2_splat(4503599627370496.0);
+  const v128_t low = wasm_f64x2_add(wasm_f64x2_floor(wasm_f64x2_mul(wasm_f64x2_convert_low_i32x4(sum), scale)), magic);
+  const v128_t high = wasm_f64x2_add(
+      wasm_f64x2_floor(wasm_f64x2_mul(wasm_f64x2_convert_low_i32x4(wasm_i32x4_shuffle(sum, sum, 2, 3, 2, 3)), scale)),
+      magic);
+  return wasm_i32x4_shuffle(low, high, 0, 2, 4, 6);
+}
+
+// The same as the four bytes of a pixel.
 inline void storeScaled(uint32_t* out, v128_t sum, v128_t scale) {
-  const v128_t low = wasm_i32x4_trunc_sat_f64x2_zero(wasm_f64x2_mul(wasm_f64x2_convert_low_i32x4(sum), scale));
-  const v128_t high = wasm_i32x4_trunc_sat_f64x2_zero(
-      wasm_f64x2_mul(wasm_f64x2_convert_low_i32x4(wasm_i32x4_shuffle(sum, sum, 2, 3, 2, 3)), scale));
-  wasm_v128_store32_lane(out, wasm_i8x16_shuffle(low, high, 0, 4, 16, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0), 0);
+  const v128_t bytes = scaled(sum, scale);
+  const v128_t words = wasm_u16x8_narrow_i32x4(bytes, bytes);
+  wasm_v128_store32_lane(out, wasm_u8x16_narrow_i16x8(words, words), 0);
 }
 
 }  // namespace
@@ -53,6 +63,15 @@ bool boxBlurRowsSimd128(uint32_t* out, const uint32_t* in, size_t width, size_t 
     for (; x <= r && x < width; ++x) {  // nothing leaves the window yet
       if (x + r < width) sum = wasm_i32x4_add(sum, widenedPixel(row + x + r));
       storeScaled(line + x, sum, scale);
+    }
+    for (; x + r + 1 < width; x += 2) {  // two pixels a step
+      const v128_t change = wasm_i16x8_sub(wasm_u16x8_extend_low_u8x16(wasm_v128_load64_zero(row + x + r)),
+                                           wasm_u16x8_extend_low_u8x16(wasm_v128_load64_zero(row + x - r - 1)));
+      sum = wasm_i32x4_add(sum, wasm_i32x4_extend_low_i16x8(change));
+      const v128_t first = scaled(sum, scale);
+      sum = wasm_i32x4_add(sum, wasm_i32x4_extend_high_i16x8(change));
+      const v128_t words = wasm_u16x8_narrow_i32x4(first, scaled(sum, scale));
+      wasm_v128_store64_lane(line + x, wasm_u8x16_narrow_i16x8(words, words), 0);
     }
     for (; x + r < width; ++x) {
       sum = wasm_i32x4_add(sum, wasm_i32x4_sub(widenedPixel(row + x + r), widenedPixel(row + x - r - 1)));
