@@ -4,6 +4,7 @@
 // WebAssembly operations themselves where the SSE2 forms have none (cvttpd, mulhi) and would be
 // emulated. filters.cpp calls these only on the Simd128 path; other builds get the stubs.
 #include "surface/filters_wide.h"
+#include "surface/zoom_walk.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -185,23 +186,11 @@ bool crossBlurSimd128(uint32_t* pixels, size_t w, size_t h) {
 
 // pixels: 320 x height; 0 <= cx <= 317, 0 <= cy <= height - 3, 1 <= s < 65536; k the keep byte.
 bool radialZoomBlurSimd128(uint32_t* pixels, int32_t height, int32_t cx, int32_t cy, int32_t s, uint32_t k) {
-  constexpr int32_t kRow = 320;
-  // Per column, in either run: the sample's column x0 and its weights' factors 65535 - fx, fx.
-  alignas(16) int32_t column[kRow];
-  alignas(16) uint32_t notFx[kRow], fx[kRow];
-  alignas(16) uint64_t weights[kRow];  // per column: w00, w10, w01, w11 in 16-bit fields
-  int32_t u = cx << 16;
-  for (int32_t x = cx; x >= 0; --x, u += s - 65536) {
-    column[x] = u >> 16;
-    fx[x] = uint32_t(u) & 0xFFFF;
-    notFx[x] = 65535 - fx[x];
-  }
-  u = (cx + 1) << 16;
-  for (int32_t x = cx + 1; x < kRow; ++x, u += 65536 - s) {
-    column[x] = u >> 16;
-    fx[x] = uint32_t(u) & 0xFFFF;
-    notFx[x] = 65535 - fx[x];
-  }
+  constexpr int32_t kRow = kZoomRow;
+  const ZoomColumns columns(cx, s);
+  const int32_t* column = columns.column;
+  const uint32_t *notFx = columns.notFx, *fx = columns.fx;
+  alignas(32) uint64_t weights[kRow];  // per column: w00, w10, w01, w11 in 16-bit fields
   const v128_t keepOld = wasm_i16x8_splat(int16_t(k)), keepSample = wasm_i16x8_splat(int16_t(255 - k));
   const v128_t byteMax = wasm_i16x8_splat(255);
 
@@ -241,20 +230,9 @@ bool radialZoomBlurSimd128(uint32_t* pixels, int32_t height, int32_t cx, int32_t
                                           wasm_u16x8_shr(wasm_i16x8_mul(q, keepSample), 8));
       wasm_v128_store32_lane(line + x, wasm_u8x16_narrow_i16x8(mixed, mixed), 0);
     };
-    // The left run (columns cx down to 0) and the right run (cx + 1 up) never meet (see
-    // filters_avx2.cpp): stepping both at once keeps each run's order and gives two chains.
-    int32_t left = cx, right = cx + 1;
-    for (; left >= 0 && right < kRow; --left, ++right) {
-      visit(left);
-      visit(right);
-    }
-    for (; left >= 0; --left) visit(left);
-    for (; right < kRow; ++right) visit(right);
+    walkZoomColumns(cx, visit);
   };
-  int32_t v = cy << 16;
-  for (int32_t y = cy; y >= 0; --y, v += s - 65536) row(y, v);
-  v = (cy + 1) << 16;
-  for (int32_t y = cy + 1; y < height; ++y, v += 65536 - s) row(y, v);
+  walkZoomRows(height, cy, s, row);
   return true;
 }
 
