@@ -91,7 +91,7 @@ void invertBlend(uint32_t* pixels, size_t count, uint32_t level) {
 
 }  // namespace plain
 
-// ---- Vector paths: SSE2 here, AVX2 and AVX-512 in their own files ------------------------
+// ---- Vector paths: SSE2 here; AVX2, AVX-512 and WebAssembly SIMD in their own files -------
 
 #if defined(__SSE2__)
 
@@ -139,9 +139,10 @@ const CompositingKernels* tableOf(SimdPath path) {
   switch (path) {
 #if defined(__SSE2__)
     case SimdPath::Sse2:
-    case SimdPath::Simd128:
       return &LaneKernels<Sse2Lanes>::table;
 #endif
+    case SimdPath::Simd128:
+      return simd128CompositingKernels();
     case SimdPath::Avx2:
       return avx2CompositingKernels();
     case SimdPath::Avx512:

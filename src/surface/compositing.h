@@ -4,8 +4,8 @@
 //
 // The kernels below work on raw pixel runs. `plain` holds the reference, one byte at a time,
 // exactly as the formulas read; `fast` runs the active vector path (base/cpu_path.h): AVX-512
-// (16 pixels per step), AVX2 (8) or SSE2 (4, the x86-64 baseline); elsewhere the reference. Every path gives the same
-// bytes for every input (tested).
+// (16 pixels per step), AVX2 (8) or SSE2 (4, the x86-64 baseline), WebAssembly SIMD (4) on the
+// page; elsewhere the reference. Every path gives the same bytes for every input (tested).
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
-// The compositing kernels written once over a vector of packed pixels, for the SSE2, AVX2 and
-// AVX-512 translation units to instantiate with their own register type (see compositing.h).
+// The compositing kernels written once over a vector of packed pixels, for the SSE2, AVX2,
+// AVX-512 and WebAssembly translation units to instantiate with their own register type (see
+// compositing.h).
 // Internal to those files: everything here has internal linkage, so code compiled for a wider
 // instruction set never stands in for the baseline's.
 //
@@ -20,11 +21,13 @@ namespace tarvola {
 // build has no such file. Only call a path's kernels once the processor is known to have it.
 const CompositingKernels* avx2CompositingKernels();
 const CompositingKernels* avx512CompositingKernels();
+const CompositingKernels* simd128CompositingKernels();
 
 namespace {
 
 // V provides: Reg, kPixels, load, store, set16, set32, slli8, srli8, andv, orv, mulhi, mullo,
-// add16, add8, addsu8, subsu8.
+// add16, add8, addsu8, subsu8. mulhi is only given a byte in each lane's high half (the low half
+// 0) and a factor of at most 255.
 template <class V>
 struct LaneKernels {
   using Reg = typename V::Reg;

@@ -181,6 +181,9 @@ void boxBlurRows(Surface& target, const Surface& source, uint32_t radius) {
   size_t rows = 0;
   if (!boxBlurExtent(target, source, radius, rows)) return;
   const size_t width = size_t(source.width), r = radius;
+  if (activeSimdPath() == SimdPath::Simd128 &&
+      boxBlurRowsSimd128(target.pixels.data(), source.pixels.data(), width, rows, r))
+    return;
   const __m128d scale = _mm_set1_pd(double(1.0f / float(2 * radius + 1)));
   const size_t pairsDone = activeSimdPath() >= SimdPath::Avx2
                                ? boxBlurRowPairsAvx2(target.pixels.data(), source.pixels.data(), width, rows, r)
@@ -269,6 +272,7 @@ void crossBlur(Surface& surface) {
   const size_t w = size_t(surface.width), h = size_t(surface.height);
   uint32_t* p = surface.pixels.data();
   if (activeSimdPath() >= SimdPath::Avx512 && crossBlurAvx512(p, w, h)) return;
+  if (activeSimdPath() == SimdPath::Simd128 && crossBlurSimd128(p, w, h)) return;
   const __m128i fifth = _mm_set1_epi16(short(52429));
   const __m128i colourLanes = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
   const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
@@ -314,6 +318,9 @@ void radialZoomBlur(Surface& surface, int32_t centreX, int32_t centreY, int32_t 
   const uint32_t k = uint32_t(keep) & 0xFF;
   if (activeSimdPath() >= SimdPath::Avx2 &&
       radialZoomBlurAvx2(surface.pixels.data(), surface.height, centreX, centreY, step, k))
+    return;
+  if (activeSimdPath() == SimdPath::Simd128 &&
+      radialZoomBlurSimd128(surface.pixels.data(), surface.height, centreX, centreY, step, k))
     return;
   const __m128i zero = _mm_setzero_si128();
   const __m128i keepOld = _mm_set1_epi16(short(k)), keepSample = _mm_set1_epi16(short(255 - k));

@@ -4,6 +4,7 @@
 // register; and the row box blur, two rows at a time. This file alone is compiled with -mavx2;
 // filters.cpp calls it only while the AVX2 (or a wider) path is in use.
 #include "surface/filters_wide.h"
+#include "surface/zoom_walk.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -31,23 +32,11 @@ inline __m256i widenedTaps(const uint32_t* base) {
 
 // pixels: 320 x height; 0 <= cx <= 317, 0 <= cy <= height - 3, 1 <= s < 65536; k the keep byte.
 bool radialZoomBlurAvx2(uint32_t* pixels, int32_t height, int32_t cx, int32_t cy, int32_t s, uint32_t k) {
-  constexpr int32_t kRow = 320;
-  // Per column, in either run: the sample's column x0 and its weights' factors 65535 - fx, fx.
-  alignas(32) int32_t column[kRow];
-  alignas(32) uint32_t notFx[kRow], fx[kRow];
+  constexpr int32_t kRow = kZoomRow;
+  const ZoomColumns columns(cx, s);
+  const int32_t* column = columns.column;
+  const uint32_t *notFx = columns.notFx, *fx = columns.fx;
   alignas(32) uint64_t weights[kRow];  // per column: w00, w10, w01, w11 in 16-bit fields
-  int32_t u = cx << 16;
-  for (int32_t x = cx; x >= 0; --x, u += s - 65536) {
-    column[x] = u >> 16;
-    fx[x] = uint32_t(u) & 0xFFFF;
-    notFx[x] = 65535 - fx[x];
-  }
-  u = (cx + 1) << 16;
-  for (int32_t x = cx + 1; x < kRow; ++x, u += 65536 - s) {
-    column[x] = u >> 16;
-    fx[x] = uint32_t(u) & 0xFFFF;
-    notFx[x] = 65535 - fx[x];
-  }
   const __m256i expand = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 2, 3, 2, 3, 2, 3, 2, 3,  //
                                           4, 5, 4, 5, 4, 5, 4, 5, 6, 7, 6, 7, 6, 7, 6, 7);
   const __m128i keepOld = _mm_set1_epi16(short(k)), keepSample = _mm_set1_epi16(short(255 - k));
@@ -82,22 +71,9 @@ bool radialZoomBlurAvx2(uint32_t* pixels, int32_t height, int32_t cx, int32_t cy
                                           _mm_srli_epi16(_mm_mullo_epi16(q, keepSample), 8));
       line[x] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(mixed, mixed)));
     };
-    // The left run (columns cx down to 0) and the right run (cx + 1 up) never meet: a left
-    // sample's taps lie at columns <= cx (its tap at cx + 1, at x = cx, has weight 0) and a
-    // right sample's at >= cx + 1. Stepping both at once keeps each run's own order and gives
-    // the processor two independent chains of pixels instead of one.
-    int32_t left = cx, right = cx + 1;
-    for (; left >= 0 && right < kRow; --left, ++right) {
-      visit(left);
-      visit(right);
-    }
-    for (; left >= 0; --left) visit(left);
-    for (; right < kRow; ++right) visit(right);
+    walkZoomColumns(cx, visit);
   };
-  int32_t v = cy << 16;
-  for (int32_t y = cy; y >= 0; --y, v += s - 65536) row(y, v);
-  v = (cy + 1) << 16;
-  for (int32_t y = cy + 1; y < height; ++y, v += 65536 - s) row(y, v);
+  walkZoomRows(height, cy, s, row);
   return true;
 }
 

@@ -157,6 +157,10 @@ void RayGrid::fillBlock(Surface& target, const Surface& texture, const Surface& 
         fillBlockRowsAvx2(out, size_t(target.width), texture.pixels.data(), environment.pixels.data(), left, right,
                           leftStep, rightStep))
       return;
+    if (activeSimdPath() == SimdPath::Simd128 &&
+        fillBlockRowsSimd128(out, size_t(target.width), texture.pixels.data(), environment.pixels.data(), left, right,
+                             leftStep, rightStep))
+      return;
     fillRows<false>(out, size_t(target.width), texture.pixels.data(), environment.pixels.data(), left, right, leftStep,
                     rightStep);
   } else {

@@ -1,5 +1,5 @@
-// The ray grid's AVX2 rows, in ray_grid_avx2.cpp (compiled for AVX2), called by ray_grid.cpp
-// only once the processor is known to have it.
+// The ray grid's wider rows, in ray_grid_avx2.cpp (compiled for AVX2) and ray_grid_simd128.cpp
+// (WebAssembly SIMD), called by ray_grid.cpp only once the path is known to be there.
 #pragma once
 
 #include <cstddef>
@@ -11,5 +11,10 @@ namespace tarvola {
 // code.
 bool fillBlockRowsAvx2(uint32_t* out, size_t stride, const uint32_t* tex, const uint32_t* env, const int32_t* leftStart,
                        const int32_t* rightStart, const int32_t* leftStep, const int32_t* rightStep);
+
+// The same on WebAssembly SIMD; false when the build has none.
+bool fillBlockRowsSimd128(uint32_t* out, size_t stride, const uint32_t* tex, const uint32_t* env,
+                          const int32_t* leftStart, const int32_t* rightStart, const int32_t* leftStep,
+                          const int32_t* rightStep);
 
 }  // namespace tarvola
