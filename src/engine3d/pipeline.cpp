@@ -108,7 +108,10 @@ void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& v
 }  // namespace plain
 
 void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view, uint8_t* cornerFlags) {
-  const int32_t done = activeSimdPath() >= SimdPath::Avx2 ? projectVerticesAvx2(vertices, count, view, cornerFlags) : 0;
+  const SimdPath path = activeSimdPath();
+  const int32_t done = path >= SimdPath::Avx2      ? projectVerticesAvx2(vertices, count, view, cornerFlags)
+                       : path == SimdPath::Simd128 ? projectVerticesSimd128(vertices, count, view, cornerFlags)
+                                                   : 0;
   plain::projectVertices(vertices + done, count - done, view, cornerFlags + done);
 }
 
