@@ -7,6 +7,8 @@
 
 #if defined(__wasm_simd128__)
 #include <wasm_simd128.h>
+
+#include "base/four_doubles_simd128.h"
 #endif
 
 namespace tarvola {
@@ -14,23 +16,6 @@ namespace tarvola {
 #if defined(__wasm_simd128__)
 
 namespace {
-
-// Four doubles, lanes 0 and 1 in lo, 2 and 3 in hi.
-struct Four {
-  v128_t lo, hi;
-};
-
-inline Four widen(v128_t x) {
-  return {wasm_f64x2_promote_low_f32x4(x), wasm_f64x2_promote_low_f32x4(wasm_i32x4_shuffle(x, x, 2, 3, 2, 3))};
-}
-// The four doubles each rounded to float, in one register.
-inline v128_t narrow(Four x) {
-  return wasm_i32x4_shuffle(wasm_f32x4_demote_f64x2_zero(x.lo), wasm_f32x4_demote_f64x2_zero(x.hi), 0, 1, 4, 5);
-}
-inline Four broadcast(double x) { return {wasm_f64x2_splat(x), wasm_f64x2_splat(x)}; }
-inline Four operator+(Four a, Four b) { return {wasm_f64x2_add(a.lo, b.lo), wasm_f64x2_add(a.hi, b.hi)}; }
-inline Four operator-(Four a, Four b) { return {wasm_f64x2_sub(a.lo, b.lo), wasm_f64x2_sub(a.hi, b.hi)}; }
-inline Four operator*(Four a, Four b) { return {wasm_f64x2_mul(a.lo, b.lo), wasm_f64x2_mul(a.hi, b.hi)}; }
 
 // toFixed16 on four floats: x * 65536 truncated where |x| < 32768 (then in range of the
 // saturating truncation, which is exact there), else 0x7FFF0000 (NaN too: the ordered compare
@@ -45,22 +30,23 @@ inline v128_t toFixed16Four(v128_t x) {
 
 bool setUpFourAttributesSimd128(const float* top, const float* middle, const float* bottom, const SharedSetUp& shared,
                                 const FourAttributesOut& out) {
-  const Four t = widen(wasm_v128_load(top)), m = widen(wasm_v128_load(middle)), b = widen(wasm_v128_load(bottom));
+  const FourDoubles t = widenFour(wasm_v128_load(top)), m = widenFour(wasm_v128_load(middle)),
+                    b = widenFour(wasm_v128_load(bottom));
   // Long edge: slope per row and value at the middle vertex's y.
-  const v128_t longSlope = narrow((b - t) * broadcast(shared.r));
-  const Four longSlopeD = widen(longSlope);
-  const Four atMiddleD = widen(narrow(t + broadcast(shared.middleDy) * longSlopeD));
-  wasm_v128_store(out.step, toFixed16Four(narrow((m - atMiddleD) * broadcast(shared.reciprocalDx))));
+  const v128_t longSlope = roundFour((b - t) * broadcastFour(shared.r));
+  const FourDoubles longSlopeD = widenFour(longSlope);
+  const FourDoubles atMiddleD = widenFour(roundFour(t + broadcastFour(shared.middleDy) * longSlopeD));
+  wasm_v128_store(out.step, toFixed16Four(roundFour((m - atMiddleD) * broadcastFour(shared.reciprocalDx))));
   const v128_t longSlopeFixed = toFixed16Four(longSlope);
   // value[] and slope[] hold the upper long, upper short, lower long and lower short edges.
   // One half: the short edge from `from` to `to`, the long edge going on from `longStart`.
-  const auto setUpHalf = [&](double prestepRows, double reciprocal, Four from, Four to, Four longStart, int longIndex,
-                             int shortIndex) {
-    const Four prestep = broadcast(prestepRows);
-    const v128_t shortSlope = narrow((to - from) * broadcast(reciprocal));
-    wasm_v128_store(out.value[shortIndex], toFixed16Four(narrow(from + prestep * widen(shortSlope))));
+  const auto setUpHalf = [&](double prestepRows, double reciprocal, FourDoubles from, FourDoubles to,
+                             FourDoubles longStart, int longIndex, int shortIndex) {
+    const FourDoubles prestep = broadcastFour(prestepRows);
+    const v128_t shortSlope = roundFour((to - from) * broadcastFour(reciprocal));
+    wasm_v128_store(out.value[shortIndex], toFixed16Four(roundFour(from + prestep * widenFour(shortSlope))));
     wasm_v128_store(out.slope[shortIndex], toFixed16Four(shortSlope));
-    wasm_v128_store(out.value[longIndex], toFixed16Four(narrow(longStart + prestep * longSlopeD)));
+    wasm_v128_store(out.value[longIndex], toFixed16Four(roundFour(longStart + prestep * longSlopeD)));
     wasm_v128_store(out.slope[longIndex], longSlopeFixed);
   };
   if (shared.upper) setUpHalf(shared.upperPrestep, shared.upperReciprocal, t, m, t, 0, 1);
