@@ -107,8 +107,27 @@ void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& v
 
 }  // namespace plain
 
+void storeProjectedFour(MeshVertex* const (&v)[4], const ProjectedFour& four, int32_t environmentSlots,
+                        uint8_t* cornerFlags) {
+  for (int lane = 0; lane < 4; ++lane) {
+    MeshVertex& out = *v[lane];
+    out.viewNormal = Vec3{four.normal[0][lane], four.normal[1][lane], four.normal[2][lane]};
+    out.viewPosition = Vec3{four.position[0][lane], four.position[1][lane], four.position[2][lane]};
+    out.depth = four.position[2][lane];
+    out.screenX = four.position[3][lane];
+    out.screenY = four.position[4][lane];
+    if (environmentSlots & 1) out.uv1[0] = four.environment[0][lane], out.uv1[1] = four.environment[1][lane];
+    if (environmentSlots & 2) out.uv2[0] = four.environment[0][lane], out.uv2[1] = four.environment[1][lane];
+    cornerFlags[lane] =
+        uint8_t((four.beyondNear >> lane & 1 ? kBeyondNear : 0) | (four.inside >> lane & 1 ? kInsideTarget : 0));
+  }
+}
+
 void projectVertices(MeshVertex* vertices, int32_t count, const ViewTransform& view, uint8_t* cornerFlags) {
-  const int32_t done = activeSimdPath() >= SimdPath::Avx2 ? projectVerticesAvx2(vertices, count, view, cornerFlags) : 0;
+  const SimdPath path = activeSimdPath();
+  const int32_t done = path >= SimdPath::Avx2      ? projectVerticesAvx2(vertices, count, view, cornerFlags)
+                       : path == SimdPath::Simd128 ? projectVerticesSimd128(vertices, count, view, cornerFlags)
+                                                   : 0;
   plain::projectVertices(vertices + done, count - done, view, cornerFlags + done);
 }
 

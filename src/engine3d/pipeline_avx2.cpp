@@ -49,14 +49,13 @@ int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTrans
         _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(rxd, rxd), _mm256_mul_pd(ryd, ryd)), _mm256_mul_pd(rzd, rzd)));
     const __m128 inverseLength = _mm256_cvtpd_ps(_mm256_div_pd(_mm256_set1_pd(1.0), length));
     const __m128 normalX = _mm_mul_ps(rx, inverseLength), normalY = _mm_mul_ps(ry, inverseLength);
-    alignas(16) float normal[3][4];
-    _mm_store_ps(normal[0], normalX);
-    _mm_store_ps(normal[1], normalY);
-    _mm_store_ps(normal[2], _mm_mul_ps(rz, inverseLength));
+    ProjectedFour out;
+    _mm_store_ps(out.normal[0], normalX);
+    _mm_store_ps(out.normal[1], normalY);
+    _mm_store_ps(out.normal[2], _mm_mul_ps(rz, inverseLength));
     // The environment coordinates n * 127 + 128, in float.
-    alignas(16) float environment[2][4];
-    _mm_store_ps(environment[0], _mm_add_ps(_mm_mul_ps(normalX, _mm_set1_ps(127.0f)), _mm_set1_ps(128.0f)));
-    _mm_store_ps(environment[1], _mm_add_ps(_mm_mul_ps(normalY, _mm_set1_ps(127.0f)), _mm_set1_ps(128.0f)));
+    _mm_store_ps(out.environment[0], _mm_add_ps(_mm_mul_ps(normalX, _mm_set1_ps(127.0f)), _mm_set1_ps(128.0f)));
+    _mm_store_ps(out.environment[1], _mm_add_ps(_mm_mul_ps(normalY, _mm_set1_ps(127.0f)), _mm_set1_ps(128.0f)));
 
     const __m256d px = widen(v[0]->position.x, v[1]->position.x, v[2]->position.x, v[3]->position.x);
     const __m256d py = widen(v[0]->position.y, v[1]->position.y, v[2]->position.y, v[3]->position.y);
@@ -77,30 +76,18 @@ int32_t projectVerticesAvx2(MeshVertex* vertices, int32_t count, const ViewTrans
     const __m128 sy = _mm256_cvtpd_ps(
         _mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(vy), k), _mm256_set1_pd(view.halfHeight)),
                       _mm256_set1_pd(view.scaleY)));
-    alignas(16) float position[5][4];
-    _mm_store_ps(position[0], vx);
-    _mm_store_ps(position[1], vy);
-    _mm_store_ps(position[2], vz);
-    _mm_store_ps(position[3], sx);
-    _mm_store_ps(position[4], sy);
+    _mm_store_ps(out.position[0], vx);
+    _mm_store_ps(out.position[1], vy);
+    _mm_store_ps(out.position[2], vz);
+    _mm_store_ps(out.position[3], sx);
+    _mm_store_ps(out.position[4], sy);
     // Corner flags: ordered compares, false for NaN like the scalar ones.
-    const int beyondNear = _mm_movemask_ps(_mm_cmpgt_ps(vz, _mm_set1_ps(1.0f)));
+    out.beyondNear = _mm_movemask_ps(_mm_cmpgt_ps(vz, _mm_set1_ps(1.0f)));
     const __m128 zeroF = _mm_setzero_ps();
-    const int inside =
+    out.inside =
         _mm_movemask_ps(_mm_and_ps(_mm_and_ps(_mm_cmpgt_ps(sx, zeroF), _mm_cmplt_ps(sx, _mm_set1_ps(view.width))),
                                    _mm_and_ps(_mm_cmpgt_ps(sy, zeroF), _mm_cmplt_ps(sy, _mm_set1_ps(view.height)))));
-    for (int lane = 0; lane < 4; ++lane) {
-      MeshVertex& out = *v[lane];
-      out.viewNormal = Vec3{normal[0][lane], normal[1][lane], normal[2][lane]};
-      out.viewPosition = Vec3{position[0][lane], position[1][lane], position[2][lane]};
-      out.depth = position[2][lane];
-      out.screenX = position[3][lane];
-      out.screenY = position[4][lane];
-      if (view.environmentSlots & 1) out.uv1[0] = environment[0][lane], out.uv1[1] = environment[1][lane];
-      if (view.environmentSlots & 2) out.uv2[0] = environment[0][lane], out.uv2[1] = environment[1][lane];
-      cornerFlags[i + lane] =
-          uint8_t((beyondNear >> lane & 1 ? kBeyondNear : 0) | (inside >> lane & 1 ? kInsideTarget : 0));
-    }
+    storeProjectedFour(v, out, view.environmentSlots, cornerFlags + i);
   }
   return i;
 }

@@ -1,12 +1,16 @@
 // Per-pixel texel maths of the fillers: 256 x 256 map addressing with wrap-around, the height
 // displacement of the second lookup, and the byte-wise combines of two texels. Each combine is
-// written plainly per byte (the reference) and, on x86-64, with SSE2 on four 16-bit lanes.
+// written plainly per byte (the reference) and, on x86-64, with SSE2 on four 16-bit lanes; the
+// web build has its own WebAssembly SIMD forms.
 #pragma once
 
 #include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
 #endif
 
 namespace tarvola {
@@ -65,7 +69,26 @@ inline uint32_t combineSaturatingSumPlain(uint32_t x, uint32_t y) {
   return out;
 }
 
-#if defined(__SSE2__)
+#if defined(__wasm_simd128__)
+// WebAssembly SIMD: the four bytes in one register's low lanes, combined as bytes (the SSE2
+// forms below would cost the web build three shuffles apiece).
+inline v128_t texelBytes(uint32_t x) { return wasm_i32x4_splat(int32_t(x)); }
+inline uint32_t firstTexel(v128_t bytes) { return uint32_t(wasm_i32x4_extract_lane(bytes, 0)); }
+
+// (a * b) >> 8 is at most 254, so the narrowing never saturates.
+inline uint32_t combineProduct(uint32_t x, uint32_t y) {
+  const v128_t product = wasm_u16x8_shr(wasm_u16x8_extmul_low_u8x16(texelBytes(x), texelBytes(y)), 8);
+  return firstTexel(wasm_u8x16_narrow_i16x8(product, product));
+}
+// avgr rounds (a + b) / 2 up; the low bit of a ^ b taken off rounds it down.
+inline uint32_t combineAverage(uint32_t x, uint32_t y) {
+  const v128_t a = texelBytes(x), b = texelBytes(y);
+  return firstTexel(wasm_i8x16_sub(wasm_u8x16_avgr(a, b), wasm_v128_and(wasm_v128_xor(a, b), wasm_i8x16_splat(1))));
+}
+inline uint32_t combineSaturatingSum(uint32_t x, uint32_t y) {
+  return firstTexel(wasm_u8x16_add_sat(texelBytes(x), texelBytes(y)));
+}
+#elif defined(__SSE2__)
 // Four lanes at once: bytes widened to 16 bits, combined, packed back with unsigned saturation.
 inline __m128i widenBytes(uint32_t x) { return _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(x)), _mm_setzero_si128()); }
 inline uint32_t packLanes(__m128i lanes) { return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes))); }

@@ -250,11 +250,13 @@ struct TriangleSetUp {
     }
   }
 
-  // Attributes 1 .. N - 1 four at a time where the processor has AVX2 (the key, the last, is
-  // set up before). Returns the first attribute still to set up one by one.
+  // Attributes 1 .. N - 1 four at a time where the processor has AVX2, or on the web build's
+  // Simd128 path (the key, the last, is set up before). Returns the first attribute still to
+  // set up one by one.
   [[gnu::always_inline]] int setUpAttributesFourAtATime(TriangleEdges<N>& out) const {
     int k = 1;
-    if (activeSimdPath() < SimdPath::Avx2) return k;
+    const SimdPath path = activeSimdPath();
+    if (path != SimdPath::Simd128 && path < SimdPath::Avx2) return k;
     const SharedSetUp shared{
         double(M->y) - T->y, r, reciprocalDx, upperRows > 0, lowerRows > 0, upperPrestep, upperReciprocal, lowerPrestep,
         lowerReciprocal};
@@ -264,7 +266,10 @@ struct TriangleSetUp {
           out.steps.step + a,
           {out.upperLong.value + a, out.upperShort.value + a, out.lowerLong.value + a, out.lowerShort.value + a},
           {out.upperLong.step + a, out.upperShort.step + a, out.lowerLong.step + a, out.lowerShort.step + a}};
-      if (!setUpFourAttributesAvx2(T->q + a, M->q + a, B->q + a, shared, four)) break;
+      const bool done = path == SimdPath::Simd128
+                            ? setUpFourAttributesSimd128(T->q + a, M->q + a, B->q + a, shared, four)
+                            : setUpFourAttributesAvx2(T->q + a, M->q + a, B->q + a, shared, four);
+      if (!done) break;
     }
     return k;
   }

@@ -1,6 +1,7 @@
-// The triangle set-up's AVX2 part, in triangle_setup_avx2.cpp (compiled for AVX2), called by
-// scanTriangle (triangle_setup.h) only once the processor is known to have it. Plain data and a
-// declaration only: no inline code that a wider compilation could stand in for.
+// The triangle set-up's wide part: for AVX2 in triangle_setup_avx2.cpp (compiled for AVX2),
+// called by scanTriangle (triangle_setup.h) only once the processor is known to have it; for
+// WebAssembly SIMD in triangle_setup_simd128.cpp. Plain data and declarations only: no inline
+// code that a wider compilation could stand in for.
 #pragma once
 
 #include <cstdint>
@@ -29,5 +30,8 @@ struct FourAttributesOut {
 // Returns false when the build has no AVX2 code.
 bool setUpFourAttributesAvx2(const float* top, const float* middle, const float* bottom, const SharedSetUp& shared,
                              const FourAttributesOut& out);
+// The same in WebAssembly SIMD; false when the build has none.
+bool setUpFourAttributesSimd128(const float* top, const float* middle, const float* bottom, const SharedSetUp& shared,
+                                const FourAttributesOut& out);
 
 }  // namespace tarvola

@@ -182,7 +182,7 @@ struct RecordingSpan {
   }
 };
 
-// The set-up four attributes at a time (AVX2) hands the span writer what the one-at-a-time
+// The set-up four attributes at a time (AVX2, WebAssembly SIMD) hands the span writer what the one-at-a-time
 // set-up does: random triangles whose attributes range from tiny to beyond the fixed-point range.
 TEST(ScanTriangle, VectorAttributeSetUpEqualsThePlainOne) {
   std::mt19937 rng(3);
