@@ -85,7 +85,7 @@ export function sceneFigures(stats, slots) {
     const work = sorted(1);
     return { frames: frames.length, fps: (frames.length - 1) / (frames.at(-1)[0] - frames[0][0]),
              slow: frames.filter((f) => f[2] > kSlowInterval).length / frames.length, median: at(work, 0.5),
-             p99: at(work, 0.99), present: at(sorted(3), 0.5) };
+             p99: at(work, 0.99), present: frames[0].length > 3 ? at(sorted(3), 0.5) : NaN };
   });
 }
 
@@ -93,7 +93,7 @@ export function figuresTable(figures, rate) {
   const lines = [`CPU slowed ${rate}x: scene, fps, intervals over ${kSlowInterval} ms, work median / 99th percentile, ` +
                  'present median'];
   figures.forEach((f, i) => lines.push(`scene ${i + 1}: ${f.fps.toFixed(1)} fps, ${(100 * f.slow).toFixed(1)} %, ` +
-                                       `${f.median.toFixed(1)} / ${f.p99.toFixed(1)} ms, ${f.present.toFixed(2)} ms ` +
+                                       `${f.median.toFixed(1)} / ${f.p99.toFixed(1)} ms, ${Number.isNaN(f.present) ? '-' : f.present.toFixed(2)} ms ` +
                                        `(${f.frames} frames)`));
   return lines.join('\n');
 }
