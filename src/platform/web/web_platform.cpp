@@ -19,7 +19,7 @@ EM_JS(int, webNextSync, (double reachedMicros), { return Module.tarvolaWeb.nextS
 // 1 when the page's canvas takes the framebuffer's own bytes (B, G, R, X: WebGL swaps them in
 // its shader), 0 when it takes R, G, B, A (a 2D context).
 EM_JS(int, webOpenScreen, (int width, int height), { return Module.tarvolaWeb.openScreen(width, height) ? 1 : 0; });
-// Copies the picture's bytes into the canvas: the one copy a frame makes.
+// Copies the picture's bytes into the canvas (for WebGL, the one copy a frame makes).
 EM_JS(void, webDraw, (const void* bytes, int width, int height), { Module.tarvolaWeb.draw(HEAPU8, bytes, width * height * 4); });
 // Resumes on the browser's next animation frame (an asyncify import).
 EM_JS(void, webWaitAnimationFrame, (), {
@@ -79,21 +79,24 @@ bool WebPlatform::openDisplay(const char*, int32_t width, int32_t height, bool) 
 }
 
 int32_t WebPlatform::present(const Surface& framebuffer) {
-  const size_t count = framebuffer.pixelCount();
-  if (count == 0 || framebuffer.pixels.size() < count) return -1;
   webPresentBegins();
-  const uint32_t* bytes = framebuffer.pixels.data();
-  if (!rgba_.empty()) {  // a 2D canvas: 0xAARRGGBB words to R, G, B, 255 bytes
-    if (rgba_.size() != count) return -1;
-    for (size_t i = 0; i < count; ++i) {
-      const uint32_t pixel = bytes[i];
-      rgba_[i] = 0xFF000000u | ((pixel & 0xFFu) << 16) | (pixel & 0xFF00u) | ((pixel >> 16) & 0xFFu);
+  const size_t count = framebuffer.pixelCount();
+  const bool drawable = count > 0 && framebuffer.pixels.size() >= count && (rgba_.empty() || rgba_.size() == count);
+  if (drawable) {
+    const uint32_t* bytes = framebuffer.pixels.data();
+    if (!rgba_.empty()) {  // a 2D canvas: 0xAARRGGBB words to R, G, B, 255 bytes
+      for (size_t i = 0; i < count; ++i) {
+        const uint32_t pixel = bytes[i];
+        rgba_[i] = 0xFF000000u | ((pixel & 0xFFu) << 16) | (pixel & 0xFF00u) | ((pixel >> 16) & 0xFFu);
+      }
+      bytes = rgba_.data();
     }
-    bytes = rgba_.data();
+    webDraw(bytes, framebuffer.width, framebuffer.height);
   }
-  webDraw(bytes, framebuffer.width, framebuffer.height);
+  // Yields to the browser also when there was nothing to draw: a loop that never waits would
+  // hang the page.
   webWaitAnimationFrame();
-  return 0;
+  return drawable ? 0 : -1;
 }
 
 void WebPlatform::closeDisplay() { webShowEnd(); }
