@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace tarvola {
 
@@ -54,6 +55,14 @@ SceneFrameTimes sceneFrameTimes(const ProgrammeSchedule& schedule, const std::ve
     times.worstSeconds[i] = values.back();
   }
   return times;
+}
+
+void printSceneFrameTimes(const SceneFrameTimes& times) {
+  std::printf("%-24s %7s %10s %10s\n", "scene", "frames", "median ms", "worst ms");
+  for (int i = 0; i < kSceneCount; ++i) {
+    std::printf("%d %-22s %7lld %10.3f %10.3f\n", i + 1, kSceneNames[i], static_cast<long long>(times.frames[i]),
+                times.medianSeconds[i] * 1e3, times.worstSeconds[i] * 1e3);
+  }
 }
 
 OfflineHost::OfflineHost(int fps, int64_t endFrame, const std::vector<SyncHit>& syncs, int64_t stopFrame, Emit emit,

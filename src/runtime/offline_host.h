@@ -51,6 +51,9 @@ struct SceneFrameTimes {
   double worstSeconds[kSceneCount] = {};
 };
 SceneFrameTimes sceneFrameTimes(const ProgrammeSchedule& schedule, const std::vector<double>& frameSeconds);
+// The benchmarks' per-scene table on stdout, "N name frames median worst" (milliseconds) under
+// a heading; scripts/web-bench.sh reads the native and the web build's alike.
+void printSceneFrameTimes(const SceneFrameTimes& times);
 
 // A counter that only moves when its owner says a frame has passed.
 struct TickCounter final : Counter {

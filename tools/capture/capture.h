@@ -64,9 +64,7 @@ std::vector<std::string> listScenes(const DemoProgramme& programme);
 struct ProgrammeBench {
   int fps = 0;
   int64_t frames = 0;
-  int64_t sceneFrames[kSceneCount] = {};
-  double sceneMedianMs[kSceneCount] = {};
-  double sceneWorstMs[kSceneCount] = {};
+  SceneFrameTimes scenes;  // per scene: frames, median and worst seconds
   double startupMs = 0.0;  // start-up work, the fixed pauses excluded
   double musicMs = 0.0;    // the lock-step music pass
   double loopMs = 0.0;     // the frame loop

@@ -61,11 +61,7 @@ struct RenderRun {
 void printBench(const ProgrammeBench& bench) {
   std::printf("%d fps, %lld frames; %s of the rendering thread\n", bench.fps, static_cast<long long>(bench.frames),
               host::threadClockName());
-  std::printf("%-24s %7s %10s %10s\n", "scene", "frames", "median ms", "worst ms");
-  for (int i = 0; i < kSceneCount; ++i) {
-    std::printf("%d %-22s %7lld %10.3f %10.3f\n", i + 1, kSceneNames[i], static_cast<long long>(bench.sceneFrames[i]),
-                bench.sceneMedianMs[i], bench.sceneWorstMs[i]);
-  }
+  printSceneFrameTimes(bench.scenes);
   std::printf("start-up work (pauses excluded) %8.1f ms\n", bench.startupMs);
   std::printf("music (lock-step, with syncs)   %8.1f ms\n", bench.musicMs);
   std::printf("frame loop                      %8.1f ms\n", bench.loopMs);
@@ -92,12 +88,7 @@ int runBench(const CaptureSetup& setup, ProgrammeBench* benchOut) {
   ProgrammeBench bench;
   bench.fps = schedule.fps;
   bench.frames = schedule.endFrame;
-  const SceneFrameTimes scenes = sceneFrameTimes(schedule, run.host.frameSeconds());
-  for (int i = 0; i < kSceneCount; ++i) {
-    bench.sceneFrames[i] = scenes.frames[i];
-    bench.sceneMedianMs[i] = scenes.medianSeconds[i] * 1e3;
-    bench.sceneWorstMs[i] = scenes.worstSeconds[i] * 1e3;
-  }
+  bench.scenes = sceneFrameTimes(schedule, run.host.frameSeconds());
   bench.startupMs = run.host.startupSeconds() * 1e3;
   bench.musicMs = musicSeconds * 1e3;
   bench.loopMs = run.loopSeconds * 1e3;

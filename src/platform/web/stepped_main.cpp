@@ -72,14 +72,9 @@ int runBench(const std::vector<SyncHit>& syncs) {
   const double began = wallSeconds();
   runDemo(host, programme);
   const double loopSeconds = wallSeconds() - began - host.startupSeconds();
-  const SceneFrameTimes scenes = sceneFrameTimes(schedule, host.frameSeconds());
   std::printf("%d fps, %lld frames; wall clock of node's thread\n", schedule.fps,
               static_cast<long long>(schedule.endFrame));
-  std::printf("%-24s %7s %10s %10s\n", "scene", "frames", "median ms", "worst ms");
-  for (int i = 0; i < kSceneCount; ++i) {
-    std::printf("%d %-22s %7lld %10.3f %10.3f\n", i + 1, kSceneNames[i], static_cast<long long>(scenes.frames[i]),
-                scenes.medianSeconds[i] * 1e3, scenes.worstSeconds[i] * 1e3);
-  }
+  printSceneFrameTimes(sceneFrameTimes(schedule, host.frameSeconds()));
   std::printf("start-up work (pauses excluded) %8.1f ms\n", host.startupSeconds() * 1e3);
   std::printf("frame loop                      %8.1f ms\n", loopSeconds * 1e3);
   return 0;
