@@ -29,7 +29,7 @@ deps_recipe=1
 # shellcheck source=lib/debian-source.sh
 . scripts/lib/debian-source.sh
 libopenmpt_source=$(nativeSource libopenmpt-dev) || die "libopenmpt-dev is not installed (scripts/install-deps.sh installs it)"
-wanted="recipe $deps_recipe; $(emcc --version | head -1); $libopenmpt_source"
+wanted="recipe $deps_recipe; $(emcc --version | sed -n 1p); $libopenmpt_source"
 if [ "$(cat "$deps/.built" 2>/dev/null)" = "$wanted" ]; then
   say "libopenmpt already built: $libopenmpt_source"
 else

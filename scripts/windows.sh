@@ -36,7 +36,7 @@ command -v dpkg-source >/dev/null || die "no dpkg-source: install the Debian pac
 . scripts/lib/debian-source.sh
 libs=(zlib1g-dev libpng-dev libopenmpt-dev libsdl2-dev)  # in build order
 declare -A source_of
-wanted="recipe $deps_recipe; $($host-gcc-posix --version | head -1); $(sha256sum <cmake/mingw-w64.cmake | cut -c1-16)"
+wanted="recipe $deps_recipe; $($host-gcc-posix --version | sed -n 1p); $(sha256sum <cmake/mingw-w64.cmake | cut -c1-16)"
 for dev in "${libs[@]}"; do
   source_of[$dev]=$(nativeSource "$dev") || die "$dev is not installed (scripts/install-deps.sh installs it)"
   wanted+="; ${source_of[$dev]}"
@@ -128,7 +128,7 @@ PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH= \
   cmake --build "$out" -j "$jobs" --target tarvola tarvola-capture
 for exe in tarvola tarvola-capture; do
   # Stripped by the linker (see cmake/mingw-w64.cmake).
-  $host-nm "$out/$exe.exe" 2>&1 | grep -q 'no symbols' || die "$exe.exe is not stripped"
+  grep -q 'no symbols' <<<"$($host-nm "$out/$exe.exe" 2>&1)" || die "$exe.exe is not stripped"
   # Only Windows' own DLLs: no mingw runtime (libstdc++, libgcc, winpthread) to ship beside it.
   foreign=$($host-objdump -p "$out/$exe.exe" | sed -n 's/^\s*DLL Name: //p' |
     grep -viE '^(kernel32|user32|gdi32|winmm|imm32|ole32|oleaut32|shell32|setupapi|version|advapi32|msvcrt|cfgmgr32|dinput8|hid|psapi)\.dll$' || true)

@@ -53,7 +53,7 @@ native=$root/build/tarvola-capture
 if [ -s "$work/syncs-native" ] && cmp -s "$work/syncs-native" "$work/syncs-windows"; then
   ok "syncs: $(wc -l <"$work/syncs-native") sync lines as the native build's"
 else
-  fail "syncs: the lists differ: $(diff "$work/syncs-native" "$work/syncs-windows" | head -3 | paste -sd' ')"
+  fail "syncs: the lists differ: $(diff "$work/syncs-native" "$work/syncs-windows" | sed -n 1,3p | paste -sd' ')"
 fi
 
 (cd build && timeout 300 "$native" --no-progress --wav "$work/native.wav") || true
@@ -61,7 +61,7 @@ fi
 if [ -s "$work/native.wav" ] && cmp -s "$work/native.wav" "$work/windows.wav"; then
   ok "sound: the whole demo's WAV ($(stat -c %s "$work/native.wav") bytes) as the native build's"
 else
-  fail "sound: the WAV files differ: $(cmp "$work/native.wav" "$work/windows.wav" 2>&1 | head -1)"
+  fail "sound: the WAV files differ: $(cmp "$work/native.wav" "$work/windows.wav" 2>&1 | sed -n 1p)"
 fi
 echo "     (the capture checks took $((SECONDS - started)) s)"
 

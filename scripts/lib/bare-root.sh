@@ -12,7 +12,7 @@ bare_mounted=()
 bareRootCleanup() {
   local i
   for ((i = ${#bare_mounted[@]} - 1; i >= 0; --i)); do umount -l "${bare_mounted[i]}" 2>/dev/null || true; done
-  if [ "${KEEP_ROOT:-0}" != 1 ] && [ -n "$bare_root" ] && ! findmnt -rn -o TARGET | grep -q "^$bare_root/"; then
+  if [ "${KEEP_ROOT:-0}" != 1 ] && [ -n "$bare_root" ] && ! grep -q "^$bare_root/" <<<"$(findmnt -rn -o TARGET)"; then
     rm -rf "$bare_root"
   fi
 }
@@ -34,11 +34,11 @@ bareRoot() {
   fi
   # The mirror of this machine's own bookworm sources (deb822 or one-line form).
   local mirror
-  mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '/^URIs:/ { print $2; exit }')
-  [ -n "$mirror" ] || mirror=$(awk '$1 == "deb" && $3 == "bookworm" { print $2; exit }' /etc/apt/sources.list 2>/dev/null)
+  mirror=$(awk '/^URIs:/ { print $2; exit }' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
+  [ -n "$mirror" ] || mirror=$(awk '$1 == "deb" && $3 == "bookworm" { print $2; exit }' /etc/apt/sources.list 2>/dev/null || true)
   mirror="${mirror:-http://deb.debian.org/debian}"
 
-  if findmnt -rn -o TARGET | grep -q "^$bare_root/"; then echo "bare root: $bare_root still has mounts" >&2; return 2; fi
+  if grep -q "^$bare_root/" <<<"$(findmnt -rn -o TARGET)"; then echo "bare root: $bare_root still has mounts" >&2; return 2; fi
   trap bareRootCleanup EXIT
   rm -rf "$bare_root"
   mkdir -p "$bare_root"

@@ -31,7 +31,7 @@ ensureDebSrc() {
     [ -s "$work/deb-src.sources" ] || die "found no deb822 'Types: deb' entry to copy into $list"
     "${debian_sudo[@]}" cp "$work/deb-src.sources" "$list"
     "${debian_sudo[@]}" apt-get update -qq
-  elif ! apt-cache showsrc zlib 2>/dev/null | grep -q '^Version:'; then
+  elif ! grep -q '^Version:' <<<"$(apt-cache showsrc zlib 2>/dev/null)"; then
     "${debian_sudo[@]}" apt-get update -qq
   fi
 }
