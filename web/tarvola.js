@@ -1,9 +1,9 @@
 // The page's side of the web host (src/platform/web): loading and "click to start" above the
 // photosensitivity warning, the audio context and its music worklet, the audio output clock the
-// frame clock reads, the queue of the music's syncs, the canvas (WebGL, or 2D where there is no
-// WebGL or the address asks for ?canvas=2d), full screen, messages and the end screen. Frame
-// times measured in the page go to window.tarvolaStats: [demo seconds, work ms, ms since the
-// previous frame, ms of the work in the present]; window.tarvolaCanvas names the canvas's way ('webgl' or '2d'),
+// frame clock reads, the queue of the music's syncs, the canvas (2D, or WebGL where the address
+// asks for ?canvas=webgl), full screen, messages and the end screen. Frame times measured in the
+// page go to window.tarvolaStats: [demo seconds, work ms, ms since the previous frame, ms of the
+// work in the present]; window.tarvolaCanvas names the canvas's way ('2d' or 'webgl'),
 // window.tarvolaSyncs counts the syncs raised, window.tarvolaMusicFaded turns true when the
 // worklet reports the end of its fade, window.tarvolaEnded at the end.
 'use strict';
@@ -45,12 +45,14 @@ function clockMicros() {
 }
 
 // The canvas's two ways to show a picture of width x height, each copying the bytes once.
-// WebGL: the framebuffer's own bytes (B, G, R, X) go into a texture as they are, and the shader
-// reads them back as blue, green, red, one texel per canvas pixel. 2D: R, G, B, A bytes through
-// an ImageData over the same memory (made again only if that memory moves).
+// 2D: R, G, B, A bytes through an ImageData over the same memory (made again only if that
+// memory moves). WebGL: the framebuffer's own bytes (B, G, R, X) go into a texture as they are,
+// and the shader reads them back as blue, green, red, one texel per canvas pixel.
+// 2D is the default. In Chromium drawing without a GPU, the browser's own work on the page's
+// main thread (beside the demo's) came to about 3.4 ms a frame with WebGL and 0.6 ms with
+// putImageData, and a slow device's frame has no such time to spare.
 function webglScreen(width, height) {
-  const gl = new URLSearchParams(location.search).get('canvas') === '2d' ? null
-      : canvas.getContext('webgl', { alpha: false, antialias: false, depth: false, stencil: false });
+  const gl = canvas.getContext('webgl', { alpha: false, antialias: false, depth: false, stencil: false });
   if (!gl) return null;
   const shader = (type, text) => {
     const made = gl.createShader(type);
@@ -91,6 +93,7 @@ function webglScreen(width, height) {
 
 function canvas2dScreen(width, height) {
   const picture = canvas.getContext('2d', { alpha: false });
+  if (!picture) return null;
   let image = null;
   return {
     bgrx: false,
@@ -122,16 +125,19 @@ var Module = {
     },
     // True when the canvas takes the framebuffer's B, G, R, X bytes, false for R, G, B, A.
     openScreen(width, height) {
-      screen = webglScreen(width, height) ?? canvas2dScreen(width, height);
-      window.tarvolaCanvas = screen.bgrx ? 'webgl' : '2d';
-      return screen.bgrx;
+      const webgl = new URLSearchParams(location.search).get('canvas') === 'webgl';
+      screen = (webgl ? webglScreen(width, height) : null) ?? canvas2dScreen(width, height) ??
+          webglScreen(width, height);
+      if (!screen) console.error('tarvola: the canvas has neither a 2D nor a WebGL context; nothing can be shown');
+      window.tarvolaCanvas = screen ? (screen.bgrx ? 'webgl' : '2d') : 'none';
+      return screen?.bgrx ?? false;
     },
     // The picture's bytes [at, at + length) of the module's memory; the view on them is made
     // again only when that memory moves (it grew).
     draw(heap, at, length) {
       if (!screenBytes || screenBytes.buffer !== heap.buffer || screenBytes.byteOffset !== at)
         screenBytes = new Uint8Array(heap.buffer, at, length);
-      screen.draw(screenBytes);
+      screen?.draw(screenBytes);
     },
     frameBegins() { frameStart = performance.now(); },
     presentBegins() { presentStart = performance.now(); },

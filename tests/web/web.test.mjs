@@ -3,7 +3,7 @@
 // exactly; the fast kernels' tests pass in node on every vector path; the web build stepped
 // offline at 60 fps renders the programme frames of the native capture renderer pixel for pixel;
 // the served page shows its photosensitivity warning before the click, then the loading picture
-// exactly on either canvas (WebGL and 2D), and plays in headless Chromium, every scene a live
+// exactly on either canvas (2D and WebGL), and plays in headless Chromium, every scene a live
 // picture between exactly black bars, and Escape ends it; and it plays the whole programme with
 // the CPU slowed four and six times, its frame figures printed. Run by scripts/web-test.sh, which
 // builds everything and serves build-web/page/ at TARVOLA_WEB_URL.
@@ -132,7 +132,7 @@ const checkMiddle = (time) => [time, async (page) => {
 test('either canvas shows the loading picture exactly, after the warning',  { timeout: 120000 }, async () => {
   const loading = execFileSync('convert', [path.join(build, 'data/loading.tga'), '-auto-orient', '-alpha', 'off', 'rgb:-'],
                                { maxBuffer: 1 << 24 });
-  for (const [query, canvas] of [['', 'webgl'], ['?canvas=2d', '2d']]) {
+  for (const [query, canvas] of [['', '2d'], ['?canvas=webgl', 'webgl']]) {
     const browser = await launchBrowser();
     try {
       const page = browser.pages()[0] ?? await browser.newPage();

@@ -5,7 +5,7 @@
 // of frame intervals over 25 ms (a missed refresh at 60 Hz), and the work per frame (median and
 // 99th percentile; the page's own measure, from the frame's message poll to the end of its
 // present) and the present's share of it (median).
-//   node tools/page-speed/page_speed.mjs PAGE_DIR [--rate N]... [--until SECONDS] [--canvas 2d]
+//   node tools/page-speed/page_speed.mjs PAGE_DIR [--rate N]... [--until SECONDS] [--canvas webgl]
 // Run from the repository; build/tarvola-capture lists the scenes. The web test drives the same
 // functions and checks the pictures.
 import { execFileSync } from 'node:child_process';
