@@ -125,9 +125,9 @@ var Module = {
     },
     // True when the canvas takes the framebuffer's B, G, R, X bytes, false for R, G, B, A.
     openScreen(width, height) {
-      const webgl = new URLSearchParams(location.search).get('canvas') === 'webgl';
-      screen = (webgl ? webglScreen(width, height) : null) ?? canvas2dScreen(width, height) ??
-          webglScreen(width, height);
+      const ways = new URLSearchParams(location.search).get('canvas') === 'webgl'
+          ? [webglScreen, canvas2dScreen] : [canvas2dScreen, webglScreen];
+      screen = ways[0](width, height) ?? ways[1](width, height);
       if (!screen) console.error('tarvola: the canvas has neither a 2D nor a WebGL context; nothing can be shown');
       window.tarvolaCanvas = screen ? (screen.bgrx ? 'webgl' : '2d') : 'none';
       return screen?.bgrx ?? false;
