@@ -2,8 +2,9 @@
 // photosensitivity warning, the audio context and its music worklet, the audio output clock the
 // frame clock reads, the queue of the music's syncs, the canvas (2D, or WebGL where the address
 // asks for ?canvas=webgl), full screen, messages and the end screen. Frame times measured in the
-// page go to window.tarvolaStats: [demo seconds, work ms, ms since the previous frame, ms of the
-// work in the present]; window.tarvolaCanvas names the canvas's way ('2d' or 'webgl'),
+// page go to window.tarvolaStats: [demo seconds, work ms, ms from the previous frame's refresh
+// to this one's (the animation frames' own times: over 16.7 a refresh went by without a new
+// picture), ms of the work in the present]; window.tarvolaCanvas names the canvas's way ('2d' or 'webgl'),
 // window.tarvolaSyncs counts the syncs raised, window.tarvolaMusicFaded turns true when the
 // worklet reports the end of its fade, window.tarvolaEnded at the end.
 'use strict';
@@ -21,7 +22,10 @@ let startMicros = 0;     // clock reading at music start
 let lastMicros = 0;
 let silent = false;
 const syncs = [];        // {frame, value}, in order
-let frameStart = 0, presentStart = 0, lastFrameEnd = 0;
+let frameStart = 0, presentStart = 0;
+// The animation frame's time (its refresh) of the frame being drawn, and of the one before; 0
+// where the frame began after a pause rather than on an animation frame.
+let frameTime = 0, lastFrameTime = 0;
 window.tarvolaStats = [];
 
 let clockOffset = 0;      // audio seconds minus performance seconds at the last audio reading
@@ -141,15 +145,20 @@ var Module = {
     },
     frameBegins() { frameStart = performance.now(); },
     presentBegins() { presentStart = performance.now(); },
+    // The time an animation frame passes its callback: the refresh it was begun for. Intervals
+    // between these are the picture's cadence; the end of each frame's work moves with the
+    // main thread's other tasks (and a slowed CPU's pauses) even when no refresh is missed.
+    frameStarts(time) { frameTime = time; },
     frameDone() {
-      const now = performance.now();
-      // The first frame's interval would span the pause before the music: left out.
-      if (atFrame >= 0 && lastFrameEnd > 0) window.tarvolaStats.push([(lastMicros - startMicros) / 1e6, now - frameStart, now - lastFrameEnd, now - presentStart]);
-      lastFrameEnd = atFrame >= 0 ? now : 0;
+      const now = performance.now(), started = frameTime;
+      frameTime = 0;
+      if (atFrame >= 0 && started > 0 && lastFrameTime > 0) window.tarvolaStats.push([(lastMicros - startMicros) / 1e6, now - frameStart, started - lastFrameTime, now - presentStart]);
+      lastFrameTime = atFrame >= 0 ? started : 0;
     },
     loadMusic(bytes) { if (music) music.port.postMessage({ cmd: 'load', bytes }, [bytes.buffer]); },
     startMusic(micros) {
       startMicros = micros;
+      frameTime = 0;  // the first frame begins after the pause before the music
       atFrame = Math.round(micros * sampleRate / 1e6);
       if (music) music.port.postMessage({ cmd: 'play', atFrame });
     },

@@ -156,6 +156,7 @@ test('the page plays every scene in headless Chromium and Escape ends it', { tim
   try {
     const { page, errors, stats } = await playPage(browser, pageUrl, { until: middles.at(-1), atTime: middles.map(checkMiddle) });
     console.log(figuresTable(sceneFigures(stats, slots), 1));
+    assert.ok(stats.every(([, , interval]) => interval > 0), 'each frame begins on a later refresh than the one before');
     assert.ok(await page.evaluate(() => window.tarvolaSyncs) > 0, 'the music raised syncs');
     await page.keyboard.press('Escape');
     await page.waitForFunction(() => window.tarvolaEnded === true, null, { timeout: 10000 });

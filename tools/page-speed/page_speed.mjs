@@ -2,7 +2,8 @@
 // page served from a folder on 127.0.0.1, started by a click, played through the whole programme
 // (or up to a time) with the CPU slowed N times (DevTools' Emulation.setCPUThrottlingRate: 4 is
 // its mid-range phone, 6 its low-end one), then a table per scene of frames per second, the share
-// of frame intervals over 25 ms (a missed refresh at 60 Hz), and the work per frame (median and
+// of frame intervals over 25 ms (between the refreshes consecutive frames were begun for: over 25
+// a refresh at 60 Hz went by without a new picture), and the work per frame (median and
 // 99th percentile; the page's own measure, from the frame's message poll to the end of its
 // present) and the present's share of it (median).
 //   node tools/page-speed/page_speed.mjs PAGE_DIR [--rate N]... [--until SECONDS] [--canvas webgl]

@@ -21,9 +21,13 @@ EM_JS(int, webNextSync, (double reachedMicros), { return Module.tarvolaWeb.nextS
 EM_JS(int, webOpenScreen, (int width, int height), { return Module.tarvolaWeb.openScreen(width, height) ? 1 : 0; });
 // Copies the picture's bytes into the canvas (for WebGL, the one copy a frame makes).
 EM_JS(void, webDraw, (const void* bytes, int width, int height), { Module.tarvolaWeb.draw(HEAPU8, bytes, width * height * 4); });
-// Resumes on the browser's next animation frame (an asyncify import).
+// Resumes on the browser's next animation frame (an asyncify import); the page keeps the
+// frame's time, the refresh it was begun for.
 EM_JS(void, webWaitAnimationFrame, (), {
-  Asyncify.handleSleep(function(wakeUp) { Module.tarvolaWeb.frameDone(); requestAnimationFrame(function() { wakeUp(); }); });
+  Asyncify.handleSleep(function(wakeUp) {
+    Module.tarvolaWeb.frameDone();
+    requestAnimationFrame(function(time) { Module.tarvolaWeb.frameStarts(time); wakeUp(); });
+  });
 });
 EM_JS(void, webFrameBegins, (), { Module.tarvolaWeb.frameBegins(); });
 EM_JS(void, webPresentBegins, (), { Module.tarvolaWeb.presentBegins(); });
