@@ -4,9 +4,9 @@
 // asks for ?canvas=webgl), full screen, messages and the end screen. Frame times measured in the
 // page go to window.tarvolaStats: [demo seconds, work ms, ms from the previous frame's refresh
 // to this one's (the animation frames' own times: over 16.7 a refresh went by without a new
-// picture), ms of the work in the present]; window.tarvolaCanvas names the canvas's way ('2d' or 'webgl'),
-// window.tarvolaSyncs counts the syncs raised, window.tarvolaMusicFaded turns true when the
-// worklet reports the end of its fade, window.tarvolaEnded at the end.
+// picture), ms of the work in the present]; window.tarvolaCanvas names the canvas's way ('2d'
+// or 'webgl'), window.tarvolaSyncs counts the syncs raised, window.tarvolaMusicFaded turns true
+// when the worklet reports the end of its fade, window.tarvolaEnded at the end.
 'use strict';
 
 let sampleRate = 0;      // the music's, told by the demo's module once it runs
@@ -152,7 +152,10 @@ var Module = {
     frameDone() {
       const now = performance.now(), started = frameTime;
       frameTime = 0;
-      if (atFrame >= 0 && started > 0 && lastFrameTime > 0) window.tarvolaStats.push([(lastMicros - startMicros) / 1e6, now - frameStart, started - lastFrameTime, now - presentStart]);
+      if (atFrame >= 0 && started > 0 && lastFrameTime > 0) {
+        window.tarvolaStats.push([(lastMicros - startMicros) / 1e6, now - frameStart, started - lastFrameTime,
+                                  now - presentStart]);
+      }
       lastFrameTime = atFrame >= 0 ? started : 0;
     },
     loadMusic(bytes) { if (music) music.port.postMessage({ cmd: 'load', bytes }, [bytes.buffer]); },
