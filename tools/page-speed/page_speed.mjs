@@ -16,7 +16,7 @@ import os from 'node:os';
 import path from 'node:path';
 
 const root = path.resolve(path.dirname(new URL(import.meta.url).pathname), '../..');
-const kSlowInterval = 25;  // ms: over it a 60 Hz refresh was missed
+export const kSlowInterval = 25;  // ms: over it a 60 Hz refresh was missed
 
 // The scene slots as the native tool lists them: [start, end) in seconds.
 export function sceneSlots(build = path.join(root, 'build')) {
