@@ -67,10 +67,12 @@ echo "     (the capture checks took $((SECONDS - started)) s)"
 
 # ---- The demo in a window ---------------------------------------------------------------------
 
-# Xvfb at four times 320 x 240 and a window manager, as the native demo tests run it.
+# Xvfb at four times 320 x 240 and a window manager, as the native demo tests run it. Without
+# -noreset the server resets each time its last client leaves (each xdpyinfo below) and refuses
+# whoever connects meanwhile.
 for n in $(seq 90 99); do [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break; done
 export DISPLAY=:$n
-Xvfb "$DISPLAY" -screen 0 1280x960x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb "$DISPLAY" -screen 0 1280x960x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 wait_for() {  # SECONDS COMMAND...: repeats the command until it succeeds
   local until=$((SECONDS + $1))
@@ -83,7 +85,10 @@ wait_for() {  # SECONDS COMMAND...: repeats the command until it succeeds
 wait_for 30 xdpyinfo || { fail "demo: Xvfb did not start: $(tail -2 "$work/xvfb.log")"; exit 1; }
 matchbox-window-manager -use_titlebar no >"$work/wm.log" 2>&1 &
 pids+=($!)
-wait_for 30 xprop -root _NET_SUPPORTING_WM_CHECK || { fail "demo: no window manager"; exit 1; }
+# xprop exits 0 with or without the property: the window manager is up once the root names its
+# check window.
+wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id #'; }
+wait_for 30 wm_up || { fail "demo: no window manager: $(tail -2 "$work/wm.log")"; exit 1; }
 
 # Wine's audio traces tell whether a sound device was opened (none here: the silent output plays).
 (cd "$out" && WINEDEBUG=trace+mmdevapi exec timeout 300 "$WINE" tarvola.exe) >"$work/demo.log" 2>&1 &

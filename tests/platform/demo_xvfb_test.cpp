@@ -55,9 +55,9 @@ class DemoProgram : public ::testing::Test {
     ASSERT_TRUE(display) << "Xvfb did not start: " << readFile(scratch_ / "xvfb.log");
     display_ = *display;
     env_ = {{"DISPLAY", display_}, {"WAYLAND_DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt}};
-    windowManager_ = spawn({"matchbox-window-manager", "-use_titlebar", "no"}, env_, {}, scratch_ / "wm.log");
-    ASSERT_TRUE(waitFor({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}))
-        << "no window manager came up on " << display_ << ": " << readFile(scratch_ / "wm.log");
+    windowManager_ = startWindowManager(display_, scratch_ / "wm.log");
+    ASSERT_NE(windowManager_, -1) << "no window manager came up on " << display_ << ": "
+                                  << readFile(scratch_ / "wm.log");
     demo_ = spawn({TARVOLA_DEMO}, env_, scratch_, scratch_ / "demo.log");
     ASSERT_TRUE(waitFor({"xdotool", "search", "--onlyvisible", "--name", "^tarvola$"}))
         << "no window mapped: " << readFile(scratch_ / "demo.log");

@@ -88,11 +88,8 @@ TEST_F(EmptyData, EachMissingFileShowsItsBoxOnceAndWaitsForItsAnswer) {
   ASSERT_TRUE(display) << "Xvfb did not start: " << readFile(scratch_ / "xvfb.log");
   display_ = *display;
   ASSERT_TRUE(hasMessageBoxFonts(display_)) << kNoFonts;
-  windowManager_ = spawn({"matchbox-window-manager", "-use_titlebar", "no"}, xEnv(), {}, scratch_ / "wm.log");
-  const auto wmDeadline = Clock::now() + milliseconds(30000);
-  while (run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, xEnv()) != 0 && Clock::now() < wmDeadline)
-    std::this_thread::sleep_for(milliseconds(50));
-  ASSERT_LT(Clock::now(), wmDeadline) << "no window manager came up: " << readFile(scratch_ / "wm.log");
+  windowManager_ = startWindowManager(display_, scratch_ / "wm.log");
+  ASSERT_NE(windowManager_, -1) << "no window manager came up: " << readFile(scratch_ / "wm.log");
 
   const fs::path log = scratch_ / "demo.log";
   demo_ = spawn({TARVOLA_DEMO}, xEnv(), scratch_, log);

@@ -98,17 +98,36 @@ inline constexpr const char* kNoFonts =
 
 // Starts Xvfb on a free display number (it writes the number it took once it accepts
 // clients) with one screen of width x height x 24 bits; the display name, or nothing.
+// -noreset: by default the server resets whenever its last client leaves, and refuses whoever
+// connects meanwhile, so a short helper (xlsfonts, xprop) that comes and goes just before the
+// window manager or the demo connects would make that connection fail now and then.
 inline std::optional<std::string> startXvfb(int width, int height, const std::filesystem::path& log, pid_t* pid) {
   int fds[2];
   if (pipe(fds) != 0) return std::nullopt;
   const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-  *pid = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"}, {}, {}, log,
-               fds[1]);
+  *pid = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"},
+               {}, {}, log, fds[1]);
   close(fds[1]);
   std::string number;
   for (char c; read(fds[0], &c, 1) == 1 && c != '\n';) number += c;
   close(fds[0]);
   return number.empty() ? std::nullopt : std::optional<std::string>(":" + number);
+}
+
+// Starts matchbox (no title bars) on `display` and waits, at most 30 s, until it manages the
+// screen: the root names its check window (xprop exits 0 whether or not the property is
+// there, hence the look at its output). Its pid, or -1 if it ended or never came up (its log
+// says why).
+inline pid_t startWindowManager(const std::string& display, const std::filesystem::path& log) {
+  const pid_t pid = spawn({"matchbox-window-manager", "-use_titlebar", "no"}, {{"DISPLAY", display}}, {}, log);
+  const std::string check = "xprop -display " + display + " -root _NET_SUPPORTING_WM_CHECK 2>/dev/null";
+  for (const auto deadline = Clock::now() + milliseconds(30000); Clock::now() < deadline;
+       std::this_thread::sleep_for(milliseconds(50))) {
+    if (waitExit(pid, milliseconds(0))) return -1;
+    if (runCommand(check).find("window id #") != std::string::npos) return pid;
+  }
+  stop(pid);
+  return -1;
 }
 
 // The screen (or one window) as 0x00RRGGBB pixels through ImageMagick's import, also kept as
